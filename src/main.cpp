@@ -1,0 +1,3 @@
+#include "run/run.h"
+
+int main() { return malha::run(); }

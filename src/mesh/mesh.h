@@ -1,0 +1,81 @@
+#pragma once
+// The one in-memory record of a run: the four answers, every count and
+// spacing of the mesh, and the four mesh arrays. Every field is 0 until a
+// step fills it; each construction step takes the record by reference and
+// writes its own part.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace malha {
+
+// A table of `rows()` rows of `Cols` values, indexed from 1 by row and
+// column: `table(row, col)`. Rows are stored one after another; the storage
+// is obtained once and never resized.
+template <typename T, int Cols>
+class MeshTable {
+ public:
+  static constexpr int kColumns = Cols;
+
+  // Obtains storage for `rows` rows, contents undefined until written.
+  // Throws std::bad_alloc when the memory cannot be obtained.
+  void allocate(std::int32_t rows) {
+    data_ = std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(rows) * Cols);
+    rows_ = rows;
+  }
+
+  std::int32_t rows() const { return rows_; }
+
+  T& operator()(std::int32_t row, int col) { return data_[index(row, col)]; }
+  const T& operator()(std::int32_t row, int col) const { return data_[index(row, col)]; }
+
+  // The `Cols` values of one row, in column order.
+  T* row(std::int32_t row) { return &data_[index(row, 1)]; }
+  const T* row(std::int32_t row) const { return &data_[index(row, 1)]; }
+
+ private:
+  static std::size_t index(std::int32_t row, int col) {
+    return (static_cast<std::size_t>(row) - 1) * Cols + static_cast<std::size_t>(col - 1);
+  }
+
+  std::unique_ptr<T[]> data_;
+  std::int32_t rows_ = 0;
+};
+
+struct Mesh {
+  // The four answers.
+  std::int32_t level = 0;
+  double dim_x = 0.0;
+  double dim_y = 0.0;
+  std::int32_t show_plots = 0;
+
+  // Counts.
+  std::int32_t n_real_volumes = 0;
+  std::int32_t n_fict_volumes = 0;
+  std::int32_t n_volumes = 0;
+  std::int32_t n_real_nodes = 0;
+  std::int32_t n_fict_nodes = 0;
+  std::int32_t n_nodes = 0;
+
+  // Lattice figures (levels 3 and above).
+  std::int32_t nodes_per_side = 0;
+  std::int32_t centres_per_side = 0;
+  std::int32_t fict_per_side = 0;
+
+  // Spacings.
+  double dx = 0.0;
+  double dy = 0.0;
+  double half_dx = 0.0;
+  double half_dy = 0.0;
+  double two_dx = 0.0;
+  double two_dy = 0.0;
+
+  // The four arrays, created by allocate_mesh in this order.
+  MeshTable<double, 2> node_coords;               // n_nodes rows: x, y
+  MeshTable<std::int32_t, 3> volume_nodes;        // n_volumes rows: three node numbers
+  MeshTable<std::int32_t, 3> volume_neighbours;   // n_volumes rows: volume numbers, 0 = none
+  MeshTable<double, 2> barycentres;               // n_volumes rows: x, y
+};
+
+}  // namespace malha

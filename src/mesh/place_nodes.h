@@ -1,0 +1,9 @@
+#pragma once
+
+#include "mesh/mesh.h"
+
+namespace malha {
+
+void place_nodes(Mesh& mesh);
+
+}  // namespace malha

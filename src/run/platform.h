@@ -1,0 +1,83 @@
+#pragma once
+// The operating-system services the program needs, behind one small
+// interface. Each platform has its own implementation file
+// (platform_posix.cpp, platform_windows.cpp); nothing else in the program
+// depends on the platform.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace malha::platform {
+
+// Standard streams, numbered as usual: 0 input, 1 output, 2 error.
+inline constexpr int kStdin = 0;
+inline constexpr int kStdout = 1;
+inline constexpr int kStderr = 2;
+
+// Called once at the start of a run: a write beyond the file size limit must
+// fail with an error instead of ending the process through a signal.
+void prepare_process();
+
+// True when the standard stream is a character device (a terminal, or a
+// device such as the null device).
+bool is_char_device(int stream);
+
+// Writes all bytes to a standard stream, retrying short writes; errors are
+// ignored (the console has no failure of its own). Safe in a signal handler.
+void write_console(int stream, const char* data, std::size_t size);
+
+// Reads up to `size` bytes from a standard stream: the count read, 0 at the
+// end of the input, -1 on a read error.
+long read_console(int stream, char* buffer, std::size_t size);
+
+// Current system time in universal time, as 100-nanosecond ticks since
+// 1601-01-01.
+std::int64_t system_time_ticks();
+
+// Floating-point faults that end a run.
+enum class FpFault { invalid, divide_by_zero, overflow };
+using FpFaultHandler = void (*)(FpFault fault);
+
+// Unmasks the hardware traps for invalid operation, division by zero and
+// overflow; the first such operation calls `handler` (which must not return)
+// from a signal context. Underflow and inexact results stay untrapped.
+void enable_fp_traps(FpFaultHandler handler);
+// Masks the three traps again and clears the pending flags.
+void disable_fp_traps();
+
+// Physical memory plus swap, in bytes: more than this cannot be obtained for
+// the mesh without the system killing the process later.
+std::uint64_t obtainable_memory_bytes();
+
+// Output files. A handle is an open file descriptor (POSIX) or file handle
+// (Windows), or -1. Each call reports an operating-system error code through
+// `os_error` when it fails.
+using FileHandle = std::intptr_t;
+inline constexpr FileHandle kNoFile = -1;
+
+// Creates the file or opens the existing one for writing at its start,
+// without discarding its content.
+FileHandle open_for_writing(const char* name, int& os_error);
+// Discards the whole content of an open regular file; other kinds of file
+// (devices, pipes) are left as they are.
+bool discard_content(FileHandle file, int& os_error);
+// Writes all bytes, retrying short writes.
+bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error);
+bool close_file(FileHandle file, int& os_error);
+
+// A one-line text for an operating-system error code.
+std::string describe_os_error(int os_error);
+
+// The value of an environment variable; empty when unset.
+std::string environment_value(const char* name);
+
+// Starts `program` (searched for on the executable path unless it names a
+// path) with the arguments `args` (not including the program name),
+// inheriting the standard streams, the environment and the working
+// directory; waits for it without a time limit and returns its exit code,
+// or -1 when it could not be started.
+int run_process(const std::string& program, const std::vector<std::string>& args);
+
+}  // namespace malha::platform

@@ -1,0 +1,196 @@
+// POSIX implementation of the platform layer (Linux, macOS).
+
+#include "run/platform.h"
+
+#include <cerrno>
+#include <cfenv>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#if defined(__linux__)
+#include <sys/sysinfo.h>
+#endif
+
+extern char** environ;
+
+namespace malha::platform {
+namespace {
+
+// Seconds from 1601-01-01 to 1970-01-01, the two epochs of system time.
+constexpr std::int64_t kEpochOffsetSeconds = 11644473600;
+
+FpFaultHandler g_fp_handler = nullptr;
+
+void on_sigfpe(int, siginfo_t* info, void*) {
+  FpFault fault = FpFault::invalid;
+  switch (info->si_code) {
+    case FPE_FLTDIV:
+    case FPE_INTDIV:
+      fault = FpFault::divide_by_zero;
+      break;
+    case FPE_FLTOVF:
+    case FPE_INTOVF:
+      fault = FpFault::overflow;
+      break;
+    default:
+      fault = FpFault::invalid;
+      break;
+  }
+  if (g_fp_handler != nullptr) g_fp_handler(fault);
+  _exit(1);
+}
+
+}  // namespace
+
+void prepare_process() { std::signal(SIGXFSZ, SIG_IGN); }
+
+bool is_char_device(int stream) {
+  struct stat info {};
+  return fstat(stream, &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+void write_console(int stream, const char* data, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(stream, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+long read_console(int stream, char* buffer, std::size_t size) {
+  for (;;) {
+    const ssize_t got = ::read(stream, buffer, size);
+    if (got >= 0) return static_cast<long>(got);
+    if (errno != EINTR) return -1;
+  }
+}
+
+std::int64_t system_time_ticks() {
+  timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return (static_cast<std::int64_t>(now.tv_sec) + kEpochOffsetSeconds) * 10'000'000 +
+         now.tv_nsec / 100;
+}
+
+void enable_fp_traps(FpFaultHandler handler) {
+  g_fp_handler = handler;
+  struct sigaction action {};
+  action.sa_sigaction = on_sigfpe;
+  action.sa_flags = SA_SIGINFO;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGFPE, &action, nullptr);
+  std::feclearexcept(FE_ALL_EXCEPT);
+#if defined(__GLIBC__)
+  feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+#else
+#error "hardware floating-point traps are not available on this platform"
+#endif
+}
+
+void disable_fp_traps() {
+#if defined(__GLIBC__)
+  fedisableexcept(FE_ALL_EXCEPT);
+#endif
+  std::feclearexcept(FE_ALL_EXCEPT);
+}
+
+std::uint64_t obtainable_memory_bytes() {
+#if defined(__linux__)
+  struct sysinfo info {};
+  if (sysinfo(&info) == 0) {
+    return (static_cast<std::uint64_t>(info.totalram) + info.totalswap) * info.mem_unit;
+  }
+#endif
+  const long pages = sysconf(_SC_PHYS_PAGES);
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (pages <= 0 || page_size <= 0) return UINT64_MAX;
+  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+}
+
+FileHandle open_for_writing(const char* name, int& os_error) {
+  const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) os_error = errno;
+  return fd;
+}
+
+bool discard_content(FileHandle file, int& os_error) {
+  struct stat info {};
+  const int fd = static_cast<int>(file);
+  if (fstat(fd, &info) != 0) {
+    os_error = errno;
+    return false;
+  }
+  if (!S_ISREG(info.st_mode)) return true;
+  if (ftruncate(fd, 0) != 0) {
+    os_error = errno;
+    return false;
+  }
+  return true;
+}
+
+bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error) {
+  const int fd = static_cast<int>(file);
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      os_error = errno;
+      return false;
+    }
+    if (written == 0) {
+      os_error = ENOSPC;
+      return false;
+    }
+    data += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool close_file(FileHandle file, int& os_error) {
+  if (::close(static_cast<int>(file)) != 0 && errno != EINTR) {
+    os_error = errno;
+    return false;
+  }
+  return true;
+}
+
+std::string describe_os_error(int os_error) { return std::strerror(os_error); }
+
+std::string environment_value(const char* name) {
+  const char* value = std::getenv(name);
+  return value == nullptr ? std::string() : std::string(value);
+}
+
+int run_process(const std::string& program, const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  argv.reserve(args.size() + 2);
+  argv.push_back(const_cast<char*>(program.c_str()));
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    return -1;
+  }
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return -1;
+  }
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+}  // namespace malha::platform

@@ -1,0 +1,16 @@
+#pragma once
+// read_inputs: the console dialogue of a run.
+//
+// Asks the four questions in order and reads one answer to each from
+// standard input into `level`, `dim_x`, `dim_y` and `show_plots`; an answer
+// that gives no value (a null or a slash) leaves the field at 0. An answer
+// that cannot be read, or the end of the input, ends the run with the READ
+// report.
+
+#include "mesh/mesh.h"
+
+namespace malha {
+
+void read_inputs(Mesh& mesh);
+
+}  // namespace malha

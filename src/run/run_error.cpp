@@ -1,0 +1,110 @@
+#include "run/run_error.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "run/console.h"
+#include "run/platform.h"
+
+namespace malha {
+namespace {
+
+struct ErrorEntry {
+  RunError error;
+  const char* code;         // letter and four digits
+  const char* operation;    // for files, the text before the file name
+  const char* description;  // the one-line description
+};
+
+// The code table: every report of the program is listed here.
+constexpr ErrorEntry kErrors[] = {
+    {RunError::read_end_of_input, "R1001", "READ(CON)", "end of input before a value was read"},
+    {RunError::read_bad_integer, "R1002", "READ(CON)", "invalid integer value"},
+    {RunError::read_bad_real, "R1003", "READ(CON)", "invalid real value"},
+    {RunError::read_integer_range, "R1004", "READ(CON)",
+     "integer value outside the range -2147483648 to 2147483647"},
+    {RunError::read_real_range, "R1005", "READ(CON)", "real value beyond the largest double"},
+    {RunError::read_zero_repeat, "R1006", "READ(CON)", "repeat count of zero"},
+    {RunError::allocate, "A2001", "ALLOCATE", "not enough memory for the mesh arrays"},
+    {RunError::math_invalid, "M3001", "MATH", "floating-point error: invalid"},
+    {RunError::math_divide_by_zero, "M3002", "MATH", "floating-point error: divide by zero"},
+    {RunError::math_overflow, "M3003", "MATH", "floating-point error: overflow"},
+    {RunError::open, "F4001", "OPEN(", "cannot create or open the file: "},
+    {RunError::write, "F4002", "WRITE(", "cannot write the file: "},
+};
+constexpr const char* kLevelCode = "S5001";
+
+const ErrorEntry& entry_for(RunError error) {
+  for (const ErrorEntry& entry : kErrors) {
+    if (entry.error == error) return entry;
+  }
+  return kErrors[0];
+}
+
+// Appends to a fixed buffer without allocating, so that the report can be
+// written from the floating-point signal handler.
+class ReportBuffer {
+ public:
+  void add(std::string_view text) {
+    for (char c : text) {
+      if (size_ < sizeof(bytes_)) bytes_[size_++] = c;
+    }
+  }
+  void emit() const { platform::write_console(platform::kStderr, bytes_, size_); }
+
+ private:
+  char bytes_[1024] = {};
+  std::size_t size_ = 0;
+};
+
+constexpr std::string_view kLineEnd = "\r\n";
+
+[[noreturn]] void report_and_exit(std::string_view code, std::string_view operation,
+                                  std::string_view operation_subject,
+                                  std::string_view description,
+                                  std::string_view description_detail) {
+  console_close_line();
+  ReportBuffer report;
+  report.add(kLineEnd);
+  report.add("run-time error ");
+  report.add(code);
+  report.add(": ");
+  report.add(operation);
+  if (!operation_subject.empty()) {
+    report.add(operation_subject);
+    report.add(")");
+  }
+  report.add(kLineEnd);
+  report.add("- ");
+  report.add(description);
+  report.add(description_detail);
+  report.add(kLineEnd);
+  report.emit();
+  std::_Exit(1);
+}
+
+}  // namespace
+
+void fail(RunError error) {
+  const ErrorEntry& entry = entry_for(error);
+  report_and_exit(entry.code, entry.operation, {}, entry.description, {});
+}
+
+void fail_file(RunError error, std::string_view file_name, int os_error) {
+  const ErrorEntry& entry = entry_for(error);
+  const std::string reason = platform::describe_os_error(os_error);
+  report_and_exit(entry.code, entry.operation, file_name, entry.description, reason);
+}
+
+void fail_level(std::int32_t level) {
+  char description[128];
+  std::snprintf(description, sizeof(description),
+                "mesh level %d is outside the accepted range %d to %d",
+                static_cast<int>(level), static_cast<int>(kMinLevel),
+                static_cast<int>(kMaxLevel));
+  report_and_exit(kLevelCode, "LEVEL", {}, description, {});
+}
+
+}  // namespace malha

@@ -1,0 +1,47 @@
+#pragma once
+// Run-time error reports: the one way a run fails.
+//
+// Every failure ends the process through these functions. The report goes to
+// standard error as a line end, "run-time error " with a letter and four
+// digits, the operation (": READ(CON)", ": ALLOCATE", ": MATH",
+// ": OPEN(name)", ": WRITE(name)", ": LEVEL"), a line end, "- " with a
+// one-line description, and a final line end; an open console line gets its
+// line end first, and the process exits with status 1. Callers never test a
+// status: these functions do not return.
+
+#include <cstdint>
+#include <string_view>
+
+namespace malha {
+
+enum class RunError {
+  read_end_of_input,   // the input ended (or a Ctrl-Z line came) before a value
+  read_bad_integer,    // not an accepted integer form
+  read_bad_real,       // not an accepted real form
+  read_integer_range,  // outside the 32-bit signed range
+  read_real_range,     // beyond the largest double
+  read_zero_repeat,    // a repeat count of 0
+  allocate,            // the mesh arrays cannot be obtained
+  math_invalid,        // floating-point invalid operation
+  math_divide_by_zero, // floating-point division by zero
+  math_overflow,       // floating-point overflow
+  open,                // an output file cannot be created or opened
+  write,               // an output file cannot be written
+};
+
+// READ, ALLOCATE and MATH failures. Safe to call from a signal handler.
+[[noreturn]] void fail(RunError error);
+
+// OPEN and WRITE failures of the output file `file_name`; `os_error` is the
+// operating system's error code, named in the description.
+[[noreturn]] void fail_file(RunError error, std::string_view file_name, int os_error);
+
+// A mesh level outside the accepted range, refused before sizing.
+[[noreturn]] void fail_level(std::int32_t level);
+
+// The accepted mesh levels: below 1 no mesh is defined, above 30 the 32-bit
+// counts overflow.
+inline constexpr std::int32_t kMinLevel = 1;
+inline constexpr std::int32_t kMaxLevel = 30;
+
+}  // namespace malha
