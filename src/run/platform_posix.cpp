@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cfenv>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -180,14 +181,46 @@ int run_process(const std::string& program, const std::vector<std::string>& args
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
+  // Whatever the program wrote must reach the console before the child's
+  // output.
+  std::fflush(nullptr);
+
+  // While the child runs, an interrupt typed at the terminal is the child's
+  // to handle (an editor or pager may use it) and must not end the waiting
+  // run. The child gets the default actions back, unless the run was
+  // started with them ignored. The file size signal, which the run ignores
+  // for itself, is the child's own business too.
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  struct sigaction old_int {};
+  struct sigaction old_quit {};
+  sigaction(SIGINT, &ignore, &old_int);
+  sigaction(SIGQUIT, &ignore, &old_quit);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  if (old_int.sa_handler != SIG_IGN) sigaddset(&defaults, SIGINT);
+  if (old_quit.sa_handler != SIG_IGN) sigaddset(&defaults, SIGQUIT);
+  sigaddset(&defaults, SIGXFSZ);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+
   pid_t pid = 0;
-  if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
-    return -1;
-  }
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
+  bool has_ended = false;
+  if (posix_spawnp(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ) == 0) {
+    int waited = 0;
+    while ((waited = waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+    has_ended = waited == pid;
   }
+  posix_spawnattr_destroy(&attributes);
+  sigaction(SIGINT, &old_int, nullptr);
+  sigaction(SIGQUIT, &old_quit, nullptr);
+
+  if (!has_ended) return -1;
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return -1;

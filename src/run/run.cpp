@@ -7,6 +7,7 @@
 #include "mesh/mesh.h"
 #include "mesh/place_nodes.h"
 #include "mesh/size_mesh.h"
+#include "output/launch_viewers.h"
 #include "run/clock.h"
 #include "run/console.h"
 #include "run/fp_traps.h"
@@ -40,7 +41,7 @@ int run() {
 
   // OUTPUT FILES: open_output_files ... close_output_files go here.
 
-  // VIEWERS: launch_viewers goes here.
+  launch_viewers(mesh.show_plots);
 
   console_close_line();
   return 0;

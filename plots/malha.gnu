@@ -1,0 +1,30 @@
+# Malha com volumes fictícios: every volume from "malha.txt", the real ones
+# drawn again from "malha_real.txt" over the fictitious ones in another
+# colour.
+#
+# Run in the directory of malha's output files:
+#   gnuplot malha.gnu
+# or, for a picture:
+#   gnuplot -e "set terminal pngcairo; set output 'malha.png'" malha.gnu
+# In a window the plot stays until the window is closed; with an image
+# terminal chosen beforehand the script draws and ends.
+
+set encoding utf8
+set title "Malha com volumes fictícios"
+set xlabel "x"
+set ylabel "y"
+set size ratio -1
+set offsets graph 0.05, graph 0.05, graph 0.05, graph 0.05
+set key below horizontal
+set autoscale fix
+
+# "malha.txt" holds the real volumes too; drawn first, only its fictitious
+# outlines stay visible under the real ones.
+plot "malha.txt" using 1:2 with lines linewidth 1.5 linecolor rgb "#d9731a" \
+       title "volumes fictícios", \
+     "malha_real.txt" using 1:2 with lines linewidth 1.5 linecolor rgb "#1f5fa8" \
+       title "volumes reais"
+
+if (strstrt(" qt wxt x11 windows aqua ", " ".GPVAL_TERM." ") > 0) {
+  pause mouse close
+}

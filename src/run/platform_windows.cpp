@@ -1,0 +1,258 @@
+// Windows implementation of the platform layer.
+
+#include "run/platform.h"
+
+#include <cfloat>
+#include <cstdio>
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+namespace malha::platform {
+namespace {
+
+// Status of a trap that reports several floating-point faults at once
+// (SSE); not every SDK names it.
+constexpr DWORD kFloatMultipleTraps = 0xC00002B5;
+
+// The three faults that end a run; underflow, denormal operands and inexact
+// results stay masked.
+constexpr unsigned int kTrappedFaults = _EM_INVALID | _EM_ZERODIVIDE | _EM_OVERFLOW;
+
+// ReadFile and WriteFile move at most a DWORD of bytes per call; larger
+// transfers go in pieces of this size.
+constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
+
+FpFaultHandler g_fp_handler = nullptr;
+PVOID g_fp_vectored_handler = nullptr;
+
+HANDLE std_handle(int stream) {
+  switch (stream) {
+    case kStdin:
+      return GetStdHandle(STD_INPUT_HANDLE);
+    case kStdout:
+      return GetStdHandle(STD_OUTPUT_HANDLE);
+    default:
+      return GetStdHandle(STD_ERROR_HANDLE);
+  }
+}
+
+HANDLE as_handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+int last_error() { return static_cast<int>(GetLastError()); }
+
+// Masks the traps and clears the pending flags, so that the handler's own
+// arithmetic cannot fault again.
+void mask_fp_traps() {
+  unsigned int control = 0;
+  _controlfp_s(&control, _MCW_EM, _MCW_EM);
+  _clearfp();
+}
+
+LONG CALLBACK on_fp_exception(EXCEPTION_POINTERS* info) {
+  FpFault fault = FpFault::invalid;
+  switch (info->ExceptionRecord->ExceptionCode) {
+    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
+      fault = FpFault::divide_by_zero;
+      break;
+    case EXCEPTION_FLT_OVERFLOW:
+      fault = FpFault::overflow;
+      break;
+    case EXCEPTION_FLT_INVALID_OPERATION:
+    case EXCEPTION_FLT_DENORMAL_OPERAND:
+    case EXCEPTION_FLT_INEXACT_RESULT:
+    case EXCEPTION_FLT_STACK_CHECK:
+    case EXCEPTION_FLT_UNDERFLOW:
+    case kFloatMultipleTraps:
+      fault = FpFault::invalid;
+      break;
+    default:
+      return EXCEPTION_CONTINUE_SEARCH;
+  }
+  mask_fp_traps();
+  if (g_fp_handler != nullptr) g_fp_handler(fault);
+  ExitProcess(1);
+}
+
+}  // namespace
+
+// A write beyond a size limit fails with an error code on Windows; there is
+// no signal to turn off.
+void prepare_process() {}
+
+bool is_char_device(int stream) {
+  const HANDLE handle = std_handle(stream);
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+         GetFileType(handle) == FILE_TYPE_CHAR;
+}
+
+void write_console(int stream, const char* data, std::size_t size) {
+  const HANDLE handle = std_handle(stream);
+  while (size > 0) {
+    const DWORD chunk = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
+    DWORD written = 0;
+    if (!WriteFile(handle, data, chunk, &written, nullptr) || written == 0) return;
+    data += written;
+    size -= written;
+  }
+}
+
+long read_console(int stream, char* buffer, std::size_t size) {
+  const DWORD chunk = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
+  DWORD got = 0;
+  if (ReadFile(std_handle(stream), buffer, chunk, &got, nullptr)) return static_cast<long>(got);
+  // The writing end of a pipe was closed: the end of the input.
+  if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
+  return -1;
+}
+
+std::int64_t system_time_ticks() {
+  SYSTEMTIME now {};
+  GetSystemTime(&now);
+  FILETIME ticks {};
+  SystemTimeToFileTime(&now, &ticks);
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(ticks.dwHighDateTime) << 32) |
+                                   ticks.dwLowDateTime);
+}
+
+void enable_fp_traps(FpFaultHandler handler) {
+  g_fp_handler = handler;
+  if (g_fp_vectored_handler == nullptr) {
+    g_fp_vectored_handler = AddVectoredExceptionHandler(1, on_fp_exception);
+  }
+  // Flags raised before the traps are unmasked would fault at once.
+  _clearfp();
+  unsigned int control = 0;
+  _controlfp_s(&control, _MCW_EM & ~kTrappedFaults, _MCW_EM);
+}
+
+void disable_fp_traps() {
+  mask_fp_traps();
+  if (g_fp_vectored_handler != nullptr) {
+    RemoveVectoredExceptionHandler(g_fp_vectored_handler);
+    g_fp_vectored_handler = nullptr;
+  }
+}
+
+std::uint64_t obtainable_memory_bytes() {
+  MEMORYSTATUSEX status {};
+  status.dwLength = sizeof(status);
+  if (!GlobalMemoryStatusEx(&status)) return UINT64_MAX;
+  // The commit limit: physical memory plus the paging files.
+  return status.ullTotalPageFile;
+}
+
+FileHandle open_for_writing(const char* name, int& os_error) {
+  const HANDLE handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    os_error = last_error();
+    return kNoFile;
+  }
+  return reinterpret_cast<FileHandle>(handle);
+}
+
+bool discard_content(FileHandle file, int& os_error) {
+  const HANDLE handle = as_handle(file);
+  if (GetFileType(handle) != FILE_TYPE_DISK) return true;
+  LARGE_INTEGER start {};
+  if (!SetFilePointerEx(handle, start, nullptr, FILE_BEGIN) || !SetEndOfFile(handle)) {
+    os_error = last_error();
+    return false;
+  }
+  return true;
+}
+
+bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error) {
+  const HANDLE handle = as_handle(file);
+  while (size > 0) {
+    const DWORD chunk = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
+    DWORD written = 0;
+    if (!WriteFile(handle, data, chunk, &written, nullptr)) {
+      os_error = last_error();
+      return false;
+    }
+    if (written == 0) {
+      os_error = ERROR_DISK_FULL;
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool close_file(FileHandle file, int& os_error) {
+  if (!CloseHandle(as_handle(file))) {
+    os_error = last_error();
+    return false;
+  }
+  return true;
+}
+
+std::string describe_os_error(int os_error) {
+  char* text = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(os_error), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+  if (length == 0 || text == nullptr) return "system error " + std::to_string(os_error);
+  std::string description(text, length);
+  LocalFree(text);
+  // The system's messages end with a line end; the report adds its own.
+  while (!description.empty() &&
+         (description.back() == '\r' || description.back() == '\n' || description.back() == ' ')) {
+    description.pop_back();
+  }
+  return description;
+}
+
+std::string environment_value(const char* name) {
+  // The first call gives the size with the terminating null; the value may
+  // change between the calls, so ask again until it fits.
+  DWORD needed = GetEnvironmentVariableA(name, nullptr, 0);
+  while (needed > 0) {
+    std::string value(needed, '\0');
+    const DWORD length = GetEnvironmentVariableA(name, value.data(), needed);
+    if (length < needed) {
+      value.resize(length);
+      return value;
+    }
+    needed = length;
+  }
+  return std::string();
+}
+
+int run_process(const std::string& program, const std::vector<std::string>& args) {
+  // The command line is the program and its arguments joined by blanks, as
+  // given: the command processor parses the rest of its line itself.
+  std::string command_line = program;
+  for (const std::string& arg : args) {
+    command_line += ' ';
+    command_line += arg;
+  }
+
+  // Whatever the program wrote must reach the console before the child's
+  // output.
+  std::fflush(nullptr);
+
+  STARTUPINFOA startup {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process {};
+  if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                      &startup, &process)) {
+    return -1;
+  }
+  CloseHandle(process.hThread);
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD exit_code = 0;
+  const BOOL has_code = GetExitCodeProcess(process.hProcess, &exit_code);
+  CloseHandle(process.hProcess);
+  return has_code ? static_cast<int>(exit_code) : -1;
+}
+
+}  // namespace malha::platform
