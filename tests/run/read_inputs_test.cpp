@@ -6,6 +6,11 @@
 #include <set>
 #include <string>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "support/run_malha.h"
 
 namespace malha {
@@ -110,6 +115,36 @@ TEST(ReadInputs, WindowsLineEndsAndFreeFormAnswersCompleteTheDialogue) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.exit_status, 0);
   }
+}
+
+// The console has no failure of its own: prompts written to a pipe nobody
+// reads are lost, and the run goes on (it is not ended by a signal).
+TEST(ReadInputs, PromptsToAClosedPipeDoNotEndTheRun) {
+  TempDir dir;
+  const std::string answers_path = (dir / "answers").string();
+  const std::string dir_path = dir.path().string();
+  write_file(answers_path, "1\n1\n1\n0\n");
+  int out_pipe[2];
+  ASSERT_EQ(pipe(out_pipe), 0);
+  close(out_pipe[0]);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    std::signal(SIGPIPE, SIG_DFL);  // as a shell starts it
+    const int answers = open(answers_path.c_str(), O_RDONLY);
+    const int null_device = open("/dev/null", O_WRONLY);
+    if (answers < 0 || null_device < 0 || chdir(dir_path.c_str()) != 0) _exit(125);
+    dup2(answers, 0);
+    dup2(out_pipe[1], 1);
+    dup2(null_device, 2);
+    execl(MALHA_EXE, "malha", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_FALSE(WIFSIGNALED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace
