@@ -50,7 +50,10 @@ void on_sigfpe(int, siginfo_t* info, void*) {
 
 }  // namespace
 
-void prepare_process() { std::signal(SIGXFSZ, SIG_IGN); }
+void prepare_process() {
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+}
 
 bool is_char_device(int stream) {
   struct stat info {};
@@ -188,8 +191,8 @@ int run_process(const std::string& program, const std::vector<std::string>& args
   // While the child runs, an interrupt typed at the terminal is the child's
   // to handle (an editor or pager may use it) and must not end the waiting
   // run. The child gets the default actions back, unless the run was
-  // started with them ignored. The file size signal, which the run ignores
-  // for itself, is the child's own business too.
+  // started with them ignored. The signals the run ignores for itself (file
+  // size, broken pipe) get their default actions in the child too.
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
@@ -202,6 +205,7 @@ int run_process(const std::string& program, const std::vector<std::string>& args
   if (old_int.sa_handler != SIG_IGN) sigaddset(&defaults, SIGINT);
   if (old_quit.sa_handler != SIG_IGN) sigaddset(&defaults, SIGQUIT);
   sigaddset(&defaults, SIGXFSZ);
+  sigaddset(&defaults, SIGPIPE);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
