@@ -81,8 +81,8 @@ LONG CALLBACK on_fp_exception(EXCEPTION_POINTERS* info) {
 
 }  // namespace
 
-// A write beyond a size limit fails with an error code on Windows; there is
-// no signal to turn off.
+// A write beyond a size limit or to a pipe whose reader has gone fails with
+// an error code on Windows; there is no signal to turn off.
 void prepare_process() {}
 
 bool is_char_device(int stream) {
