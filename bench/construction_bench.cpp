@@ -39,6 +39,16 @@ constexpr int kSteps = 5;
 constexpr const char* kStepNames[kSteps] = {"size+allocate", "place_nodes", "define_volumes",
                                             "find_volume_neighbours", "compute_barycentres"};
 
+void size_and_allocate(Mesh& mesh) {
+  malha::size_mesh(mesh);
+  malha::allocate_mesh(mesh);
+}
+
+using Step = void (*)(Mesh&);
+constexpr Step kStepFunctions[kSteps] = {size_and_allocate, malha::place_nodes,
+                                         malha::define_volumes, malha::find_volume_neighbours,
+                                         malha::compute_barycentres};
+
 double seconds_since(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -49,18 +59,12 @@ std::uint64_t peak_resident_bytes() {
   return static_cast<std::uint64_t>(usage.ru_maxrss) * 1024;  // reported in KiB
 }
 
-Mesh sized(int level) {
+void measure_memory(int level) {
   Mesh mesh;
   mesh.level = level;
   mesh.dim_x = 1.0;
   mesh.dim_y = 1.0;
-  malha::size_mesh(mesh);
-  malha::allocate_mesh(mesh);
-  return mesh;
-}
-
-void measure_memory(int level) {
-  Mesh mesh = sized(level);
+  size_and_allocate(mesh);
   malha::place_nodes(mesh);
   malha::define_volumes(mesh);
   std::memset(mesh.volume_neighbours.row(1), 0,
@@ -87,26 +91,15 @@ void measure_time(int level, int repetitions) {
   for (int r = 0; r < repetitions; ++r) {
     double step[kSteps] = {};
     const Clock::time_point start = Clock::now();
-    Clock::time_point t = start;
     Mesh mesh;
     mesh.level = level;
     mesh.dim_x = 1.0;
     mesh.dim_y = 1.0;
-    malha::size_mesh(mesh);
-    malha::allocate_mesh(mesh);
-    step[0] = seconds_since(t);
-    t = Clock::now();
-    malha::place_nodes(mesh);
-    step[1] = seconds_since(t);
-    t = Clock::now();
-    malha::define_volumes(mesh);
-    step[2] = seconds_since(t);
-    t = Clock::now();
-    malha::find_volume_neighbours(mesh);
-    step[3] = seconds_since(t);
-    t = Clock::now();
-    malha::compute_barycentres(mesh);
-    step[4] = seconds_since(t);
+    for (int s = 0; s < kSteps; ++s) {
+      const Clock::time_point t = Clock::now();
+      kStepFunctions[s](mesh);
+      step[s] = seconds_since(t);
+    }
     const double total = seconds_since(start);
     for (std::size_t s = 0; s <= kSteps; ++s) {
       const double seconds = s < kSteps ? step[s] : total;
