@@ -33,6 +33,8 @@ constexpr ErrorEntry kErrors[] = {
     {RunError::math_overflow, "M3003", "MATH", "floating-point error: overflow"},
     {RunError::open, "F4001", "OPEN(", "cannot create or open the file: "},
     {RunError::write, "F4002", "WRITE(", "cannot write the file: "},
+    {RunError::write_record_length, "F4003", "WRITE(",
+     "record longer than 1024 characters"},
 };
 constexpr const char* kLevelCode = "S5001";
 
@@ -94,7 +96,7 @@ void fail(RunError error) {
 
 void fail_file(RunError error, std::string_view file_name, int os_error) {
   const ErrorEntry& entry = entry_for(error);
-  const std::string reason = platform::describe_os_error(os_error);
+  const std::string reason = os_error == 0 ? std::string() : platform::describe_os_error(os_error);
   report_and_exit(entry.code, entry.operation, file_name, entry.description, reason);
 }
 

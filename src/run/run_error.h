@@ -27,13 +27,15 @@ enum class RunError {
   math_overflow,       // floating-point overflow
   open,                // an output file cannot be created or opened
   write,               // an output file cannot be written
+  write_record_length, // a record longer than the output files allow
 };
 
 // READ, ALLOCATE and MATH failures. Safe to call from a signal handler.
 [[noreturn]] void fail(RunError error);
 
 // OPEN and WRITE failures of the output file `file_name`; `os_error` is the
-// operating system's error code, named in the description.
+// operating system's error code, named in the description (0 when the
+// failure is the program's own, such as an over-long record).
 [[noreturn]] void fail_file(RunError error, std::string_view file_name, int os_error);
 
 // A mesh level outside the accepted range, refused before sizing.
