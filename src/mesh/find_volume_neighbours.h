@@ -1,9 +1,24 @@
 #pragma once
+// find_volume_neighbours: the volumes that share an edge with each volume.
+//
+// Reads `n_volumes`, `n_nodes` and `volume_nodes`; writes all `n_volumes`
+// rows of `volume_neighbours`. Volume j is listed in row i when j != i and
+// exactly two of the nine pairs of their node numbers are equal; a row holds
+// the (at most) three lowest such j, ascending, then zeros. Node numbers must
+// lie in 1..`n_nodes`, as define_volumes writes them. Time is linear in
+// `n_volumes`; the scratch memory (neighbour_search_scratch_bytes) that cannot
+// be obtained ends the run with the ALLOCATE report.
+
+#include <cstdint>
 
 #include "mesh/mesh.h"
 
 namespace malha {
 
 void find_volume_neighbours(Mesh& mesh);
+
+// Upper bound of the scratch memory the search takes for the counts of
+// `mesh`: 4 bytes per node and 12 per volume.
+std::uint64_t neighbour_search_scratch_bytes(const Mesh& mesh);
 
 }  // namespace malha

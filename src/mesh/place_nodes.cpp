@@ -1,7 +1,130 @@
 #include "mesh/place_nodes.h"
 
-namespace malha {
+#include <cassert>
+#include <cstdint>
 
-void place_nodes(Mesh& mesh) { (void)mesh; }
+namespace malha {
+namespace {
+
+// Stores nodes in ascending rows, starting at row 1.
+class NodeWriter {
+ public:
+  explicit NodeWriter(Mesh& mesh) : coords_(mesh.node_coords) {}
+
+  void add(double x, double y) {
+    ++node_;
+    double* row = coords_.row(node_);
+    row[0] = x;
+    row[1] = y;
+  }
+
+  std::int32_t last_node() const { return node_; }
+
+ private:
+  MeshTable<double, 2>& coords_;
+  std::int32_t node_ = 0;
+};
+
+// (index - 1) times the spacing, rounded on its own.
+double offset(std::int32_t index, double spacing) {
+  return static_cast<double>(index - 1) * spacing;
+}
+
+void place_level_1(Mesh& mesh) {
+  const double dx = mesh.dx;
+  const double dy = mesh.dy;
+  NodeWriter nodes(mesh);
+  nodes.add(0.0, 0.0);
+  nodes.add(dx, 0.0);
+  nodes.add(0.0, dy);
+  nodes.add(dx, dy);
+  // Each fictitious node mirrors the corner opposite a boundary edge.
+  nodes.add(0.0, -dy);
+  nodes.add(2 * dx, dy);
+  nodes.add(dx, 2 * dy);
+  nodes.add(-dx, 0.0);
+}
+
+void place_level_2(Mesh& mesh) {
+  const double dx = mesh.dx;
+  const double dy = mesh.dy;
+  const double half_dx = mesh.half_dx;
+  const double half_dy = mesh.half_dy;
+  NodeWriter nodes(mesh);
+  nodes.add(0.0, 0.0);
+  nodes.add(dx, 0.0);
+  nodes.add(0.0, dy);
+  nodes.add(dx, dy);
+  nodes.add(half_dx, half_dy);
+  // Each fictitious node mirrors the centre in one side.
+  nodes.add(half_dx, -half_dy);
+  nodes.add(dx + half_dx, half_dy);
+  nodes.add(half_dx, dy + half_dy);
+  nodes.add(-half_dx, half_dy);
+}
+
+void place_lattice(Mesh& mesh, NodeWriter& nodes) {
+  const std::int32_t n = mesh.nodes_per_side;
+  for (std::int32_t j = 1; j <= n; ++j) {
+    const double y = offset(j, mesh.dy);
+    for (std::int32_t i = 1; i <= n; ++i) nodes.add(offset(i, mesh.dx), y);
+  }
+}
+
+// One fictitious node for each pair of boundary edges, opposite the lattice
+// node at an odd position along the side.
+void place_odd_level(Mesh& mesh) {
+  const std::int32_t f = mesh.fict_per_side;
+  NodeWriter nodes(mesh);
+  place_lattice(mesh, nodes);
+  for (std::int32_t i = 1; i <= f; ++i) {
+    nodes.add(offset(i, mesh.two_dx) + mesh.dx, -mesh.dy);
+  }
+  for (std::int32_t i = 1; i <= f; ++i) {
+    nodes.add(mesh.dim_x + mesh.dx, offset(i, mesh.two_dy) + mesh.dy);
+  }
+  for (std::int32_t i = f; i >= 1; --i) {
+    nodes.add(offset(i, mesh.two_dx) + mesh.dx, mesh.dim_y + mesh.dy);
+  }
+  for (std::int32_t i = f; i >= 1; --i) {
+    nodes.add(-mesh.dx, offset(i, mesh.two_dy) + mesh.dy);
+  }
+  assert(nodes.last_node() == mesh.n_nodes);
+}
+
+// A centre node in every cell, and one fictitious node per boundary edge:
+// the centre of the boundary cell mirrored in its side.
+void place_even_level(Mesh& mesh) {
+  const std::int32_t c = mesh.centres_per_side;
+  const std::int32_t f = mesh.fict_per_side;
+  NodeWriter nodes(mesh);
+  place_lattice(mesh, nodes);
+  for (std::int32_t j = 1; j <= c; ++j) {
+    const double y = offset(j, mesh.dy) + mesh.half_dy;
+    for (std::int32_t i = 1; i <= c; ++i) nodes.add(offset(i, mesh.dx) + mesh.half_dx, y);
+  }
+  for (std::int32_t i = 1; i <= f; ++i) {
+    nodes.add(offset(i, mesh.dx) + mesh.half_dx, -mesh.half_dy);
+  }
+  for (std::int32_t i = 1; i <= f; ++i) {
+    nodes.add(mesh.half_dx + mesh.dim_x, offset(i, mesh.dy) + mesh.half_dy);
+  }
+  for (std::int32_t i = f; i >= 1; --i) {
+    nodes.add(offset(i, mesh.dx) + mesh.half_dx, mesh.half_dy + mesh.dim_y);
+  }
+  for (std::int32_t i = f; i >= 1; --i) {
+    nodes.add(-mesh.half_dx, offset(i, mesh.dy) + mesh.half_dy);
+  }
+  assert(nodes.last_node() == mesh.n_nodes);
+}
+
+}  // namespace
+
+void place_nodes(Mesh& mesh) {
+  if (mesh.level == 1) place_level_1(mesh);
+  if (mesh.level == 2) place_level_2(mesh);
+  if (mesh.level >= 3 && mesh.level % 2 != 0) place_odd_level(mesh);
+  if (mesh.level >= 3 && mesh.level % 2 == 0) place_even_level(mesh);
+}
 
 }  // namespace malha

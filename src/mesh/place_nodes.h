@@ -1,4 +1,13 @@
 #pragma once
+// place_nodes: the coordinates of every real and fictitious node.
+//
+// Reads `level`, `dim_x`, `dim_y`, the lattice figures and the spacings set
+// by size_mesh; writes all `n_nodes` rows of `node_coords` (x, y). Real nodes
+// come first: at levels 3 and up the lattice row by row from the bottom, x
+// fastest, then at even levels the cell centres in the same order; then the
+// fictitious nodes in four runs, below, right of, above and left of the
+// rectangle, anticlockwise. Checks nothing; an overflow ends the run through
+// the floating-point traps.
 
 #include "mesh/mesh.h"
 

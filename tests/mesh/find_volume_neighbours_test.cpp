@@ -1,0 +1,148 @@
+#include "mesh/find_volume_neighbours.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "mesh/allocate_mesh.h"
+#include "mesh/define_volumes.h"
+#include "mesh/size_mesh.h"
+#include "run/run_error.h"
+#include "support/test_mesh.h"
+
+namespace malha {
+namespace {
+
+using Row = std::array<int, 3>;
+
+Row row_of(const MeshTable<std::int32_t, 3>& table, int v) {
+  return {table(v, 1), table(v, 2), table(v, 3)};
+}
+
+void expect_same_as_literal(const Mesh& mesh) {
+  const MeshTable<std::int32_t, 3> expected = testing::literal_neighbours(mesh);
+  for (int v = 1; v <= mesh.n_volumes; ++v) {
+    ASSERT_EQ(row_of(mesh.volume_neighbours, v), row_of(expected, v)) << "volume " << v;
+  }
+}
+
+struct WorkedCase {
+  const char* name;
+  int level;
+  std::vector<Row> rows;
+};
+
+TEST(FindVolumeNeighbours, WorkedNeighbourTables) {
+  const WorkedCase cases[] = {
+      {"level 1", 1, {{2, 3, 6}, {1, 4, 5}, {1, 0, 0}, {2, 0, 0}, {2, 0, 0}, {1, 0, 0}}},
+      {"level 2", 2,
+       {{2, 4, 5}, {1, 3, 6}, {2, 4, 7}, {1, 3, 8}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}}},
+      {"level 3", 3,
+       {{2, 8, 9}, {1, 3, 10}, {2, 4, 11}, {3, 5, 12}, {4, 6, 13}, {5, 7, 14}, {6, 8, 15},
+        {1, 7, 16}, {1, 10, 0}, {2, 9, 0}, {3, 12, 0}, {4, 11, 0}, {5, 14, 0}, {6, 13, 0},
+        {7, 16, 0}, {8, 15, 0}}},
+  };
+  for (const WorkedCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Mesh mesh = testing::sized_mesh(c.level, 1.0, 1.0);
+    define_volumes(mesh);
+    find_volume_neighbours(mesh);
+    ASSERT_EQ(mesh.n_volumes, static_cast<int>(c.rows.size()));
+    for (int v = 1; v <= mesh.n_volumes; ++v) {
+      EXPECT_EQ(row_of(mesh.volume_neighbours, v), c.rows[static_cast<std::size_t>(v - 1)])
+          << "volume " << v;
+    }
+  }
+}
+
+TEST(FindVolumeNeighbours, SameTableAsTheLiteralRuleAtLevels1To12) {
+  for (int level = 1; level <= 12; ++level) {
+    SCOPED_TRACE(level);
+    Mesh mesh = testing::sized_mesh(level, 1.0, 1.0);
+    define_volumes(mesh);
+    find_volume_neighbours(mesh);
+    expect_same_as_literal(mesh);
+  }
+}
+
+struct OddTableCase {
+  const char* name;
+  int n_nodes;
+  std::vector<int> triples;
+  std::vector<Row> rows;
+};
+
+// Tables no level produces, where the rule's corners show.
+TEST(FindVolumeNeighbours, OddTables) {
+  const OddTableCase cases[] = {
+      {"no volumes", 3, {}, {}},
+      {"nothing shared", 6, {1, 2, 3, 4, 5, 6}, {{0, 0, 0}, {0, 0, 0}}},
+      {"a shared corner is not an edge", 5, {1, 2, 3, 3, 4, 5}, {{0, 0, 0}, {0, 0, 0}}},
+      {"the same triangle twice is not a neighbour (count 3)", 4,
+       {1, 2, 3, 3, 2, 1, 2, 4, 3},
+       {{3, 0, 0}, {3, 0, 0}, {1, 2, 0}}},
+      {"candidates found through different nodes come out ascending", 7,
+       {1, 2, 3, 2, 3, 4, 6, 7, 5, 1, 3, 6, 2, 1, 7},
+       {{2, 4, 5}, {1, 0, 0}, {0, 0, 0}, {1, 0, 0}, {1, 0, 0}}},
+      {"five volumes on one edge: the three lowest are kept", 7,
+       {1, 2, 3, 2, 1, 4, 1, 2, 5, 2, 1, 6, 1, 2, 7},
+       {{2, 3, 4}, {1, 3, 4}, {1, 2, 4}, {1, 2, 3}, {1, 2, 3}}},
+      {"a repeated node counts twice", 4,
+       {1, 1, 2, 1, 3, 4, 1, 1, 1, 2, 3, 4},
+       // (1, 1, 2) and (1, 3, 4) share node 1 twice over; (1, 1, 1) matches
+       // six and three times
+       {{2, 0, 0}, {1, 4, 0}, {0, 0, 0}, {2, 0, 0}}},
+      {"numbers outside 1..n_nodes are compared, never used as places", 3,
+       {1, 2, 3, 2, 3, 0, 0, -5, 100},
+       {{2, 0, 0}, {1, 0, 0}, {0, 0, 0}}},
+  };
+  for (const OddTableCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Mesh mesh = testing::mesh_with_volumes(c.triples, c.n_nodes);
+    find_volume_neighbours(mesh);
+    ASSERT_EQ(mesh.n_volumes, static_cast<int>(c.rows.size()));
+    for (int v = 1; v <= mesh.n_volumes; ++v) {
+      EXPECT_EQ(row_of(mesh.volume_neighbours, v), c.rows[static_cast<std::size_t>(v - 1)])
+          << "volume " << v;
+    }
+    expect_same_as_literal(mesh);
+  }
+}
+
+// Random tables over few nodes: many candidates per volume, repeated nodes,
+// duplicate triangles and counts of 1, 2, 3 and more.
+TEST(FindVolumeNeighbours, RandomTablesMatchTheLiteralRule) {
+  std::mt19937 random(20240611);
+  for (int trial = 0; trial < 300; ++trial) {
+    const int n_nodes = 3 + trial % 9;
+    const int n_volumes = trial % 40;
+    std::uniform_int_distribution<int> node(1, n_nodes);
+    std::vector<int> triples;
+    for (int k = 0; k < 3 * n_volumes; ++k) triples.push_back(node(random));
+    SCOPED_TRACE(trial);
+    Mesh mesh = testing::mesh_with_volumes(triples, n_nodes);
+    find_volume_neighbours(mesh);
+    expect_same_as_literal(mesh);
+    if (HasFatalFailure()) return;
+  }
+}
+
+// The search's scratch memory stays within a third of the four arrays at
+// every accepted level.
+TEST(FindVolumeNeighbours, ScratchIsAtMostAThirdOfTheArrays) {
+  for (int level = kMinLevel; level <= kMaxLevel; ++level) {
+    SCOPED_TRACE(level);
+    Mesh mesh;
+    mesh.level = level;
+    mesh.dim_x = 1.0;
+    mesh.dim_y = 1.0;
+    size_mesh(mesh);
+    EXPECT_LE(3 * neighbour_search_scratch_bytes(mesh), mesh_array_bytes(mesh));
+  }
+}
+
+}  // namespace
+}  // namespace malha

@@ -1,0 +1,32 @@
+#pragma once
+// Meshes for the construction tests: sized and allocated like a run's, with
+// every array element set to a marker value first, so that a test can tell
+// which elements a step left unwritten.
+
+#include <cstdint>
+#include <vector>
+
+#include "mesh/mesh.h"
+
+namespace malha::testing {
+
+inline constexpr std::int32_t kUnwrittenIndex = -7;
+// Compared bit for bit: a quiet NaN with a payload no step produces.
+double unwritten_real();
+bool is_unwritten(double value);
+
+// size_mesh and allocate_mesh for the inputs, then markers everywhere.
+Mesh sized_mesh(std::int32_t level, double dim_x, double dim_y);
+
+// A sized mesh with all four construction steps done.
+Mesh built_mesh(std::int32_t level, double dim_x, double dim_y);
+
+// A mesh holding only the given volume table (node numbers as given,
+// `n_nodes` as given), with `volume_neighbours` allocated and marked.
+Mesh mesh_with_volumes(const std::vector<std::int32_t>& triples, std::int32_t n_nodes);
+
+// The neighbour rule taken literally: every ordered pair of volumes, the
+// nine comparisons each, the first three matches kept.
+MeshTable<std::int32_t, 3> literal_neighbours(const Mesh& mesh);
+
+}  // namespace malha::testing
