@@ -16,8 +16,9 @@ inline constexpr int kStdin = 0;
 inline constexpr int kStdout = 1;
 inline constexpr int kStderr = 2;
 
-// Called once at the start of a run: a write beyond the file size limit must
-// fail with an error instead of ending the process through a signal.
+// Called once at the start of a run: a write beyond the file size limit, or
+// to a pipe whose reader has gone, must fail with an error instead of ending
+// the process through a signal.
 void prepare_process();
 
 // True when the standard stream is a character device (a terminal, or a

@@ -49,7 +49,10 @@ void on_sigfpe(int, siginfo_t* info, void*) {
 
 }  // namespace
 
-void prepare_process() { std::signal(SIGXFSZ, SIG_IGN); }
+void prepare_process() {
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+}
 
 bool is_char_device(int stream) {
   struct stat info {};
@@ -180,10 +183,21 @@ int run_process(const std::string& program, const std::vector<std::string>& args
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
 
+  // The started program gets the default actions of the signals this
+  // process ignores for itself.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGXFSZ);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
   pid_t pid = 0;
-  if (posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
-    return -1;
-  }
+  const int spawn_error =
+      posix_spawnp(&pid, program.c_str(), nullptr, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  if (spawn_error != 0) return -1;
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return -1;

@@ -20,7 +20,8 @@ enum class RunError {
   read_bad_real,       // not an accepted real form
   read_integer_range,  // outside the 32-bit signed range
   read_real_range,     // beyond the largest double
-  read_zero_repeat,    // a repeat count of 0
+  read_bad_repeat,     // a repeat count outside 1 to 2147483647 (0*)
+  read_failed,         // standard input reported an error
   allocate,            // the mesh arrays cannot be obtained
   math_invalid,        // floating-point invalid operation
   math_divide_by_zero, // floating-point division by zero

@@ -1,0 +1,151 @@
+// The console dialogue of the real program, with redirected streams.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "support/run_malha.h"
+
+namespace malha {
+namespace {
+
+using testing::read_file;
+using testing::run_malha;
+using testing::TempDir;
+using testing::write_file;
+
+const std::string kPrompts[] = {
+    " Informe o nivel da malha \r\n",
+    " Informe a dimensao x \r\n",
+    " Informe a dimensao y \r\n",
+    " Mostrar graficos? 0: nao; 1: sim \r\n",
+};
+
+// Standard output after the first `count` prompts.
+std::string prompts(int count) {
+  std::string out;
+  for (int i = 0; i < count; ++i) out += kPrompts[i];
+  return out;
+}
+
+std::string read_report(const std::string& code, const std::string& description) {
+  return "\r\nrun-time error " + code + ": READ(CON)\r\n- " + description + "\r\n";
+}
+
+std::set<std::string> names_in(const std::filesystem::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+TEST(ReadInputs, CompletedDialogueWritesFourPromptsEachWithItsLineEnd) {
+  TempDir dir;
+  const testing::RunResult result = run_malha(dir.path(), "1\n1\n1\n0\n");
+  EXPECT_EQ(result.out, prompts(4));
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_status, 0);
+}
+
+TEST(ReadInputs, UnreadableAnswersEndTheRunWithTheReadReport) {
+  const std::string kEnd = read_report("R1001", "end of input before a value was read");
+  const std::string kBadInteger = read_report(
+      "R1002", "invalid integer: expected an optional sign and digits, base#digits or #digits");
+  const std::string kBadReal =
+      read_report("R1003", "invalid real: expected digits with an optional point and exponent");
+  const std::string kIntegerRange =
+      read_report("R1004", "integer value outside the range -2147483648 to 2147483647");
+  const std::string kRealRange = read_report("R1005", "real value beyond the largest double");
+  const std::string kBadRepeat =
+      read_report("R1006", "repeat count outside the range 1 to 2147483647");
+  struct Case {
+    const char* name;
+    std::string input;
+    int prompts_shown;
+    std::string report;
+  };
+  const Case cases[] = {
+      {"empty input", "", 1, kEnd},
+      {"input ending after two answers", "3\n1\n", 3, kEnd},
+      {"only blank lines left", "3\n1\n \n\t\n", 3, kEnd},
+      {"ctrl-z line", "3\n1\n\x1a\n1\n0\n", 3, kEnd},
+      {"ctrl-z after a value", "3\n1\n1\n0\x1a\r\n", 4, kEnd},
+      {"decimal point in the level", "3.0\n1\n1\n0\n", 1, kBadInteger},
+      {"word for show_plots", "3\n1\n1\nsim\n", 4, kBadInteger},
+      {"quoted length", "3\n'1.5'\n1\n0\n", 2, kBadReal},
+      {"exponent letter without digits", "3\n1\n1.5E\n0\n", 3, kBadReal},
+      {"level beyond int32", "2147483648\n1\n1\n0\n", 1, kIntegerRange},
+      {"radix beyond int32", "#FFFFFFFF\n1\n1\n0\n", 1, kIntegerRange},
+      {"length beyond the largest double", "3\n1e309\n1\n0\n", 2, kRealRange},
+      {"zero repeat count", "0*3\n1\n1\n0\n", 1, kBadRepeat},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    // An output file from an earlier run must stay as it was.
+    write_file(dir / "dados_gerais.txt", "earlier run\r\n");
+    const testing::RunResult result = run_malha(dir.path(), c.input);
+    EXPECT_EQ(result.out, prompts(c.prompts_shown));
+    EXPECT_EQ(result.err, c.report);
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"dados_gerais.txt"});
+    EXPECT_EQ(read_file(dir / "dados_gerais.txt"), "earlier run\r\n");
+  }
+}
+
+TEST(ReadInputs, WindowsLineEndsAndFreeFormAnswersCompleteTheDialogue) {
+  const char* inputs[] = {
+      "3\r\n2\r\n1\r\n0\r\n",
+      "\r\n  \r\n3 4\r\n2,5\r\n\t\r\n1.0d0\r\n#0",
+      "2*3\n2.\n.5e1\n,\n",
+  };
+  for (const char* input : inputs) {
+    SCOPED_TRACE(input);
+    TempDir dir;
+    const testing::RunResult result = run_malha(dir.path(), input);
+    EXPECT_EQ(result.out, prompts(4));
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.exit_status, 0);
+  }
+}
+
+// The console has no failure of its own: prompts written to a pipe nobody
+// reads are lost, and the run goes on (it is not ended by a signal).
+TEST(ReadInputs, PromptsToAClosedPipeDoNotEndTheRun) {
+  TempDir dir;
+  const std::string answers_path = (dir / "answers").string();
+  const std::string dir_path = dir.path().string();
+  write_file(answers_path, "1\n1\n1\n0\n");
+  int out_pipe[2];
+  ASSERT_EQ(pipe(out_pipe), 0);
+  close(out_pipe[0]);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    std::signal(SIGPIPE, SIG_DFL);  // as a shell starts it
+    const int answers = open(answers_path.c_str(), O_RDONLY);
+    const int null_device = open("/dev/null", O_WRONLY);
+    if (answers < 0 || null_device < 0 || chdir(dir_path.c_str()) != 0) _exit(125);
+    dup2(answers, 0);
+    dup2(out_pipe[1], 1);
+    dup2(null_device, 2);
+    execl(MALHA_EXE, "malha", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out_pipe[1]);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_FALSE(WIFSIGNALED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+}  // namespace
+}  // namespace malha
