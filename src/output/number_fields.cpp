@@ -182,13 +182,18 @@ void int_field_8(char* out, std::int32_t value) {
     std::memset(out, '*', kIntField8Width);
     return;
   }
+  // All eight places as digits, then blanks (and the sign) over the leading
+  // zeros: no division loop to count the digits.
   const bool negative = value < 0;
-  std::uint64_t magnitude = static_cast<std::uint64_t>(negative ? -std::int64_t {value} : value);
-  int count = 1;
-  for (std::uint64_t rest = magnitude / 10; rest != 0; rest /= 10) ++count;
-  char* first = write_digits_backwards(out + kIntField8Width, magnitude, count);
-  if (negative) *--first = '-';
-  std::memset(out, ' ', static_cast<std::size_t>(first - out));
+  const std::uint32_t magnitude =
+      negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
+  write_digits_backwards(out + kIntField8Width, magnitude, kIntField8Width);
+  const int digits = 1 + (magnitude >= 10) + (magnitude >= 100) + (magnitude >= 1'000) +
+                     (magnitude >= 10'000) + (magnitude >= 100'000) +
+                     (magnitude >= 1'000'000) + (magnitude >= 10'000'000);
+  const int blanks = kIntField8Width - digits;
+  std::memset(out, ' ', static_cast<std::size_t>(blanks));
+  if (negative) out[blanks - 1] = '-';
 }
 
 void real_field_25_15(char* out, double value) { real_field(out, value, kRealField25Width, 16); }
