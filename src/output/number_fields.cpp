@@ -125,7 +125,9 @@ namespace {
 
 // Rounds the exact expansion to `significant` digits in the two steps and
 // writes sign, mantissa and exponent right-aligned in `width` characters.
-void real_field(char* out, double value, int width, int significant) {
+// Both are template parameters so that every division is by a constant.
+template <int width, int significant>
+void real_field(char* out, double value) {
   std::uint64_t digits = 0;
   int exponent = 0;
   const bool negative = value < 0;
@@ -139,8 +141,8 @@ void real_field(char* out, double value, int width, int significant) {
       ++exponent;
     }
     // Step 2: 17 digits to `significant`, on digit significant + 1 alone.
-    const int dropped = 17 - significant;
-    const std::uint64_t unit = kPow10[static_cast<std::size_t>(dropped)];
+    constexpr int dropped = 17 - significant;
+    constexpr std::uint64_t unit = kPow10[static_cast<std::size_t>(dropped)];
     digits = d17 / unit;
     if ((d17 / (unit / 10)) % 10 >= 5) ++digits;
     if (digits == kPow10[static_cast<std::size_t>(significant)]) {
@@ -151,7 +153,7 @@ void real_field(char* out, double value, int width, int significant) {
 
   // Sign, d, '.', significant - 1 digits, four exponent characters.
   const int text_width = (negative ? 1 : 0) + significant + 1 + 4;
-  assert(text_width <= width);
+  static_assert(significant + 6 <= width);
   char* p = out;
   std::memset(p, ' ', static_cast<std::size_t>(width - text_width));
   p += width - text_width;
@@ -196,8 +198,8 @@ void int_field_8(char* out, std::int32_t value) {
   if (negative) out[blanks - 1] = '-';
 }
 
-void real_field_25_15(char* out, double value) { real_field(out, value, kRealField25Width, 16); }
+void real_field_25_15(char* out, double value) { real_field<kRealField25Width, 16>(out, value); }
 
-void real_field_18_9(char* out, double value) { real_field(out, value, kRealField18Width, 10); }
+void real_field_18_9(char* out, double value) { real_field<kRealField18Width, 10>(out, value); }
 
 }  // namespace malha
