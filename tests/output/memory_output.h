@@ -34,6 +34,25 @@ inline std::string records(std::initializer_list<const char*> lines) {
   return bytes;
 }
 
+// Level 1 with unit lengths: the four count records of both summary files,
+// and the node pair records that "nos_malha.txt" and "dados.ent" share.
+inline const std::string kLevel1CountRecords = records({
+    " N\xFAmero de volumes reais:           2",
+    " N\xFAmero de volumes fict\xED" "cios:       4",
+    " N\xFAmero de n\xF3s reais:               4",
+    " N\xFAmero de n\xF3s fict\xED" "cios:           4",
+});
+inline const std::string kLevel1NodePairs = records({
+    "    0.000000000000000E+00    0.000000000000000E+00",
+    "    1.000000000000000E+00    0.000000000000000E+00",
+    "    0.000000000000000E+00    1.000000000000000E+00",
+    "    1.000000000000000E+00    1.000000000000000E+00",
+    "    0.000000000000000E+00   -1.000000000000000E+00",
+    "    2.000000000000000E+00    1.000000000000000E+00",
+    "    1.000000000000000E+00    2.000000000000000E+00",
+    "   -1.000000000000000E+00    0.000000000000000E+00",
+});
+
 // Level 1 with lengths dim_x and dim_y: four corner nodes, one diagonal,
 // four fictitious volumes; neighbours and barycentres as the construction
 // steps give them.
@@ -76,5 +95,17 @@ inline void fill_level_1(Mesh& mesh, double dim_x, double dim_y) {
         ((mesh.node_coords(a, 2) + mesh.node_coords(b, 2)) + mesh.node_coords(c, 2)) / 3.0;
   }
 }
+
+// A level 1 mesh with its eleven output files in memory.
+struct Level1Output {
+  explicit Level1Output(double dim_x = 1.0, double dim_y = 1.0) {
+    fill_level_1(mesh, dim_x, dim_y);
+    attach_memory_sinks(files);
+  }
+  std::string bytes(OutputFile file) { return bytes_of(files, file); }
+
+  Mesh mesh;
+  OutputFiles files;
+};
 
 }  // namespace malha::testing

@@ -9,22 +9,14 @@
 namespace malha {
 namespace {
 
-using testing::bytes_of;
 using testing::records;
 
 TEST(WriteNodeFiles, Level1WithUnitLengths) {
-  Mesh mesh;
-  testing::fill_level_1(mesh, 1.0, 1.0);
-  OutputFiles files;
-  testing::attach_memory_sinks(files);
-  write_count_records(files[OutputFile::dados_malha], mesh);
-  write_node_files(files, mesh);
-  EXPECT_EQ(bytes_of(files, OutputFile::dados_malha),
-            records({
-                " N\xFAmero de volumes reais:           2",
-                " N\xFAmero de volumes fict\xED" "cios:       4",
-                " N\xFAmero de n\xF3s reais:               4",
-                " N\xFAmero de n\xF3s fict\xED" "cios:           4",
+  testing::Level1Output run;
+  write_count_records(run.files[OutputFile::dados_malha], run.mesh);
+  write_node_files(run.files, run.mesh);
+  EXPECT_EQ(run.bytes(OutputFile::dados_malha),
+            testing::kLevel1CountRecords + records({
                 "",
                 " Posi\xE7\xE3o dos n\xF3s",
                 "",
@@ -37,26 +29,13 @@ TEST(WriteNodeFiles, Level1WithUnitLengths) {
                 "       7    1.000000000000000E+00    2.000000000000000E+00",
                 "       8   -1.000000000000000E+00    0.000000000000000E+00",
             }));
-  EXPECT_EQ(bytes_of(files, OutputFile::nos_malha),
-            records({
-                "    0.000000000000000E+00    0.000000000000000E+00",
-                "    1.000000000000000E+00    0.000000000000000E+00",
-                "    0.000000000000000E+00    1.000000000000000E+00",
-                "    1.000000000000000E+00    1.000000000000000E+00",
-                "    0.000000000000000E+00   -1.000000000000000E+00",
-                "    2.000000000000000E+00    1.000000000000000E+00",
-                "    1.000000000000000E+00    2.000000000000000E+00",
-                "   -1.000000000000000E+00    0.000000000000000E+00",
-            }));
+  EXPECT_EQ(run.bytes(OutputFile::nos_malha), testing::kLevel1NodePairs);
 }
 
 TEST(WriteNodeFiles, HeaderIs22BytesAndLengthsShowInTheCoordinates) {
-  Mesh mesh;
-  testing::fill_level_1(mesh, 2.0, 1.0);
-  OutputFiles files;
-  testing::attach_memory_sinks(files);
-  write_node_files(files, mesh);
-  const std::string bytes = bytes_of(files, OutputFile::dados_malha);
+  testing::Level1Output run(2.0, 1.0);
+  write_node_files(run.files, run.mesh);
+  const std::string bytes = run.bytes(OutputFile::dados_malha);
   EXPECT_EQ(bytes.substr(0, 22), "\r\n Posi\xE7\xE3o dos n\xF3s\r\n\r\n");
   const std::size_t record = 60;
   EXPECT_EQ(bytes.substr(22 + 1 * record, record),

@@ -7,20 +7,14 @@
 namespace malha {
 namespace {
 
-using testing::bytes_of;
 using testing::records;
 
 class WriteVolumeFilesLevel1 : public ::testing::Test {
  protected:
-  void SetUp() override {
-    testing::fill_level_1(mesh_, 1.0, 1.0);
-    testing::attach_memory_sinks(files_);
-    write_volume_files(files_, mesh_);
-  }
-  std::string file(OutputFile f) { return bytes_of(files_, f); }
+  void SetUp() override { write_volume_files(run_.files, run_.mesh); }
+  std::string file(OutputFile f) { return run_.bytes(f); }
 
-  Mesh mesh_;
-  OutputFiles files_;
+  testing::Level1Output run_;
 };
 
 TEST_F(WriteVolumeFilesLevel1, OutlineFiles) {
@@ -103,26 +97,16 @@ TEST_F(WriteVolumeFilesLevel1, BarycentreFilesAreIdentical) {
 }
 
 TEST_F(WriteVolumeFilesLevel1, UnlabelledMeshFile) {
-  EXPECT_EQ(file(OutputFile::dados_ent), records({
-                                              "       8",
-                                              "       6",
-                                              "       2",
-                                              "       4",
-                                              "    0.000000000000000E+00    0.000000000000000E+00",
-                                              "    1.000000000000000E+00    0.000000000000000E+00",
-                                              "    0.000000000000000E+00    1.000000000000000E+00",
-                                              "    1.000000000000000E+00    1.000000000000000E+00",
-                                              "    0.000000000000000E+00   -1.000000000000000E+00",
-                                              "    2.000000000000000E+00    1.000000000000000E+00",
-                                              "    1.000000000000000E+00    2.000000000000000E+00",
-                                              "   -1.000000000000000E+00    0.000000000000000E+00",
-                                              "       1       2       3",
-                                              "       2       4       3",
-                                              "       5       2       1",
-                                              "       6       4       2",
-                                              "       7       3       4",
-                                              "       8       1       3",
-                                          }));
+  EXPECT_EQ(file(OutputFile::dados_ent), records({"       8", "       6", "       2", "       4"}) +
+                                              testing::kLevel1NodePairs +
+                                              records({
+                                                  "       1       2       3",
+                                                  "       2       4       3",
+                                                  "       5       2       1",
+                                                  "       6       4       2",
+                                                  "       7       3       4",
+                                                  "       8       1       3",
+                                              }));
 }
 
 TEST_F(WriteVolumeFilesLevel1, WritesNothingToTheSummaryAndNodeFiles) {
