@@ -1,6 +1,7 @@
 #include "mesh/define_volumes.h"
 
 #include <cassert>
+#include <cstddef>
 #include <cstdint>
 
 namespace malha {
@@ -27,26 +28,17 @@ class VolumeWriter {
   std::int32_t volume_ = 0;
 };
 
-void define_level_1(Mesh& mesh) {
-  VolumeWriter volumes(mesh);
-  volumes.add(1, 2, 3);
-  volumes.add(2, 4, 3);
-  volumes.add(5, 2, 1);
-  volumes.add(6, 4, 2);
-  volumes.add(7, 3, 4);
-  volumes.add(8, 1, 3);
-}
+// Levels 1 and 2: one cell, fixed tables.
+constexpr std::int32_t kLevel1[6][3] = {{1, 2, 3}, {2, 4, 3}, {5, 2, 1},
+                                        {6, 4, 2}, {7, 3, 4}, {8, 1, 3}};
+constexpr std::int32_t kLevel2[8][3] = {{5, 1, 2}, {5, 2, 4}, {5, 4, 3}, {5, 3, 1},
+                                        {6, 2, 1}, {7, 4, 2}, {8, 3, 4}, {9, 1, 3}};
 
-void define_level_2(Mesh& mesh) {
+template <std::size_t Rows>
+void define_fixed(Mesh& mesh, const std::int32_t (&table)[Rows][3]) {
   VolumeWriter volumes(mesh);
-  volumes.add(5, 1, 2);
-  volumes.add(5, 2, 4);
-  volumes.add(5, 4, 3);
-  volumes.add(5, 3, 1);
-  volumes.add(6, 2, 1);
-  volumes.add(7, 4, 2);
-  volumes.add(8, 3, 4);
-  volumes.add(9, 1, 3);
+  for (const auto& row : table) volumes.add(row[0], row[1], row[2]);
+  assert(volumes.last_volume() == mesh.n_volumes);
 }
 
 // Blocks of 2 x 2 cells, each a fan of eight triangles around the block's
@@ -140,8 +132,8 @@ void define_even_level(Mesh& mesh) {
 }  // namespace
 
 void define_volumes(Mesh& mesh) {
-  if (mesh.level == 1) define_level_1(mesh);
-  if (mesh.level == 2) define_level_2(mesh);
+  if (mesh.level == 1) define_fixed(mesh, kLevel1);
+  if (mesh.level == 2) define_fixed(mesh, kLevel2);
   if (mesh.level >= 3 && mesh.level % 2 != 0) define_odd_level(mesh);
   if (mesh.level >= 3 && mesh.level % 2 == 0) define_even_level(mesh);
 }

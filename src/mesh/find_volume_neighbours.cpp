@@ -1,6 +1,5 @@
 #include "mesh/find_volume_neighbours.h"
 
-#include <cassert>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -21,6 +20,9 @@ namespace {
 struct NodeVolumes {
   std::unique_ptr<std::uint32_t[]> start;  // n_nodes + 1 entries
   std::unique_ptr<std::int32_t[]> volumes;
+  // Every row holds three different node numbers, all in 1..n_nodes, as in
+  // every mesh the program builds.
+  bool rows_are_plain = true;
 
   const std::int32_t* begin(std::int32_t node) const { return &volumes[start[node - 1]]; }
   const std::int32_t* end(std::int32_t node) const { return &volumes[start[node]]; }
@@ -56,8 +58,12 @@ NodeVolumes collect_node_volumes(const Mesh& mesh) {
   // Count each node's volumes in start[node - 1], then turn the counts into
   // running sums, so that start[node - 1] is the end of the node's list.
   for (std::int32_t v = 1; v <= n_volumes; ++v) {
-    for_each_distinct_node(mesh.volume_nodes.row(v), n_nodes,
-                           [start](std::int32_t node) { ++start[node - 1]; });
+    int listed = 0;
+    for_each_distinct_node(mesh.volume_nodes.row(v), n_nodes, [start, &listed](std::int32_t node) {
+      ++start[node - 1];
+      ++listed;
+    });
+    if (listed != 3) incidence.rows_are_plain = false;
   }
   std::uint32_t total = 0;
   for (std::int32_t a = 0; a < n_nodes; ++a) {
@@ -86,10 +92,10 @@ int shared_node_count(const std::int32_t* p, const std::int32_t* q) {
   return count;
 }
 
-// A volume with a shared-node count of 2 shares a node with volume i, so it
-// is in the list of one of i's nodes. Merging the (up to three) ascending
-// lists of i's nodes gives every such candidate once, in ascending order;
-// the first three that qualify are the row.
+// Any table. A volume with a shared-node count of 2 shares a node with
+// volume i, so it is in the list of one of i's nodes. Merging the (up to
+// three) ascending lists of i's nodes gives every such candidate once, in
+// ascending order; the first three whose count is 2 are the row.
 void find_row(const Mesh& mesh, const NodeVolumes& incidence, std::int32_t i,
               std::int32_t* neighbours) {
   const std::int32_t* row = mesh.volume_nodes.row(i);
@@ -123,6 +129,52 @@ void find_row(const Mesh& mesh, const NodeVolumes& incidence, std::int32_t i,
   for (int c = found; c < 3; ++c) neighbours[c] = 0;
 }
 
+bool holds(const std::int32_t* row, std::int32_t node) {
+  return (row[0] == node) | (row[1] == node) | (row[2] == node);
+}
+
+// Plain tables, where a shared-node count of 2 means two of i's three nodes
+// x, y, z. Such a volume is either in x's list with exactly one of y and z,
+// or in y's list with z and without x; z's list need not be read. Each scan
+// keeps its first three finds (ascending, and the two scans never find the
+// same volume); the row is the lowest three of both. Volume i itself holds
+// all three and is never kept. The rows read in a scan do not depend on each
+// other, which keeps the processor busy where a merge of lists would wait.
+void find_plain_row(const Mesh& mesh, const NodeVolumes& incidence, std::int32_t i,
+                    std::int32_t* neighbours) {
+  const std::int32_t* row = mesh.volume_nodes.row(i);
+  const std::int32_t x = row[0];
+  const std::int32_t y = row[1];
+  const std::int32_t z = row[2];
+
+  std::int32_t with_x[3];
+  int n_with_x = 0;
+  for (const std::int32_t* j = incidence.begin(x); j != incidence.end(x) && n_with_x < 3; ++j) {
+    const std::int32_t* other = mesh.volume_nodes.row(*j);
+    with_x[n_with_x] = *j;
+    n_with_x += holds(other, y) != holds(other, z);
+  }
+  std::int32_t with_y[3];
+  int n_with_y = 0;
+  for (const std::int32_t* j = incidence.begin(y); j != incidence.end(y) && n_with_y < 3; ++j) {
+    const std::int32_t* other = mesh.volume_nodes.row(*j);
+    with_y[n_with_y] = *j;
+    n_with_y += holds(other, z) && !holds(other, x);
+  }
+
+  int a = 0;
+  int b = 0;
+  for (int c = 0; c < 3; ++c) {
+    if (a < n_with_x && (b == n_with_y || with_x[a] < with_y[b])) {
+      neighbours[c] = with_x[a++];
+    } else if (b < n_with_y) {
+      neighbours[c] = with_y[b++];
+    } else {
+      neighbours[c] = 0;
+    }
+  }
+}
+
 }  // namespace
 
 std::uint64_t neighbour_search_scratch_bytes(const Mesh& mesh) {
@@ -144,8 +196,14 @@ void find_volume_neighbours(Mesh& mesh) {
   }
 
   const NodeVolumes incidence = collect_node_volumes(mesh);
-  for (std::int32_t i = 1; i <= mesh.n_volumes; ++i) {
-    find_row(mesh, incidence, i, mesh.volume_neighbours.row(i));
+  if (incidence.rows_are_plain) {
+    for (std::int32_t i = 1; i <= mesh.n_volumes; ++i) {
+      find_plain_row(mesh, incidence, i, mesh.volume_neighbours.row(i));
+    }
+  } else {
+    for (std::int32_t i = 1; i <= mesh.n_volumes; ++i) {
+      find_row(mesh, incidence, i, mesh.volume_neighbours.row(i));
+    }
   }
 }
 

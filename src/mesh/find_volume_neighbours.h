@@ -4,10 +4,12 @@
 // Reads `n_volumes`, `n_nodes` and `volume_nodes`; writes all `n_volumes`
 // rows of `volume_neighbours`. Volume j is listed in row i when j != i and
 // exactly two of the nine pairs of their node numbers are equal; a row holds
-// the (at most) three lowest such j, ascending, then zeros. Node numbers must
-// lie in 1..`n_nodes`, as define_volumes writes them. Time is linear in
-// `n_volumes`; the scratch memory (neighbour_search_scratch_bytes) that cannot
-// be obtained ends the run with the ALLOCATE report.
+// the (at most) three lowest such j, ascending, then zeros. Node numbers
+// outside 1..`n_nodes` are compared but never used as indices (two volumes
+// sharing only such numbers are not found; define_volumes writes none).
+// Time is linear in `n_volumes` for the meshes built here; scratch memory
+// (neighbour_search_scratch_bytes) that cannot be obtained ends the run with
+// the ALLOCATE report.
 
 #include <cstdint>
 

@@ -30,7 +30,9 @@ double offset(std::int32_t index, double spacing) {
   return static_cast<double>(index - 1) * spacing;
 }
 
-void place_level_1(Mesh& mesh) {
+// Levels 1 and 2: the four corners of the one cell, then the level's own
+// nodes.
+void place_one_cell(Mesh& mesh) {
   const double dx = mesh.dx;
   const double dy = mesh.dy;
   NodeWriter nodes(mesh);
@@ -38,29 +40,23 @@ void place_level_1(Mesh& mesh) {
   nodes.add(dx, 0.0);
   nodes.add(0.0, dy);
   nodes.add(dx, dy);
-  // Each fictitious node mirrors the corner opposite a boundary edge.
-  nodes.add(0.0, -dy);
-  nodes.add(2 * dx, dy);
-  nodes.add(dx, 2 * dy);
-  nodes.add(-dx, 0.0);
-}
-
-void place_level_2(Mesh& mesh) {
-  const double dx = mesh.dx;
-  const double dy = mesh.dy;
-  const double half_dx = mesh.half_dx;
-  const double half_dy = mesh.half_dy;
-  NodeWriter nodes(mesh);
-  nodes.add(0.0, 0.0);
-  nodes.add(dx, 0.0);
-  nodes.add(0.0, dy);
-  nodes.add(dx, dy);
-  nodes.add(half_dx, half_dy);
-  // Each fictitious node mirrors the centre in one side.
-  nodes.add(half_dx, -half_dy);
-  nodes.add(dx + half_dx, half_dy);
-  nodes.add(half_dx, dy + half_dy);
-  nodes.add(-half_dx, half_dy);
+  if (mesh.level == 1) {
+    // Each fictitious node mirrors the corner opposite a boundary edge.
+    nodes.add(0.0, -dy);
+    nodes.add(2 * dx, dy);
+    nodes.add(dx, 2 * dy);
+    nodes.add(-dx, 0.0);
+  } else {
+    // The centre, then its mirror image in each side.
+    const double half_dx = mesh.half_dx;
+    const double half_dy = mesh.half_dy;
+    nodes.add(half_dx, half_dy);
+    nodes.add(half_dx, -half_dy);
+    nodes.add(dx + half_dx, half_dy);
+    nodes.add(half_dx, dy + half_dy);
+    nodes.add(-half_dx, half_dy);
+  }
+  assert(nodes.last_node() == mesh.n_nodes);
 }
 
 void place_lattice(Mesh& mesh, NodeWriter& nodes) {
@@ -71,58 +67,53 @@ void place_lattice(Mesh& mesh, NodeWriter& nodes) {
   }
 }
 
+// The four runs of fictitious nodes, anticlockwise: along each side, at
+// (i - 1) x `step` + `offset`, one `offset` outside the side.
+void place_fictitious_runs(Mesh& mesh, NodeWriter& nodes, double step_x, double step_y,
+                           double offset_x, double offset_y) {
+  const std::int32_t f = mesh.fict_per_side;
+  for (std::int32_t i = 1; i <= f; ++i) {
+    nodes.add(offset(i, step_x) + offset_x, -offset_y);
+  }
+  for (std::int32_t i = 1; i <= f; ++i) {
+    nodes.add(mesh.dim_x + offset_x, offset(i, step_y) + offset_y);
+  }
+  for (std::int32_t i = f; i >= 1; --i) {
+    nodes.add(offset(i, step_x) + offset_x, mesh.dim_y + offset_y);
+  }
+  for (std::int32_t i = f; i >= 1; --i) {
+    nodes.add(-offset_x, offset(i, step_y) + offset_y);
+  }
+  assert(nodes.last_node() == mesh.n_nodes);
+}
+
 // One fictitious node for each pair of boundary edges, opposite the lattice
 // node at an odd position along the side.
 void place_odd_level(Mesh& mesh) {
-  const std::int32_t f = mesh.fict_per_side;
   NodeWriter nodes(mesh);
   place_lattice(mesh, nodes);
-  for (std::int32_t i = 1; i <= f; ++i) {
-    nodes.add(offset(i, mesh.two_dx) + mesh.dx, -mesh.dy);
-  }
-  for (std::int32_t i = 1; i <= f; ++i) {
-    nodes.add(mesh.dim_x + mesh.dx, offset(i, mesh.two_dy) + mesh.dy);
-  }
-  for (std::int32_t i = f; i >= 1; --i) {
-    nodes.add(offset(i, mesh.two_dx) + mesh.dx, mesh.dim_y + mesh.dy);
-  }
-  for (std::int32_t i = f; i >= 1; --i) {
-    nodes.add(-mesh.dx, offset(i, mesh.two_dy) + mesh.dy);
-  }
-  assert(nodes.last_node() == mesh.n_nodes);
+  place_fictitious_runs(mesh, nodes, mesh.two_dx, mesh.two_dy, mesh.dx, mesh.dy);
 }
 
 // A centre node in every cell, and one fictitious node per boundary edge:
 // the centre of the boundary cell mirrored in its side.
 void place_even_level(Mesh& mesh) {
   const std::int32_t c = mesh.centres_per_side;
-  const std::int32_t f = mesh.fict_per_side;
   NodeWriter nodes(mesh);
   place_lattice(mesh, nodes);
   for (std::int32_t j = 1; j <= c; ++j) {
     const double y = offset(j, mesh.dy) + mesh.half_dy;
     for (std::int32_t i = 1; i <= c; ++i) nodes.add(offset(i, mesh.dx) + mesh.half_dx, y);
   }
-  for (std::int32_t i = 1; i <= f; ++i) {
-    nodes.add(offset(i, mesh.dx) + mesh.half_dx, -mesh.half_dy);
-  }
-  for (std::int32_t i = 1; i <= f; ++i) {
-    nodes.add(mesh.half_dx + mesh.dim_x, offset(i, mesh.dy) + mesh.half_dy);
-  }
-  for (std::int32_t i = f; i >= 1; --i) {
-    nodes.add(offset(i, mesh.dx) + mesh.half_dx, mesh.half_dy + mesh.dim_y);
-  }
-  for (std::int32_t i = f; i >= 1; --i) {
-    nodes.add(-mesh.half_dx, offset(i, mesh.dy) + mesh.half_dy);
-  }
-  assert(nodes.last_node() == mesh.n_nodes);
+  // A sum of two doubles does not depend on the order of its terms, so the
+  // right and top runs may add the half spacing to the length.
+  place_fictitious_runs(mesh, nodes, mesh.dx, mesh.dy, mesh.half_dx, mesh.half_dy);
 }
 
 }  // namespace
 
 void place_nodes(Mesh& mesh) {
-  if (mesh.level == 1) place_level_1(mesh);
-  if (mesh.level == 2) place_level_2(mesh);
+  if (mesh.level == 1 || mesh.level == 2) place_one_cell(mesh);
   if (mesh.level >= 3 && mesh.level % 2 != 0) place_odd_level(mesh);
   if (mesh.level >= 3 && mesh.level % 2 == 0) place_even_level(mesh);
 }

@@ -31,7 +31,7 @@ constexpr ErrorEntry kErrors[] = {
     {RunError::read_bad_repeat, "R1006", "READ(CON)",
      "repeat count outside the range 1 to 2147483647"},
     {RunError::read_failed, "R1007", "READ(CON)", "standard input could not be read"},
-    {RunError::allocate, "A2001", "ALLOCATE", "not enough memory for the mesh arrays"},
+    {RunError::allocate, "A2001", "ALLOCATE", "not enough memory to build the mesh"},
     {RunError::math_invalid, "M3001", "MATH", "floating-point error: invalid"},
     {RunError::math_divide_by_zero, "M3002", "MATH", "floating-point error: divide by zero"},
     {RunError::math_overflow, "M3003", "MATH", "floating-point error: overflow"},

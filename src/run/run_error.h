@@ -22,7 +22,7 @@ enum class RunError {
   read_real_range,     // beyond the largest double
   read_bad_repeat,     // a repeat count outside 1 to 2147483647 (0*)
   read_failed,         // standard input reported an error
-  allocate,            // the mesh arrays cannot be obtained
+  allocate,            // memory for the mesh cannot be obtained
   math_invalid,        // floating-point invalid operation
   math_divide_by_zero, // floating-point division by zero
   math_overflow,       // floating-point overflow

@@ -1,11 +1,10 @@
 // The four construction steps together: properties of the finished mesh at
-// many levels and lengths, and floating-point faults under the run's traps.
+// many levels and lengths, and floating-point faults in whole runs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <map>
 #include <set>
 #include <utility>
@@ -15,7 +14,7 @@
 #include "mesh/define_volumes.h"
 #include "mesh/find_volume_neighbours.h"
 #include "mesh/place_nodes.h"
-#include "run/fp_traps.h"
+#include "support/run_malha.h"
 #include "support/test_mesh.h"
 
 namespace malha {
@@ -210,29 +209,30 @@ TEST(Construction, PropertiesAtLevels1To14) {
   }
 }
 
-// The steps of a run under the run's floating-point traps; ends the process
-// with status 0 when they complete.
-[[noreturn]] void construct_with_traps(int level, double dim_x, double dim_y) {
-  Mesh mesh = testing::sized_mesh(level, dim_x, dim_y);
-  start_fp_traps();
-  place_nodes(mesh);
-  define_volumes(mesh);
-  find_volume_neighbours(mesh);
-  compute_barycentres(mesh);
-  stop_fp_traps();
-  std::exit(0);
-}
-
-TEST(ConstructionDeathTest, NodeBeyondTheLargestDoubleEndsTheRun) {
-  // Level 1 places node 6 at 2 x dx.
-  EXPECT_EXIT(construct_with_traps(1, 1e308, 1.0), ::testing::ExitedWithCode(1),
-              "run-time error .*: MATH\r\n- floating-point error: overflow\r\n");
-}
-
-TEST(ConstructionDeathTest, LargeSumInABarycentreCompletes) {
-  // Level 3 places nothing beyond 1.5e308; the right and top volumes sum two
-  // nodes at 1e308 and one at 1.5e308.
-  EXPECT_EXIT(construct_with_traps(3, 1e308, 1e308), ::testing::ExitedWithCode(0), "");
+// Whole runs: a floating-point fault in the construction ends the run with
+// the MATH report, while a large sum inside a barycentre is no fault.
+TEST(Construction, RunsWithLengthsNearTheLargestDouble) {
+  struct Case {
+    const char* name;
+    const char* input;
+    int exit_status;
+    const char* err;
+  };
+  const Case cases[] = {
+      // Level 1 places node 6 at 2 x dx.
+      {"level 1, node beyond the largest double", "1\n1e308\n1\n0\n", 1,
+       "\r\nrun-time error M3003: MATH\r\n- floating-point error: overflow\r\n"},
+      // Level 3 places nothing beyond 1.5e308; the right and top volumes sum
+      // two nodes at 1e308 and one at 1.5e308.
+      {"level 3, large sums in barycentres", "3\n1e308\n1e308\n0\n", 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::TempDir dir;
+    const testing::RunResult result = testing::run_malha(dir.path(), c.input);
+    EXPECT_EQ(result.exit_status, c.exit_status);
+    EXPECT_EQ(result.err, c.err);
+  }
 }
 
 }  // namespace

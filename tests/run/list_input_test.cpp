@@ -150,7 +150,7 @@ const RealCase kRealCases[] = {
     {"signed point before digits", "-.5\n", S::value, -0.5},
     {"plus sign", "+2.\n", S::value, 2.0},
     {"three point zero", "3.0\n", S::value, 3.0},
-    {"one tenth rounds like a literal", "0.1\n", S::value, 0.1},
+    {"one tenth correctly rounded", "0.1\n", S::value, 0.1},
     {"exponent E", "1.5E3\n", S::value, 1500.0},
     {"exponent e", "1.5e3\n", S::value, 1500.0},
     {"exponent D", "1.5D3\n", S::value, 1500.0},

@@ -2,55 +2,35 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <csignal>
 #include <set>
 #include <string>
 
-#include <csignal>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "support/dialogue.h"
 #include "support/run_malha.h"
 
 namespace malha {
 namespace {
 
+using testing::names_in;
 using testing::read_file;
+using testing::redirected_prompts;
 using testing::run_malha;
 using testing::TempDir;
 using testing::write_file;
-
-const std::string kPrompts[] = {
-    " Informe o nivel da malha \r\n",
-    " Informe a dimensao x \r\n",
-    " Informe a dimensao y \r\n",
-    " Mostrar graficos? 0: nao; 1: sim \r\n",
-};
-
-// Standard output after the first `count` prompts.
-std::string prompts(int count) {
-  std::string out;
-  for (int i = 0; i < count; ++i) out += kPrompts[i];
-  return out;
-}
 
 std::string read_report(const std::string& code, const std::string& description) {
   return "\r\nrun-time error " + code + ": READ(CON)\r\n- " + description + "\r\n";
 }
 
-std::set<std::string> names_in(const std::filesystem::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
-
 TEST(ReadInputs, CompletedDialogueWritesFourPromptsEachWithItsLineEnd) {
   TempDir dir;
   const testing::RunResult result = run_malha(dir.path(), "1\n1\n1\n0\n");
-  EXPECT_EQ(result.out, prompts(4));
+  EXPECT_EQ(result.out, redirected_prompts(4));
   EXPECT_EQ(result.err, "");
   EXPECT_EQ(result.exit_status, 0);
 }
@@ -93,7 +73,7 @@ TEST(ReadInputs, UnreadableAnswersEndTheRunWithTheReadReport) {
     // An output file from an earlier run must stay as it was.
     write_file(dir / "dados_gerais.txt", "earlier run\r\n");
     const testing::RunResult result = run_malha(dir.path(), c.input);
-    EXPECT_EQ(result.out, prompts(c.prompts_shown));
+    EXPECT_EQ(result.out, redirected_prompts(c.prompts_shown));
     EXPECT_EQ(result.err, c.report);
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"dados_gerais.txt"});
@@ -111,7 +91,7 @@ TEST(ReadInputs, WindowsLineEndsAndFreeFormAnswersCompleteTheDialogue) {
     SCOPED_TRACE(input);
     TempDir dir;
     const testing::RunResult result = run_malha(dir.path(), input);
-    EXPECT_EQ(result.out, prompts(4));
+    EXPECT_EQ(result.out, redirected_prompts(4));
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.exit_status, 0);
   }
