@@ -15,6 +15,7 @@
 #include <string>
 
 #include "output/output_files.h"
+#include "support/dialogue.h"
 #include "support/run_malha.h"
 
 namespace malha {
@@ -26,10 +27,6 @@ using testing::run_malha;
 using testing::RunResult;
 using testing::TempDir;
 using testing::write_file;
-
-const std::string kFourPrompts =
-    " Informe o nivel da malha \r\n Informe a dimensao x \r\n Informe a dimensao y \r\n"
-    " Mostrar graficos? 0: nao; 1: sim \r\n";
 
 const fs::path kGoldenDir = fs::path(MALHA_SOURCE_DIR) / "tests" / "golden";
 
@@ -110,7 +107,7 @@ const GoldenCase kGoldenCases[] = {
 void expect_golden_output(const GoldenCase& c, const TempDir& dir) {
   const RunResult result = run_malha(dir.path(), c.input);
   ASSERT_EQ(result.exit_status, 0) << result.err;
-  EXPECT_EQ(result.out, kFourPrompts);
+  EXPECT_EQ(result.out, testing::redirected_prompts());
   EXPECT_EQ(result.err, "");
   const fs::path golden = kGoldenDir / c.name;
   for (const OutputFileEntry& entry : kOutputFiles) {
@@ -154,11 +151,11 @@ TEST(OutputFilesEndToEnd, UnwritableDirectoryIsAnOpenFailure) {
   options.drop_privileges = true;
   const RunResult result = run_malha(dir.path(), "1\n1\n1\n0\n", options);
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.out, kFourPrompts);
+  EXPECT_EQ(result.out, testing::redirected_prompts());
   EXPECT_EQ(result.err,
             "\r\nrun-time error F4001: OPEN(dados_malha.txt)\r\n"
             "- cannot create or open the file: Permission denied\r\n");
-  EXPECT_TRUE(fs::is_empty(dir.path()));
+  EXPECT_TRUE(testing::names_in(dir.path()).empty());
 }
 
 // Files 1 to k - 1 keep what an earlier run left in them; the k-th cannot be
@@ -187,7 +184,7 @@ TEST(OutputFilesEndToEnd, FullDeviceIsAWriteFailure) {
   fs::create_symlink("/dev/full", dir / "malha.txt");
   const RunResult result = run_malha(dir.path(), "3\n2\n1\n0\n");
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.out, kFourPrompts);
+  EXPECT_EQ(result.out, testing::redirected_prompts());
   EXPECT_EQ(result.err,
             "\r\nrun-time error F4002: WRITE(malha.txt)\r\n"
             "- cannot write the file: No space left on device\r\n");
