@@ -64,8 +64,9 @@ char* write_digits_backwards(char* end, std::uint64_t value, int count) {
 int floor_log10_pow2(int e) { return (e * 78913) >> 18; }
 
 // Exact digits for values the 128-bit arithmetic cannot reach (subnormals,
-// very small or very large magnitudes): the shortest-exact scientific text
-// with enough digits to hold every double's full expansion, then cut.
+// very small or very large magnitudes): the standard library's exact
+// scientific conversion, with enough digits to hold every double's whole
+// expansion so that no rounding happens, then cut after 18 digits.
 TruncatedDigits truncated_digits_from_text(double value) {
   // A double's exact decimal expansion has at most 767 significant digits.
   constexpr int kExactPrecision = 767;
