@@ -144,9 +144,11 @@ TEST(OutputFilesEndToEnd, LongerFilesOfAnEarlierRunLeaveNoTrace) {
 
 TEST(OutputFilesEndToEnd, UnwritableDirectoryIsAnOpenFailure) {
   TempDir dir;
-  fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::group_read |
-                                  fs::perms::group_exec | fs::perms::others_read |
-                                  fs::perms::others_exec);
+  // Readable and searchable by everyone, writable by no one but root, whose
+  // privileges the run gives up.
+  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                  fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
   testing::RunOptions options;
   options.drop_privileges = true;
   const RunResult result = run_malha(dir.path(), "1\n1\n1\n0\n", options);
