@@ -3,7 +3,6 @@
 // tests of the file writers.
 
 #include <cstdint>
-#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -23,35 +22,6 @@ inline void attach_memory_sinks(OutputFiles& files) {
 inline std::string bytes_of(OutputFiles& files, OutputFile file) {
   return static_cast<MemorySink&>(files.sink(file)).bytes();
 }
-
-// Records joined, each with its CR LF.
-inline std::string records(std::initializer_list<const char*> lines) {
-  std::string bytes;
-  for (const char* line : lines) {
-    bytes += line;
-    bytes += "\r\n";
-  }
-  return bytes;
-}
-
-// Level 1 with unit lengths: the four count records of both summary files,
-// and the node pair records that "nos_malha.txt" and "dados.ent" share.
-inline const std::string kLevel1CountRecords = records({
-    " N\xFAmero de volumes reais:           2",
-    " N\xFAmero de volumes fict\xED" "cios:       4",
-    " N\xFAmero de n\xF3s reais:               4",
-    " N\xFAmero de n\xF3s fict\xED" "cios:           4",
-});
-inline const std::string kLevel1NodePairs = records({
-    "    0.000000000000000E+00    0.000000000000000E+00",
-    "    1.000000000000000E+00    0.000000000000000E+00",
-    "    0.000000000000000E+00    1.000000000000000E+00",
-    "    1.000000000000000E+00    1.000000000000000E+00",
-    "    0.000000000000000E+00   -1.000000000000000E+00",
-    "    2.000000000000000E+00    1.000000000000000E+00",
-    "    1.000000000000000E+00    2.000000000000000E+00",
-    "   -1.000000000000000E+00    0.000000000000000E+00",
-});
 
 // Level 1 with lengths dim_x and dim_y: four corner nodes, one diagonal,
 // four fictitious volumes; neighbours and barycentres as the construction

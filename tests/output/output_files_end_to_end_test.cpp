@@ -11,9 +11,9 @@
 
 #include <filesystem>
 #include <regex>
-#include <sstream>
 #include <string>
 
+#include "output/golden_files.h"
 #include "output/output_files.h"
 #include "support/dialogue.h"
 #include "support/run_malha.h"
@@ -28,13 +28,6 @@ using testing::RunResult;
 using testing::TempDir;
 using testing::write_file;
 
-const fs::path kGoldenDir = fs::path(MALHA_SOURCE_DIR) / "tests" / "golden";
-
-bool regenerating() {
-  const char* value = std::getenv("MALHA_REGENERATE_GOLDEN");
-  return value != nullptr && std::string(value) == "1";
-}
-
 // The processing time differs from run to run: its field is checked by its
 // form and then replaced by zero, the value the golden files hold.
 const char* const kTimeLabel = " tempo de processamento [s]: ";
@@ -48,48 +41,6 @@ std::string with_time_zeroed(const std::string& dados_gerais) {
   static const std::regex kTimeField(R"(^ {3}\d\.\d{9}(E[+-]\d{2}|[+-]\d{3})\r\n$)");
   EXPECT_TRUE(std::regex_match(rest, kTimeField)) << "time field: " << rest;
   return dados_gerais.substr(0, field) + "   0.000000000E+00\r\n";
-}
-
-std::string printable(const std::string& record) {
-  std::string text;
-  for (const char c : record) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7F) {
-      text += c;
-    } else {
-      static const char kHex[] = "0123456789ABCDEF";
-      text += "\\x";
-      text += kHex[byte >> 4];
-      text += kHex[byte & 15];
-    }
-  }
-  return text;
-}
-
-// The first record where the two texts differ, shown with its number and
-// both versions; empty when they are equal.
-std::string first_difference(const std::string& expected, const std::string& actual) {
-  if (expected == actual) return {};
-  std::size_t start = 0;
-  int record = 1;
-  for (;;) {
-    const std::size_t expected_end = expected.find('\n', start);
-    const std::size_t actual_end = actual.find('\n', start);
-    const std::string e = expected.substr(start, expected_end == std::string::npos
-                                                     ? std::string::npos
-                                                     : expected_end + 1 - start);
-    const std::string a = actual.substr(
-        start, actual_end == std::string::npos ? std::string::npos : actual_end + 1 - start);
-    if (e != a || expected_end == std::string::npos || actual_end == std::string::npos) {
-      std::ostringstream text;
-      text << "record " << record << " differs (sizes " << expected.size() << " expected, "
-           << actual.size() << " written)\n  expected: |" << printable(e)
-           << "|\n  written:  |" << printable(a) << "|";
-      return text.str();
-    }
-    start = expected_end + 1;
-    ++record;
-  }
 }
 
 struct GoldenCase {
@@ -109,18 +60,18 @@ void expect_golden_output(const GoldenCase& c, const TempDir& dir) {
   ASSERT_EQ(result.exit_status, 0) << result.err;
   EXPECT_EQ(result.out, testing::redirected_prompts());
   EXPECT_EQ(result.err, "");
-  const fs::path golden = kGoldenDir / c.name;
+  const fs::path golden = testing::kGoldenDir / c.name;
   for (const OutputFileEntry& entry : kOutputFiles) {
     SCOPED_TRACE(entry.name);
     std::string written = read_file(dir / entry.name);
     if (entry.file == OutputFile::dados_gerais) written = with_time_zeroed(written);
-    if (regenerating()) {
+    if (testing::regenerating()) {
       fs::create_directories(golden);
       write_file(golden / entry.name, written);
       continue;
     }
     ASSERT_TRUE(fs::exists(golden / entry.name)) << "missing golden file";
-    const std::string difference = first_difference(read_file(golden / entry.name), written);
+    const std::string difference = testing::first_difference(read_file(golden / entry.name), written);
     EXPECT_TRUE(difference.empty()) << difference;
   }
 }
@@ -134,7 +85,7 @@ TEST(OutputFilesEndToEnd, MatchTheGoldenFiles) {
 }
 
 TEST(OutputFilesEndToEnd, LongerFilesOfAnEarlierRunLeaveNoTrace) {
-  if (regenerating()) GTEST_SKIP();
+  if (testing::regenerating()) GTEST_SKIP();
   TempDir dir;
   for (const OutputFileEntry& entry : kOutputFiles) {
     write_file(dir / entry.name, std::string(100'000, 'o') + "\r\n");

@@ -2,23 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "output/write_processing_time.h"
 #include "output/memory_output.h"
+#include "output/write_processing_time.h"
 
 namespace malha {
 namespace {
-
-using testing::records;
-
-// The whole summary file of a level 1 run shorter than the clock's step.
-TEST(WriteCountRecords, SummaryFileOfLevel1) {
-  testing::Level1Output run;
-  write_count_records(run.files[OutputFile::dados_gerais], run.mesh);
-  write_processing_time(run.files, 0.0);
-  EXPECT_EQ(run.bytes(OutputFile::dados_gerais),
-            testing::kLevel1CountRecords +
-                records({" tempo de processamento [s]:    0.000000000E+00"}));
-}
 
 TEST(WriteCountRecords, EveryRecordIs37CharactersWhateverTheCounts) {
   struct Case {

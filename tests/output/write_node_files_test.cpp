@@ -4,33 +4,9 @@
 
 #include "output/memory_output.h"
 #include "output/node_pair_texts.h"
-#include "output/write_count_records.h"
 
 namespace malha {
 namespace {
-
-using testing::records;
-
-TEST(WriteNodeFiles, Level1WithUnitLengths) {
-  testing::Level1Output run;
-  write_count_records(run.files[OutputFile::dados_malha], run.mesh);
-  write_node_files(run.files, run.mesh);
-  EXPECT_EQ(run.bytes(OutputFile::dados_malha),
-            testing::kLevel1CountRecords + records({
-                "",
-                " Posi\xE7\xE3o dos n\xF3s",
-                "",
-                "       1    0.000000000000000E+00    0.000000000000000E+00",
-                "       2    1.000000000000000E+00    0.000000000000000E+00",
-                "       3    0.000000000000000E+00    1.000000000000000E+00",
-                "       4    1.000000000000000E+00    1.000000000000000E+00",
-                "       5    0.000000000000000E+00   -1.000000000000000E+00",
-                "       6    2.000000000000000E+00    1.000000000000000E+00",
-                "       7    1.000000000000000E+00    2.000000000000000E+00",
-                "       8   -1.000000000000000E+00    0.000000000000000E+00",
-            }));
-  EXPECT_EQ(run.bytes(OutputFile::nos_malha), testing::kLevel1NodePairs);
-}
 
 TEST(WriteNodeFiles, HeaderIs22BytesAndLengthsShowInTheCoordinates) {
   testing::Level1Output run(2.0, 1.0);
