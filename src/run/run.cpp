@@ -8,6 +8,11 @@
 #include "mesh/place_nodes.h"
 #include "mesh/size_mesh.h"
 #include "output/launch_viewers.h"
+#include "output/output_files.h"
+#include "output/write_count_records.h"
+#include "output/write_node_files.h"
+#include "output/write_processing_time.h"
+#include "output/write_volume_files.h"
 #include "run/clock.h"
 #include "run/console.h"
 #include "run/fp_traps.h"
@@ -37,9 +42,16 @@ int run() {
   compute_barycentres(mesh);
   const double t_end = elapsed_seconds();
   stop_fp_traps();
-  (void)t_end;
 
-  // OUTPUT FILES: open_output_files ... close_output_files go here.
+  // All eleven files are opened before any record is written.
+  OutputFiles files;
+  open_output_files(files);
+  write_count_records(files[OutputFile::dados_malha], mesh);
+  write_count_records(files[OutputFile::dados_gerais], mesh);
+  write_node_files(files, mesh);
+  write_volume_files(files, mesh);
+  write_processing_time(files, t_end);
+  close_output_files(files);
 
   launch_viewers(mesh.show_plots);
 

@@ -31,12 +31,14 @@ constexpr ErrorEntry kErrors[] = {
     {RunError::read_bad_repeat, "R1006", "READ(CON)",
      "repeat count outside the range 1 to 2147483647"},
     {RunError::read_failed, "R1007", "READ(CON)", "standard input could not be read"},
-    {RunError::allocate, "A2001", "ALLOCATE", "not enough memory for the mesh arrays"},
+    {RunError::allocate, "A2001", "ALLOCATE", "not enough memory to build the mesh"},
     {RunError::math_invalid, "M3001", "MATH", "floating-point error: invalid"},
     {RunError::math_divide_by_zero, "M3002", "MATH", "floating-point error: divide by zero"},
     {RunError::math_overflow, "M3003", "MATH", "floating-point error: overflow"},
     {RunError::open, "F4001", "OPEN(", "cannot create or open the file: "},
     {RunError::write, "F4002", "WRITE(", "cannot write the file: "},
+    {RunError::write_record_length, "F4003", "WRITE(",
+     "record longer than 1024 characters"},
 };
 constexpr const char* kLevelCode = "S5001";
 
@@ -98,7 +100,7 @@ void fail(RunError error) {
 
 void fail_file(RunError error, std::string_view file_name, int os_error) {
   const ErrorEntry& entry = entry_for(error);
-  const std::string reason = platform::describe_os_error(os_error);
+  const std::string reason = os_error == 0 ? std::string() : platform::describe_os_error(os_error);
   report_and_exit(entry.code, entry.operation, file_name, entry.description, reason);
 }
 

@@ -22,19 +22,21 @@ enum class RunError {
   read_real_range,     // beyond the largest double
   read_bad_repeat,     // a repeat count outside 1 to 2147483647 (0*)
   read_failed,         // standard input reported an error
-  allocate,            // the mesh arrays cannot be obtained
+  allocate,            // memory for the mesh cannot be obtained
   math_invalid,        // floating-point invalid operation
   math_divide_by_zero, // floating-point division by zero
   math_overflow,       // floating-point overflow
   open,                // an output file cannot be created or opened
   write,               // an output file cannot be written
+  write_record_length, // a record longer than the output files allow
 };
 
 // READ, ALLOCATE and MATH failures. Safe to call from a signal handler.
 [[noreturn]] void fail(RunError error);
 
 // OPEN and WRITE failures of the output file `file_name`; `os_error` is the
-// operating system's error code, named in the description.
+// operating system's error code, named in the description (0 when the
+// failure is the program's own, such as an over-long record).
 [[noreturn]] void fail_file(RunError error, std::string_view file_name, int os_error);
 
 // A mesh level outside the accepted range, refused before sizing.

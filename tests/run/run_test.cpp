@@ -69,7 +69,7 @@ TEST(Run, LevelThirtyEndsWithTheAllocateReportWhenMemoryIsShort) {
     GTEST_SKIP() << "this machine could hold a level-30 mesh";
   }
   expect_refused("30\n1\n1\n0\n",
-                 "\r\nrun-time error A2001: ALLOCATE\r\n- not enough memory for the mesh arrays\r\n");
+                 "\r\nrun-time error A2001: ALLOCATE\r\n- not enough memory to build the mesh\r\n");
 }
 
 }  // namespace

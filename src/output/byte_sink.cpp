@@ -1,0 +1,61 @@
+#include "output/byte_sink.h"
+
+#include <cassert>
+#include <utility>
+
+#include "run/run_error.h"
+
+namespace malha {
+
+ByteSink::ByteSink(std::string name, std::size_t capacity)
+    : name_(std::move(name)),
+      buffer_(std::make_unique_for_overwrite<char[]>(capacity)),
+      capacity_(capacity) {}
+
+void ByteSink::flush() {
+  if (used_ == 0) return;
+  const std::size_t size = used_;
+  used_ = 0;
+  take_block(buffer_.get(), size);
+}
+
+FileSink::FileSink(std::string name) : ByteSink(std::move(name), kBlockBytes) {
+  int os_error = 0;
+  file_ = platform::open_for_writing(this->name().c_str(), os_error);
+  if (file_ == platform::kNoFile) fail_file(RunError::open, this->name(), os_error);
+}
+
+FileSink::~FileSink() {
+  if (file_ != platform::kNoFile) {
+    int ignored = 0;
+    platform::close_file(file_, ignored);
+  }
+}
+
+void FileSink::discard_old_content() {
+  int os_error = 0;
+  if (!platform::discard_content(file_, os_error)) {
+    fail_file(RunError::write, name(), os_error);
+  }
+  is_emptied_ = true;
+}
+
+void FileSink::take_block(const char* data, std::size_t size) {
+  assert(file_ != platform::kNoFile);
+  if (!is_emptied_) discard_old_content();
+  int os_error = 0;
+  if (!platform::write_file(file_, data, size, os_error)) {
+    fail_file(RunError::write, name(), os_error);
+  }
+}
+
+void FileSink::close() {
+  if (file_ == platform::kNoFile) return;
+  flush();
+  if (!is_emptied_) discard_old_content();
+  int os_error = 0;
+  const platform::FileHandle file = std::exchange(file_, platform::kNoFile);
+  if (!platform::close_file(file, os_error)) fail_file(RunError::write, name(), os_error);
+}
+
+}  // namespace malha

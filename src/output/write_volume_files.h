@@ -1,0 +1,23 @@
+#pragma once
+// write_volume_files: the eight volume files.
+//
+// Reads `n_nodes`, `n_volumes`, `n_real_volumes`, `n_fict_volumes`,
+// `node_coords`, `volume_nodes` (A, B, C), `volume_neighbours` and
+// `barycentres`; changes nothing. For volumes 1 to `n_volumes` in order:
+// "malha.txt" the outline group (pairs of A, B, C, A, then the one-blank
+// record), "nos_conectividade.txt" i A B C, "vol_conectividades.txt" i and
+// the three neighbours, "conectividades.ent" the three neighbours,
+// "baricentros.txt" and "baricentros.ent" the barycentre pair;
+// "malha_real.txt" the outline groups of the real volumes only; "dados.ent"
+// the counts n_nodes, n_volumes, n_real_volumes, n_fict_volumes (one
+// int_field_8 each), the node pairs and then A B C per volume. Write
+// failures end the run with the WRITE report.
+
+#include "mesh/mesh.h"
+#include "output/output_files.h"
+
+namespace malha {
+
+void write_volume_files(OutputFiles& files, const Mesh& mesh);
+
+}  // namespace malha

@@ -1,0 +1,64 @@
+#include "output/byte_sink.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "output/record_writer.h"
+#include "support/run_malha.h"
+
+namespace malha {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::read_file;
+using testing::TempDir;
+using testing::write_file;
+
+void write_records(ByteSink& sink, int count) {
+  RecordWriter out(sink);
+  for (int i = 0; i < count; ++i) {
+    out.int_field_8(i);
+    out.end_record();
+  }
+}
+
+TEST(FileSink, ManyBlocksArriveInOrder) {
+  TempDir dir;
+  const fs::path path = dir / "nos_malha.txt";
+  FileSink sink(path.string());
+  const int count = 300'000;  // about 3 MB: several blocks
+  write_records(sink, count);
+  sink.close();
+  const std::string bytes = read_file(path);
+  ASSERT_EQ(bytes.size(), static_cast<std::size_t>(count) * 10);
+  EXPECT_EQ(bytes.substr(bytes.size() - 10), "  299999\r\n");
+  EXPECT_EQ(bytes.substr(10 * 123456, 10), "  123456\r\n");
+}
+
+TEST(FileSink, KeepsTheOldContentUntilTheFirstBlockIsWritten) {
+  TempDir dir;
+  const fs::path path = dir / "dados.ent";
+  write_file(path, "old content\r\n");
+  {
+    FileSink sink(path.string());
+    write_records(sink, 2);  // still in the buffer
+    EXPECT_EQ(read_file(path), "old content\r\n");
+    sink.close();
+  }
+  EXPECT_EQ(read_file(path), "       0\r\n       1\r\n");
+}
+
+TEST(FileSink, AFileThatReceivesNothingIsEmptiedAtClose) {
+  TempDir dir;
+  const fs::path path = dir / "baricentros.ent";
+  write_file(path, "old content\r\n");
+  FileSink sink(path.string());
+  sink.close();
+  EXPECT_TRUE(fs::exists(path));
+  EXPECT_EQ(read_file(path), "");
+}
+
+}  // namespace
+}  // namespace malha

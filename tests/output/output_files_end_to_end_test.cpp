@@ -1,0 +1,165 @@
+// Whole runs of the program compared with the golden output files under
+// tests/golden/<case>/, byte for byte; and the runs that fail while opening
+// or writing the output files.
+//
+// Set MALHA_REGENERATE_GOLDEN=1 to rewrite the golden files from the
+// program's output (then check them by hand before committing).
+
+#include <gtest/gtest.h>
+
+#include <sys/resource.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "output/golden_files.h"
+#include "output/output_files.h"
+#include "support/dialogue.h"
+#include "support/run_malha.h"
+
+namespace malha {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::read_file;
+using testing::run_malha;
+using testing::RunResult;
+using testing::TempDir;
+using testing::write_file;
+
+// The processing time differs from run to run: its field is checked by its
+// form and then replaced by zero, the value the golden files hold.
+const char* const kTimeLabel = " tempo de processamento [s]: ";
+
+std::string with_time_zeroed(const std::string& dados_gerais) {
+  const std::size_t label = dados_gerais.rfind(kTimeLabel);
+  EXPECT_NE(label, std::string::npos) << "no processing-time record";
+  if (label == std::string::npos) return dados_gerais;
+  const std::size_t field = label + std::string(kTimeLabel).size();
+  const std::string rest = dados_gerais.substr(field);
+  static const std::regex kTimeField(R"(^ {3}\d\.\d{9}(E[+-]\d{2}|[+-]\d{3})\r\n$)");
+  EXPECT_TRUE(std::regex_match(rest, kTimeField)) << "time field: " << rest;
+  return dados_gerais.substr(0, field) + "   0.000000000E+00\r\n";
+}
+
+struct GoldenCase {
+  const char* name;  // the folder under tests/golden
+  const char* input;
+};
+
+const GoldenCase kGoldenCases[] = {
+    {"level1_1x1", "1\n1\n1\n0\n"},
+    {"level3_2x1", "3\n2\n1\n0\n"},
+    {"level4_2x1", "4\n2\n1\n0\n"},
+};
+
+// Runs the case in `dir` and compares all eleven files with the golden ones.
+void expect_golden_output(const GoldenCase& c, const TempDir& dir) {
+  const RunResult result = run_malha(dir.path(), c.input);
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  EXPECT_EQ(result.out, testing::redirected_prompts());
+  EXPECT_EQ(result.err, "");
+  const fs::path golden = testing::kGoldenDir / c.name;
+  for (const OutputFileEntry& entry : kOutputFiles) {
+    SCOPED_TRACE(entry.name);
+    std::string written = read_file(dir / entry.name);
+    if (entry.file == OutputFile::dados_gerais) written = with_time_zeroed(written);
+    if (testing::regenerating()) {
+      fs::create_directories(golden);
+      write_file(golden / entry.name, written);
+      continue;
+    }
+    ASSERT_TRUE(fs::exists(golden / entry.name)) << "missing golden file";
+    const std::string difference = testing::first_difference(read_file(golden / entry.name), written);
+    EXPECT_TRUE(difference.empty()) << difference;
+  }
+}
+
+TEST(OutputFilesEndToEnd, MatchTheGoldenFiles) {
+  for (const GoldenCase& c : kGoldenCases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    expect_golden_output(c, dir);
+  }
+}
+
+TEST(OutputFilesEndToEnd, LongerFilesOfAnEarlierRunLeaveNoTrace) {
+  if (testing::regenerating()) GTEST_SKIP();
+  TempDir dir;
+  for (const OutputFileEntry& entry : kOutputFiles) {
+    write_file(dir / entry.name, std::string(100'000, 'o') + "\r\n");
+  }
+  expect_golden_output(kGoldenCases[0], dir);
+}
+
+TEST(OutputFilesEndToEnd, UnwritableDirectoryIsAnOpenFailure) {
+  TempDir dir;
+  // Readable and searchable by everyone, writable by no one but root, whose
+  // privileges the run gives up.
+  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                  fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+  testing::RunOptions options;
+  options.drop_privileges = true;
+  const RunResult result = run_malha(dir.path(), "1\n1\n1\n0\n", options);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.out, testing::redirected_prompts());
+  EXPECT_EQ(result.err,
+            "\r\nrun-time error F4001: OPEN(dados_malha.txt)\r\n"
+            "- cannot create or open the file: Permission denied\r\n");
+  EXPECT_TRUE(testing::names_in(dir.path()).empty());
+}
+
+// Files 1 to k - 1 keep what an earlier run left in them; the k-th cannot be
+// opened (a directory has its name); the files after it are not created.
+TEST(OutputFilesEndToEnd, FailedOpenLeavesTheEarlierFilesAsTheyWere) {
+  TempDir dir;
+  const int k = 5;  // "malha_real.txt"
+  for (int i = 0; i < k - 1; ++i) write_file(dir / kOutputFiles[i].name, "earlier run\r\n");
+  fs::create_directory(dir / kOutputFiles[k - 1].name);
+  const RunResult result = run_malha(dir.path(), "3\n2\n1\n0\n");
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err,
+            "\r\nrun-time error F4001: OPEN(malha_real.txt)\r\n"
+            "- cannot create or open the file: Is a directory\r\n");
+  for (int i = 0; i < k - 1; ++i) {
+    SCOPED_TRACE(kOutputFiles[i].name);
+    EXPECT_EQ(read_file(dir / kOutputFiles[i].name), "earlier run\r\n");
+  }
+  for (int i = k; i < kOutputFileCount; ++i) {
+    EXPECT_FALSE(fs::exists(dir / kOutputFiles[i].name)) << kOutputFiles[i].name;
+  }
+}
+
+TEST(OutputFilesEndToEnd, FullDeviceIsAWriteFailure) {
+  TempDir dir;
+  fs::create_symlink("/dev/full", dir / "malha.txt");
+  const RunResult result = run_malha(dir.path(), "3\n2\n1\n0\n");
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.out, testing::redirected_prompts());
+  EXPECT_EQ(result.err,
+            "\r\nrun-time error F4002: WRITE(malha.txt)\r\n"
+            "- cannot write the file: No space left on device\r\n");
+  EXPECT_TRUE(fs::is_symlink(dir / "malha.txt"));
+}
+
+// A write beyond the file size limit fails with an error; the limit's
+// signal must not end the process without a report.
+TEST(OutputFilesEndToEnd, FileSizeLimitIsAWriteFailure) {
+  TempDir dir;
+  rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit limited = saved;
+  limited.rlim_cur = 4096;  // dados_malha.txt of level 8 holds about 10 kB
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const RunResult result = run_malha(dir.path(), "8\n2\n1\n0\n");
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err,
+            "\r\nrun-time error F4002: WRITE(dados_malha.txt)\r\n"
+            "- cannot write the file: File too large\r\n");
+}
+
+}  // namespace
+}  // namespace malha
