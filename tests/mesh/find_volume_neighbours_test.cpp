@@ -9,7 +9,6 @@
 
 #include "mesh/allocate_mesh.h"
 #include "mesh/define_volumes.h"
-#include "mesh/size_mesh.h"
 #include "run/run_error.h"
 #include "support/test_mesh.h"
 
@@ -146,9 +145,7 @@ TEST(FindVolumeNeighbours, RandomTablesMatchTheLiteralRule) {
 TEST(FindVolumeNeighbours, ScratchIsAtMostAThirdOfTheArrays) {
   for (int level = kMinLevel; level <= kMaxLevel; ++level) {
     SCOPED_TRACE(level);
-    Mesh mesh;
-    mesh.level = level;  // the counts do not depend on the lengths
-    size_mesh(mesh);
+    const Mesh mesh = testing::counted_mesh(level, 1.0, 1.0);
     EXPECT_LE(3 * neighbour_search_scratch_bytes(mesh), mesh_array_bytes(mesh));
   }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_mesh.h"
+
 namespace malha {
 namespace {
 
@@ -25,14 +27,12 @@ constexpr SizeCase kWorkedTable[] = {
     {8, 256, 32, 288, 145, 32, 177, 9, 8, 8, 8},
 };
 
+// With lengths 2 and 1, which also give level 4 its worked spacings
+// dx = 1, dy = 0.5, half_dx = 0.5, half_dy = 0.25.
 TEST(SizeMesh, WorkedTableForLevels1To8) {
   for (const SizeCase& c : kWorkedTable) {
     SCOPED_TRACE(c.level);
-    Mesh mesh;
-    mesh.level = c.level;
-    mesh.dim_x = 2.0;
-    mesh.dim_y = 1.0;
-    size_mesh(mesh);
+    const Mesh mesh = testing::counted_mesh(c.level, 2.0, 1.0);
     EXPECT_EQ(mesh.n_real_volumes, c.n_real_volumes);
     EXPECT_EQ(mesh.n_fict_volumes, c.n_fict_volumes);
     EXPECT_EQ(mesh.n_volumes, c.n_volumes);
@@ -55,60 +55,18 @@ TEST(SizeMesh, WorkedTableForLevels1To8) {
   }
 }
 
-TEST(SizeMesh, Level4SpacingsWithLengths2And1) {
-  Mesh mesh;
-  mesh.level = 4;
-  mesh.dim_x = 2.0;
-  mesh.dim_y = 1.0;
-  size_mesh(mesh);
-  EXPECT_EQ(mesh.dx, 1.0);
-  EXPECT_EQ(mesh.dy, 0.5);
-  EXPECT_EQ(mesh.half_dx, 0.5);
-  EXPECT_EQ(mesh.half_dy, 0.25);
-}
-
 // Cells along a side are a power of two, so the spacing times the cell count
 // gives the length back exactly, for every level and awkward lengths.
 TEST(SizeMesh, SpacingTimesCellCountIsTheLengthExactly) {
   for (int level = 3; level <= 30; ++level) {
     for (double length : {0.3, 0.7, 1.0 / 3.0, 12345.678, 1e-300, 1e300}) {
-      Mesh mesh;
-      mesh.level = level;
-      mesh.dim_x = length;
-      mesh.dim_y = -length;
-      size_mesh(mesh);
+      const Mesh mesh = testing::counted_mesh(level, length, -length);
       const double cells = static_cast<double>(mesh.nodes_per_side - 1);
       EXPECT_EQ(cells * mesh.dx, length) << "level " << level;
       EXPECT_EQ(cells * mesh.dy, -length) << "level " << level;
     }
   }
-  Mesh level5;
-  level5.level = 5;
-  level5.dim_x = 0.3;
-  size_mesh(level5);
-  EXPECT_EQ(4 * level5.dx, 0.3);
-}
-
-// The counts follow the closed forms at every accepted level, including the
-// largest, whose 2^30 real volumes still fit the 32-bit counts.
-TEST(SizeMesh, CountsAtEveryAcceptedLevel) {
-  for (int level = 1; level <= 30; ++level) {
-    SCOPED_TRACE(level);
-    Mesh mesh;
-    mesh.level = level;
-    mesh.dim_x = 1.0;
-    mesh.dim_y = 1.0;
-    size_mesh(mesh);
-    EXPECT_EQ(mesh.n_real_volumes, 1 << level);
-    EXPECT_EQ(mesh.n_fict_volumes, 1 << ((level + 1) / 2 + 1));
-    EXPECT_EQ(mesh.n_volumes, mesh.n_real_volumes + mesh.n_fict_volumes);
-    EXPECT_EQ(mesh.n_nodes, mesh.n_real_nodes + mesh.n_fict_nodes);
-    if (level >= 3 && level % 2 == 1) {
-      EXPECT_EQ(mesh.n_fict_volumes, 2 * mesh.n_fict_nodes);
-    } else {
-      EXPECT_EQ(mesh.n_fict_volumes, mesh.n_fict_nodes);
-    }
-  }
+  EXPECT_EQ(4 * testing::counted_mesh(5, 0.3, 0.0).dx, 0.3);
 }
 
 }  // namespace

@@ -27,12 +27,17 @@ void mark(MeshTable<T, Cols>& table, T marker) {
 double unwritten_real() { return std::bit_cast<double>(kUnwrittenBits); }
 bool is_unwritten(double value) { return std::bit_cast<std::uint64_t>(value) == kUnwrittenBits; }
 
-Mesh sized_mesh(std::int32_t level, double dim_x, double dim_y) {
+Mesh counted_mesh(std::int32_t level, double dim_x, double dim_y) {
   Mesh mesh;
   mesh.level = level;
   mesh.dim_x = dim_x;
   mesh.dim_y = dim_y;
   size_mesh(mesh);
+  return mesh;
+}
+
+Mesh sized_mesh(std::int32_t level, double dim_x, double dim_y) {
+  Mesh mesh = counted_mesh(level, dim_x, dim_y);
   allocate_mesh(mesh);
   mark(mesh.node_coords, unwritten_real());
   mark(mesh.volume_nodes, kUnwrittenIndex);

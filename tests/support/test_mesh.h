@@ -15,6 +15,9 @@ inline constexpr std::int32_t kUnwrittenIndex = -7;
 double unwritten_real();
 bool is_unwritten(double value);
 
+// size_mesh alone for the inputs: counts and spacings, no arrays.
+Mesh counted_mesh(std::int32_t level, double dim_x, double dim_y);
+
 // size_mesh and allocate_mesh for the inputs, then markers everywhere.
 Mesh sized_mesh(std::int32_t level, double dim_x, double dim_y);
 
