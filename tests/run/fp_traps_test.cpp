@@ -6,6 +6,8 @@
 #include <cmath>
 #include <string>
 
+#include "support/dialogue.h"
+
 namespace malha {
 namespace {
 
@@ -16,8 +18,7 @@ volatile double g_largest = DBL_MAX;
 volatile double g_result = 0.0;
 
 std::string math_report(const char* code, const char* what) {
-  return std::string("\r\nrun-time error ") + code + ": MATH\r\n- floating-point error: " + what +
-         "\r\n";
+  return testing::error_report(code, "MATH", std::string("floating-point error: ") + what);
 }
 
 TEST(FpTrapsDeathTest, FaultsEndTheRunWithTheMathReport) {
@@ -38,12 +39,6 @@ TEST(FpTrapsDeathTest, FaultsEndTheRunWithTheMathReport) {
       {
         start_fp_traps();
         g_result = g_zero / g_zero;
-      },
-      ::testing::ExitedWithCode(1), ::testing::Eq(math_report("M3001", "invalid")));
-  EXPECT_EXIT(
-      {
-        start_fp_traps();
-        g_result = std::sqrt(-g_one);
       },
       ::testing::ExitedWithCode(1), ::testing::Eq(math_report("M3001", "invalid")));
 }

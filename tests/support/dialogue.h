@@ -1,9 +1,14 @@
 #pragma once
-// What end-to-end tests expect around the console dialogue.
+// What end-to-end tests expect around the console dialogue and the run-time
+// error report.
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <set>
 #include <string>
+
+#include "support/run_malha.h"
 
 namespace malha::testing {
 
@@ -21,6 +26,13 @@ inline std::string redirected_prompts(int count = 4) {
   return out;
 }
 
+// The run-time error report as standard error shows it, for example
+// error_report("R1001", "READ(CON)", "end of input before a value was read").
+inline std::string error_report(const std::string& code, const std::string& operation,
+                                const std::string& description) {
+  return "\r\nrun-time error " + code + ": " + operation + "\r\n- " + description + "\r\n";
+}
+
 // The names of the entries of a directory.
 inline std::set<std::string> names_in(const std::filesystem::path& dir) {
   std::set<std::string> names;
@@ -28,6 +40,22 @@ inline std::set<std::string> names_in(const std::filesystem::path& dir) {
     names.insert(entry.path().filename().string());
   }
   return names;
+}
+
+// Runs `input` in a directory holding one output file of an earlier run and
+// checks a run that ends before any output file is opened: the first
+// `prompts_shown` prompts, `report`, exit status 1, and the directory left as
+// it was.
+inline void expect_failure_before_output(const std::string& input, int prompts_shown,
+                                         const std::string& report) {
+  TempDir dir;
+  write_file(dir / "dados_gerais.txt", "earlier run\r\n");
+  const RunResult result = run_malha(dir.path(), input);
+  EXPECT_EQ(result.out, redirected_prompts(prompts_shown));
+  EXPECT_EQ(result.err, report);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"dados_gerais.txt"});
+  EXPECT_EQ(read_file(dir / "dados_gerais.txt"), "earlier run\r\n");
 }
 
 }  // namespace malha::testing
