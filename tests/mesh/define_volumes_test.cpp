@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <vector>
 
 #include "support/test_mesh.h"
@@ -10,7 +9,7 @@
 namespace malha {
 namespace {
 
-using Row = std::array<int, 3>;
+using testing::Row;
 
 struct VolumeTableCase {
   const char* name;
@@ -43,12 +42,7 @@ TEST(DefineVolumes, WorkedVolumeTables) {
     SCOPED_TRACE(c.name);
     Mesh mesh = testing::sized_mesh(c.level, 2.0, 1.0);
     define_volumes(mesh);
-    ASSERT_LE(c.first_volume - 1 + static_cast<int>(c.rows.size()), mesh.n_volumes);
-    for (std::size_t k = 0; k < c.rows.size(); ++k) {
-      const int v = c.first_volume + static_cast<int>(k);
-      const Row actual = {mesh.volume_nodes(v, 1), mesh.volume_nodes(v, 2), mesh.volume_nodes(v, 3)};
-      EXPECT_EQ(actual, c.rows[k]) << "volume " << v;
-    }
+    testing::expect_rows(mesh.volume_nodes, c.first_volume, c.rows);
   }
 }
 

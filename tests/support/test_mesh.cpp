@@ -3,6 +3,8 @@
 #include <bit>
 #include <cassert>
 
+#include <gtest/gtest.h>
+
 #include "mesh/allocate_mesh.h"
 #include "mesh/compute_barycentres.h"
 #include "mesh/define_volumes.h"
@@ -67,6 +69,19 @@ Mesh mesh_with_volumes(const std::vector<std::int32_t>& triples, std::int32_t n_
   }
   mark(mesh.volume_neighbours, kUnwrittenIndex);
   return mesh;
+}
+
+Row row_of(const MeshTable<std::int32_t, 3>& table, std::int32_t row) {
+  return {table(row, 1), table(row, 2), table(row, 3)};
+}
+
+void expect_rows(const MeshTable<std::int32_t, 3>& table, std::int32_t first,
+                 const std::vector<Row>& rows) {
+  ASSERT_LE(first - 1 + static_cast<std::int32_t>(rows.size()), table.rows());
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const std::int32_t row = first + static_cast<std::int32_t>(k);
+    EXPECT_EQ(row_of(table, row), rows[k]) << "row " << row;
+  }
 }
 
 MeshTable<std::int32_t, 3> literal_neighbours(const Mesh& mesh) {
