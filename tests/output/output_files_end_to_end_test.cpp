@@ -105,9 +105,8 @@ TEST(OutputFilesEndToEnd, UnwritableDirectoryIsAnOpenFailure) {
   const RunResult result = run_malha(dir.path(), "1\n1\n1\n0\n", options);
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.out, testing::redirected_prompts());
-  EXPECT_EQ(result.err,
-            "\r\nrun-time error F4001: OPEN(dados_malha.txt)\r\n"
-            "- cannot create or open the file: Permission denied\r\n");
+  EXPECT_EQ(result.err, testing::error_report("F4001", "OPEN(dados_malha.txt)",
+                                              "cannot create or open the file: Permission denied"));
   EXPECT_TRUE(testing::names_in(dir.path()).empty());
 }
 
@@ -120,9 +119,8 @@ TEST(OutputFilesEndToEnd, FailedOpenLeavesTheEarlierFilesAsTheyWere) {
   fs::create_directory(dir / kOutputFiles[k - 1].name);
   const RunResult result = run_malha(dir.path(), "3\n2\n1\n0\n");
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.err,
-            "\r\nrun-time error F4001: OPEN(malha_real.txt)\r\n"
-            "- cannot create or open the file: Is a directory\r\n");
+  EXPECT_EQ(result.err, testing::error_report("F4001", "OPEN(malha_real.txt)",
+                                              "cannot create or open the file: Is a directory"));
   for (int i = 0; i < k - 1; ++i) {
     SCOPED_TRACE(kOutputFiles[i].name);
     EXPECT_EQ(read_file(dir / kOutputFiles[i].name), "earlier run\r\n");
@@ -138,9 +136,8 @@ TEST(OutputFilesEndToEnd, FullDeviceIsAWriteFailure) {
   const RunResult result = run_malha(dir.path(), "3\n2\n1\n0\n");
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.out, testing::redirected_prompts());
-  EXPECT_EQ(result.err,
-            "\r\nrun-time error F4002: WRITE(malha.txt)\r\n"
-            "- cannot write the file: No space left on device\r\n");
+  EXPECT_EQ(result.err, testing::error_report("F4002", "WRITE(malha.txt)",
+                                              "cannot write the file: No space left on device"));
   EXPECT_TRUE(fs::is_symlink(dir / "malha.txt"));
 }
 
@@ -156,9 +153,8 @@ TEST(OutputFilesEndToEnd, FileSizeLimitIsAWriteFailure) {
   const RunResult result = run_malha(dir.path(), "8\n2\n1\n0\n");
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(result.err,
-            "\r\nrun-time error F4002: WRITE(dados_malha.txt)\r\n"
-            "- cannot write the file: File too large\r\n");
+  EXPECT_EQ(result.err, testing::error_report("F4002", "WRITE(dados_malha.txt)",
+                                              "cannot write the file: File too large"));
 }
 
 }  // namespace
