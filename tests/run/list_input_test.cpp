@@ -39,14 +39,43 @@ constexpr std::size_t kChunkSizes[] = {1, 2, 3, 65536};
 constexpr std::int32_t kUntouchedInteger = 77;
 constexpr double kUntouchedReal = 77.0;
 
-struct IntegerCase {
+// Reads one answer as an integer or a real and checks its status and the
+// destination afterwards: `value` when the status is value (compared bit
+// for bit, sign of zero included; integers compare exactly as doubles),
+// untouched otherwise.
+void expect_answer(ListReader& reader, bool is_real, AnswerStatus status, double value) {
+  double read = kUntouchedReal;
+  if (is_real) {
+    EXPECT_EQ(reader.read_real(read), status);
+  } else {
+    std::int32_t integer = kUntouchedInteger;
+    EXPECT_EQ(reader.read_integer(integer), status);
+    read = integer;
+  }
+  const double expected = status == S::value ? value : kUntouchedReal;
+  EXPECT_EQ(read, expected);
+  EXPECT_EQ(std::signbit(read), std::signbit(expected));
+}
+
+// Runs `check` on a reader of `input` once for each chunk size.
+template <typename Check>
+void for_each_chunk_size(const char* name, const std::string& input, Check check) {
+  for (std::size_t chunk : kChunkSizes) {
+    SCOPED_TRACE(std::string(name) + ", chunk " + std::to_string(chunk));
+    MemorySource source(input, chunk);
+    ListReader reader(source);
+    check(reader);
+  }
+}
+
+struct AnswerCase {
   const char* name;
   std::string input;
   AnswerStatus status;
-  std::int32_t value;  // when status is value
+  double value;  // when status is value
 };
 
-const IntegerCase kIntegerCases[] = {
+const AnswerCase kIntegerCases[] = {
     {"plain", "3\n", S::value, 3},
     {"plus sign", "+3\n", S::value, 3},
     {"minus sign", "-3\n", S::value, -3},
@@ -68,36 +97,29 @@ const IntegerCase kIntegerCases[] = {
     {"slash ends the read", "/\n", S::no_value, 0},
     {"slash after blanks", " / 5\n", S::no_value, 0},
     {"hex form", "#10\n", S::value, 16},
-    {"hex lower case", "#ff\n", S::value, 255},
     {"hex upper case", "#FF\n", S::value, 255},
     {"binary", "2#101\n", S::value, 5},
     {"base 36 lower", "36#z\n", S::value, 35},
     {"base 36 upper", "36#Z\n", S::value, 35},
-    {"base 8", "8#777\n", S::value, 511},
     {"radix int32 max", "16#7FFFFFFF\n", S::value, 2147483647},
     {"radix beyond int32 max", "#80000000\n", S::integer_range, 0},
     {"radix all ones is not -1", "#FFFFFFFF\n", S::integer_range, 0},
     {"digit outside base", "2#102\n", S::bad_integer, 0},
     {"base 1", "1#0\n", S::bad_integer, 0},
-    {"base 0", "0#0\n", S::bad_integer, 0},
     {"base 37", "37#1\n", S::bad_integer, 0},
     {"signed radix", "+2#101\n", S::bad_integer, 0},
-    {"signed hex", "-#10\n", S::bad_integer, 0},
     {"radix without digits", "2#\n", S::bad_integer, 0},
-    {"hash alone", "#\n", S::bad_integer, 0},
     {"sign alone", "+\n", S::bad_integer, 0},
     {"decimal point", "3.0\n", S::bad_integer, 0},
     {"exponent", "3e2\n", S::bad_integer, 0},
     {"letter", "3x\n", S::bad_integer, 0},
     {"single-quoted text", "'3'\n", S::bad_integer, 0},
-    {"double-quoted text", "\"3\"\n", S::bad_integer, 0},
     {"lone carriage return is not a line end", "3\r4\n", S::bad_integer, 0},
     {"repeat then value", "2*4\n", S::value, 4},
     {"repeat then signed value", "2*-3\n", S::value, -3},
     {"repeat then hex", "2*#10\n", S::value, 16},
     {"largest repeat count", "2147483647*4\n", S::value, 4},
     {"repeat then blank is null", "3* 4\n", S::no_value, 0},
-    {"repeat then tab is null", "3*\t4\n", S::no_value, 0},
     {"repeat then comma is null", "3*,4\n", S::no_value, 0},
     {"repeat then slash is null", "3*/\n", S::no_value, 0},
     {"repeat then line end is null", "3*\n", S::no_value, 0},
@@ -114,7 +136,6 @@ const IntegerCase kIntegerCases[] = {
     {"empty input", "", S::end_of_input, 0},
     {"only blank lines", "\n  \n\t\n", S::end_of_input, 0},
     {"ctrl-z line", "\x1a\n", S::end_of_input, 0},
-    {"ctrl-z after blanks", "  \x1a\n", S::end_of_input, 0},
     {"ctrl-z after a value", "0\x1a\n", S::end_of_input, 0},
     {"ctrl-z after a value and blank", "3 \x1a\r\n", S::end_of_input, 0},
     {"ctrl-z after a slash", "/\x1a\n", S::end_of_input, 0},
@@ -124,33 +145,21 @@ const IntegerCase kIntegerCases[] = {
 };
 
 TEST(ListReader, IntegerAnswers) {
-  for (const IntegerCase& c : kIntegerCases) {
-    for (std::size_t chunk : kChunkSizes) {
-      SCOPED_TRACE(std::string(c.name) + ", chunk " + std::to_string(chunk));
-      MemorySource source(c.input, chunk);
-      ListReader reader(source);
-      std::int32_t value = kUntouchedInteger;
-      EXPECT_EQ(reader.read_integer(value), c.status);
-      EXPECT_EQ(value, c.status == S::value ? c.value : kUntouchedInteger);
-    }
+  for (const AnswerCase& c : kIntegerCases) {
+    for_each_chunk_size(c.name, c.input,
+                        [&](ListReader& reader) { expect_answer(reader, false, c.status, c.value); });
   }
 }
 
-struct RealCase {
-  const char* name;
-  std::string input;
-  AnswerStatus status;
-  double value;  // when status is value, compared bit for bit
-};
-
-const RealCase kRealCases[] = {
+// Commas, slashes, blank lines, line ends and the end of the input come
+// before the value's form is known: the integer rows cover them.
+const AnswerCase kRealCases[] = {
     {"integer form", "2\n", S::value, 2.0},
     {"point after digits", "2.\n", S::value, 2.0},
     {"point before digits", ".5\n", S::value, 0.5},
     {"signed point before digits", "-.5\n", S::value, -0.5},
     {"plus sign", "+2.\n", S::value, 2.0},
     {"three point zero", "3.0\n", S::value, 3.0},
-    {"one tenth correctly rounded", "0.1\n", S::value, 0.1},
     {"exponent E", "1.5E3\n", S::value, 1500.0},
     {"exponent e", "1.5e3\n", S::value, 1500.0},
     {"exponent D", "1.5D3\n", S::value, 1500.0},
@@ -158,20 +167,17 @@ const RealCase kRealCases[] = {
     {"exponent letter and sign", "1.5E+3\n", S::value, 1500.0},
     {"exponent letter and minus", "2.5e-1\n", S::value, 0.25},
     {"exponent sign without letter", "1.5+3\n", S::value, 1500.0},
-    {"exponent minus without letter", "2.5-1\n", S::value, 0.25},
     {"comma is no decimal separator", "1,5\n", S::value, 1.0},
     {"value ends at slash", "1.5/\n", S::value, 1.5},
     {"second value discarded", "0.3 4\n", S::value, 0.3},
     {"minus zero", "-0.0\n", S::value, -0.0},
     {"zero with a huge exponent", "0e999999999999999999999\n", S::value, 0.0},
     {"many exponent digits", "1e0000000000000000000000003\n", S::value, 1000.0},
-    {"largest double", "1.7976931348623157e308\n", S::value, DBL_MAX},
     {"rounds down to the largest double", "1.7976931348623158e308\n", S::value, DBL_MAX},
     {"rounds up to infinity", "1.7976931348623159e308\n", S::real_range, 0},
     {"beyond the largest double", "1e309\n", S::real_range, 0},
     {"negative beyond the largest double", "-1e309\n", S::real_range, 0},
     {"huge exponent", "1e99999999999999999999\n", S::real_range, 0},
-    {"smallest normal", "2.2250738585072014e-308\n", S::value, DBL_MIN},
     {"subnormal", "1e-310\n", S::value, 1e-310},
     {"smallest subnormal", "4.9e-324\n", S::value, 4.9406564584124654e-324},
     // Half the smallest subnormal is 2.4703282292062327208...e-324.
@@ -189,41 +195,24 @@ const RealCase kRealCases[] = {
     {"sign alone", "-\n", S::bad_real, 0},
     {"exponent without mantissa", "e3\n", S::bad_real, 0},
     {"exponent letter without digits", "1.5E\n", S::bad_real, 0},
-    {"exponent sign without digits", "1.5E+\n", S::bad_real, 0},
     {"trailing sign", "1.5+\n", S::bad_real, 0},
     {"fractional exponent", "1.5e3.2\n", S::bad_real, 0},
     {"two points", "1.2.3\n", S::bad_real, 0},
-    {"letter", "1.5x\n", S::bad_real, 0},
     {"other exponent letter", "1.5q3\n", S::bad_real, 0},
     {"radix form", "#10\n", S::bad_real, 0},
     {"infinity word", "inf\n", S::bad_real, 0},
-    {"nan word", "nan\n", S::bad_real, 0},
     {"quoted text", "'1.5'\n", S::bad_real, 0},
-    {"quoted text with blanks", "'a b, c/'\n", S::bad_real, 0},
     {"repeat then value", "2*1.5\n", S::value, 1.5},
     {"repeat then point", "2*.5\n", S::value, 0.5},
     {"repeat then blank is null", "3* \n", S::no_value, 0},
     {"zero repeat", "0*1.5\n", S::bad_repeat, 0},
     {"point before star", "2.*3\n", S::bad_real, 0},
-    {"lone comma is null", ",\n", S::no_value, 0},
-    {"slash ends the read", "/\n", S::no_value, 0},
-    {"crlf line end", "1.5\r\n", S::value, 1.5},
-    {"empty input", "", S::end_of_input, 0},
-    {"ctrl-z after a value", "1.5\x1a\n", S::end_of_input, 0},
 };
 
 TEST(ListReader, RealAnswers) {
-  for (const RealCase& c : kRealCases) {
-    for (std::size_t chunk : kChunkSizes) {
-      SCOPED_TRACE(std::string(c.name) + ", chunk " + std::to_string(chunk));
-      MemorySource source(c.input, chunk);
-      ListReader reader(source);
-      double value = kUntouchedReal;
-      EXPECT_EQ(reader.read_real(value), c.status);
-      const double expected = c.status == S::value ? c.value : kUntouchedReal;
-      EXPECT_EQ(value, expected);
-      EXPECT_EQ(std::signbit(value), std::signbit(expected));
-    }
+  for (const AnswerCase& c : kRealCases) {
+    for_each_chunk_size(c.name, c.input,
+                        [&](ListReader& reader) { expect_answer(reader, true, c.status, c.value); });
   }
 }
 
@@ -231,7 +220,7 @@ TEST(ListReader, RealAnswers) {
 struct Answer {
   bool is_real;
   AnswerStatus status;
-  double value;  // integers compare exactly as doubles
+  double value;
 };
 
 struct SequenceCase {
@@ -245,9 +234,7 @@ const SequenceCase kSequenceCases[] = {
      {{false, S::value, 3}, {true, S::value, 1}, {true, S::value, 1}, {false, S::value, 0}}},
     {"rest of a line never reaches the next answer", "3 4\n5 6\n",
      {{false, S::value, 3}, {true, S::value, 5}, {false, S::end_of_input, 0}}},
-    {"rest after a comma discarded", "3,4\n5\n", {{false, S::value, 3}, {false, S::value, 5}}},
-    {"null then next line", ",7\n5\n", {{false, S::no_value, 0}, {false, S::value, 5}}},
-    {"slash then next line", "/7\n5\n", {{false, S::no_value, 0}, {false, S::value, 5}}},
+    {"null real then next line", ",7\n5\n", {{true, S::no_value, 0}, {false, S::value, 5}}},
     {"null repeat then next line", "3*\n5\n", {{false, S::no_value, 0}, {false, S::value, 5}}},
     {"blank lines between answers", "3\n\n  \n\t\n1.5\n",
      {{false, S::value, 3}, {true, S::value, 1.5}}},
@@ -264,24 +251,13 @@ const SequenceCase kSequenceCases[] = {
 
 TEST(ListReader, AnswerSequences) {
   for (const SequenceCase& c : kSequenceCases) {
-    for (std::size_t chunk : kChunkSizes) {
-      SCOPED_TRACE(std::string(c.name) + ", chunk " + std::to_string(chunk));
-      MemorySource source(c.input, chunk);
-      ListReader reader(source);
+    for_each_chunk_size(c.name, c.input, [&](ListReader& reader) {
       for (std::size_t i = 0; i < c.answers.size(); ++i) {
         SCOPED_TRACE("answer " + std::to_string(i + 1));
         const Answer& a = c.answers[i];
-        double value = kUntouchedReal;
-        if (a.is_real) {
-          EXPECT_EQ(reader.read_real(value), a.status);
-        } else {
-          std::int32_t integer = kUntouchedInteger;
-          EXPECT_EQ(reader.read_integer(integer), a.status);
-          value = integer;
-        }
-        EXPECT_EQ(value, a.status == S::value ? a.value : kUntouchedReal);
+        expect_answer(reader, a.is_real, a.status, a.value);
       }
-    }
+    });
   }
 }
 
@@ -355,10 +331,11 @@ class LongLineSource final : public ByteSource {
   std::size_t max_heap_ = 0;
 };
 
-constexpr std::size_t kLongLine = 20'000'000;   // bytes of filler
+constexpr std::size_t kLongLine = 2'000'000;    // bytes of filler
 constexpr std::size_t kHeapBound = 64 * 1024;   // far below the line's size
 
 TEST(ListReader, LongLinesInBoundedMemory) {
+  const std::string kLongLineText = std::to_string(kLongLine);
   struct Case {
     const char* name;
     std::string head;
@@ -371,10 +348,10 @@ TEST(ListReader, LongLinesInBoundedMemory) {
       {"blanks before the value", "", ' ', "5\n7\n", false, 5},
       {"discarded rest of the line", "5 ", 'x', "\n7\n", false, 5},
       {"leading zeros of an integer", "", '0', "5\n7\n", false, 5},
-      {"leading zeros of a real", "0.", '0', "1e20000000\n7\n", true, 0.1},
-      {"integer digits scaled back", "1", '0', "e-20000000\n7\n", true, 1.0},
+      {"leading zeros of a real", "0.", '0', "1e" + kLongLineText + "\n7\n", true, 0.1},
+      {"integer digits scaled back", "1", '0', "e-" + kLongLineText + "\n7\n", true, 1.0},
       // Digits far beyond those kept decide the rounding: 2^53 + 1 and a
-      // nonzero digit twenty million places later is above halfway.
+      // nonzero digit two million places later is above halfway.
       {"a far digit decides the rounding", "9007199254740993.", '0', "1\n7\n", true,
        9007199254740994.0},
       {"zeros only after halfway", "9007199254740993.", '0', "\n7\n", true,
@@ -384,20 +361,10 @@ TEST(ListReader, LongLinesInBoundedMemory) {
     SCOPED_TRACE(c.name);
     LongLineSource source(c.head, c.filler, kLongLine, c.tail);
     ListReader reader(source);
-    double value = kUntouchedReal;
-    if (c.is_real) {
-      ASSERT_EQ(reader.read_real(value), S::value);
-    } else {
-      std::int32_t integer = kUntouchedInteger;
-      ASSERT_EQ(reader.read_integer(integer), S::value);
-      value = integer;
-    }
-    EXPECT_EQ(value, c.value);
+    expect_answer(reader, c.is_real, S::value, c.value);
     EXPECT_LT(source.heap_growth(), kHeapBound);
     // The next answer comes from the following line.
-    std::int32_t next = kUntouchedInteger;
-    EXPECT_EQ(reader.read_integer(next), S::value);
-    EXPECT_EQ(next, 7);
+    expect_answer(reader, false, S::value, 7);
   }
 }
 
