@@ -101,7 +101,6 @@ TEST_F(ToolsCmd, ExitStatusIsTheCommands) {
   };
   const Case cases[] = {
       {"command's status", {"/c", "exit 7"}, 7},
-      {"success", {"/c", "true"}, 0},
       {"unknown program", {"/c", "malha-test-no-such-program"}, 127},
       {"missing file to show", {"/c", "notepad no-such-file.txt"}, 1},
       {"no /c", {"notepad", "x"}, 2},
