@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -129,29 +130,24 @@ class LaunchViewers : public ::testing::Test {
   fs::path log_ = tools_ / "log";
 };
 
-const std::vector<std::string> kEditorOnly = {
-    "start rec [/c] [notepad dados_gerais.txt]",
-    "end rec",
-    "start rec [/c] [notepad dados_malha.txt]",
-    "end rec",
-    "start rec [/c] [notepad vol_conectividades.txt]",
-    "end rec",
-};
+// The log of the recording processor "rec" started once for each line, in
+// order, each start followed by its end.
+std::vector<std::string> runs_of(std::initializer_list<const char*> lines) {
+  std::vector<std::string> log;
+  for (const char* line : lines) {
+    log.push_back(std::string("start rec [/c] [") + line + "]");
+    log.push_back("end rec");
+  }
+  return log;
+}
 
-const std::vector<std::string> kWithPlots = {
-    "start rec [/c] [notepad dados_gerais.txt]",
-    "end rec",
-    "start rec [/c] [notepad dados_malha.txt]",
-    "end rec",
-    "start rec [/c] [wgnuplot malha_real.gnu]",
-    "end rec",
-    "start rec [/c] [wgnuplot malha.gnu]",
-    "end rec",
-    "start rec [/c] [wgnuplot malha_baricentros.gnu]",
-    "end rec",
-    "start rec [/c] [notepad vol_conectividades.txt]",
-    "end rec",
-};
+const std::vector<std::string> kEditorOnly = runs_of(
+    {"notepad dados_gerais.txt", "notepad dados_malha.txt", "notepad vol_conectividades.txt"});
+
+const std::vector<std::string> kWithPlots =
+    runs_of({"notepad dados_gerais.txt", "notepad dados_malha.txt", "wgnuplot malha_real.gnu",
+             "wgnuplot malha.gnu", "wgnuplot malha_baricentros.gnu",
+             "notepad vol_conectividades.txt"});
 
 TEST_F(LaunchViewers, CommandLinesInOrderEachAfterThePreviousEnded) {
   // The recording processor fails, so a failure that stopped the launches

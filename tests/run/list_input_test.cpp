@@ -16,11 +16,14 @@ namespace {
 using S = AnswerStatus;
 
 // Answers held in memory, handed out `chunk` bytes per read, so that line
-// ends and values are also split across reads.
+// ends and values are also split across reads. After the last byte the
+// source reports the end of the input, or a read error if `fails_at_end`.
 class MemorySource final : public ByteSource {
  public:
-  MemorySource(std::string bytes, std::size_t chunk) : bytes_(std::move(bytes)), chunk_(chunk) {}
+  MemorySource(std::string bytes, std::size_t chunk, bool fails_at_end = false)
+      : bytes_(std::move(bytes)), chunk_(chunk), fails_at_end_(fails_at_end) {}
   long read(char* buffer, std::size_t size) override {
+    if (position_ == bytes_.size() && fails_at_end_) return -1;
     const std::size_t n = std::min({size, chunk_, bytes_.size() - position_});
     std::memcpy(buffer, bytes_.data() + position_, n);
     position_ += n;
@@ -30,6 +33,7 @@ class MemorySource final : public ByteSource {
  private:
   std::string bytes_;
   std::size_t chunk_;
+  bool fails_at_end_;
   std::size_t position_ = 0;
 };
 
@@ -261,28 +265,12 @@ TEST(ListReader, AnswerSequences) {
   }
 }
 
-class FailingSource final : public ByteSource {
- public:
-  explicit FailingSource(std::string before) : before_(std::move(before)) {}
-  long read(char* buffer, std::size_t size) override {
-    if (before_.empty()) return -1;
-    const std::size_t n = std::min(size, before_.size());
-    std::memcpy(buffer, before_.data(), n);
-    before_.erase(0, n);
-    return static_cast<long>(n);
-  }
-
- private:
-  std::string before_;
-};
-
 TEST(ListReader, ReadErrorOfTheSource) {
   for (const char* before : {"", "  \n", "3"}) {
     SCOPED_TRACE(before);
-    FailingSource source(before);
+    MemorySource source(before, 65536, true);
     ListReader reader(source);
-    std::int32_t value = kUntouchedInteger;
-    EXPECT_EQ(reader.read_integer(value), S::read_error);
+    expect_answer(reader, false, S::read_error, 0);
   }
 }
 
