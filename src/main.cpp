@@ -1,3 +1,3 @@
-#include "run/run.h"
+#include "run.h"
 
 int main() { return malha::run(); }

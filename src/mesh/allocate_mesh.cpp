@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "run/platform.h"
-#include "run/run_error.h"
+#include "system/platform.h"
+#include "system/run_error.h"
 
 namespace malha {
 

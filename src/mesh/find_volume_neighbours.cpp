@@ -6,8 +6,8 @@
 #include <new>
 
 #include "mesh/allocate_mesh.h"
-#include "run/platform.h"
-#include "run/run_error.h"
+#include "system/platform.h"
+#include "system/run_error.h"
 
 namespace malha {
 namespace {

@@ -1,4 +1,7 @@
 #pragma once
+// Folder mesh/: the Mesh record and the construction steps, from sizing to
+// barycentres; it builds on system/ only.
+//
 // The one in-memory record of a run: the four answers, every count and
 // spacing of the mesh, and the four mesh arrays. Every field is 0 until a
 // step fills it; each construction step takes the record by reference and

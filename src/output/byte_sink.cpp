@@ -3,7 +3,7 @@
 #include <cassert>
 #include <utility>
 
-#include "run/run_error.h"
+#include "system/run_error.h"
 
 namespace malha {
 

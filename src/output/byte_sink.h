@@ -16,7 +16,7 @@
 #include <string>
 #include <utility>
 
-#include "run/platform.h"
+#include "system/platform.h"
 
 namespace malha {
 

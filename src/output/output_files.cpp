@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "run/platform.h"
+#include "system/platform.h"
 
 namespace malha {
 

@@ -1,4 +1,7 @@
 #pragma once
+// Folder output/: number fields, record writer, byte sinks and the eleven
+// output files; it builds on mesh/ and system/.
+//
 // The eleven output files of a run, in their fixed opening order.
 //
 // open_output_files creates or opens all eleven, in table order, before any

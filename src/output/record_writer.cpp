@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "output/number_fields.h"
-#include "run/run_error.h"
+#include "system/run_error.h"
 
 namespace malha {
 

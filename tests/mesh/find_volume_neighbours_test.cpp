@@ -8,8 +8,8 @@
 
 #include "mesh/allocate_mesh.h"
 #include "mesh/define_volumes.h"
-#include "run/run_error.h"
 #include "support/test_mesh.h"
+#include "system/run_error.h"
 
 namespace malha {
 namespace {

@@ -1,6 +1,6 @@
 // Windows implementation of the platform layer.
 
-#include "run/platform.h"
+#include "system/platform.h"
 
 #include <cfloat>
 #include <cstdio>

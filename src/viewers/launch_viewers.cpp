@@ -1,10 +1,10 @@
-#include "output/launch_viewers.h"
+#include "viewers/launch_viewers.h"
 
 #include <string>
 #include <vector>
 
-#include "run/console.h"
-#include "run/platform.h"
+#include "system/console.h"
+#include "system/platform.h"
 
 namespace malha {
 namespace {

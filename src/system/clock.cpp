@@ -1,9 +1,9 @@
-#include "run/clock.h"
+#include "system/clock.h"
 
 #include <cstdint>
 #include <optional>
 
-#include "run/platform.h"
+#include "system/platform.h"
 
 namespace malha {
 

@@ -1,7 +1,7 @@
-#include "run/fp_traps.h"
+#include "system/fp_traps.h"
 
-#include "run/platform.h"
-#include "run/run_error.h"
+#include "system/platform.h"
+#include "system/run_error.h"
 
 namespace malha {
 namespace {

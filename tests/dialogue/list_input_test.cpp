@@ -1,4 +1,4 @@
-#include "run/list_input.h"
+#include "dialogue/list_input.h"
 
 #include <gtest/gtest.h>
 #include <malloc.h>

@@ -1,8 +1,8 @@
-#include "run/console.h"
+#include "system/console.h"
 
 #include <csignal>
 
-#include "run/platform.h"
+#include "system/platform.h"
 
 namespace malha {
 namespace {

@@ -1,4 +1,8 @@
 #pragma once
+// Folder system/: what a run needs from the machine (console, clock, files,
+// processes, floating-point traps) and the one way a run fails; it includes
+// no other folder of the program.
+//
 // The operating-system services the program needs, behind one small
 // interface. Each platform has its own implementation file
 // (platform_posix.cpp, platform_windows.cpp); nothing else in the program

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "mesh/allocate_mesh.h"
-#include "run/platform.h"
 #include "support/dialogue.h"
 #include "support/test_mesh.h"
+#include "system/platform.h"
 
 namespace malha {
 namespace {

@@ -1,5 +1,6 @@
-#include "run/run.h"
+#include "run.h"
 
+#include "dialogue/read_inputs.h"
 #include "mesh/allocate_mesh.h"
 #include "mesh/compute_barycentres.h"
 #include "mesh/define_volumes.h"
@@ -7,18 +8,17 @@
 #include "mesh/mesh.h"
 #include "mesh/place_nodes.h"
 #include "mesh/size_mesh.h"
-#include "output/launch_viewers.h"
 #include "output/output_files.h"
 #include "output/write_count_records.h"
 #include "output/write_node_files.h"
 #include "output/write_processing_time.h"
 #include "output/write_volume_files.h"
-#include "run/clock.h"
-#include "run/console.h"
-#include "run/fp_traps.h"
-#include "run/platform.h"
-#include "run/read_inputs.h"
-#include "run/run_error.h"
+#include "system/clock.h"
+#include "system/console.h"
+#include "system/fp_traps.h"
+#include "system/platform.h"
+#include "system/run_error.h"
+#include "viewers/launch_viewers.h"
 
 namespace malha {
 

@@ -1,11 +1,11 @@
-#include "run/read_inputs.h"
+#include "dialogue/read_inputs.h"
 
 #include <string_view>
 
-#include "run/console.h"
-#include "run/list_input.h"
-#include "run/platform.h"
-#include "run/run_error.h"
+#include "dialogue/list_input.h"
+#include "system/console.h"
+#include "system/platform.h"
+#include "system/run_error.h"
 
 namespace malha {
 namespace {

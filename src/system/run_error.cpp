@@ -1,12 +1,12 @@
-#include "run/run_error.h"
+#include "system/run_error.h"
 
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
-#include "run/console.h"
-#include "run/platform.h"
+#include "system/console.h"
+#include "system/platform.h"
 
 namespace malha {
 namespace {

@@ -1,6 +1,6 @@
 // POSIX implementation of the platform layer (Linux, macOS).
 
-#include "run/platform.h"
+#include "system/platform.h"
 
 #include <cerrno>
 #include <cfenv>

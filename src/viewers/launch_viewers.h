@@ -1,4 +1,7 @@
 #pragma once
+// Folder viewers/: the launch of the editor and the plotting program after
+// the files are written; it builds on system/ only.
+//
 // launch_viewers: shows the results of a run once every output file is
 // closed.
 //

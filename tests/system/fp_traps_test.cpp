@@ -1,4 +1,4 @@
-#include "run/fp_traps.h"
+#include "system/fp_traps.h"
 
 #include <gtest/gtest.h>
 

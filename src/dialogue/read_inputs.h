@@ -1,4 +1,7 @@
 #pragma once
+// Folder dialogue/: the four questions and the reader of their answers; it
+// builds on system/ and stores the answers in the Mesh record.
+//
 // read_inputs: the console dialogue of a run.
 //
 // Asks the four questions in order and reads one answer to each from

@@ -1,4 +1,4 @@
-#include "output/launch_viewers.h"
+#include "viewers/launch_viewers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,55 @@
+# Checks that no folder of src/ includes a folder above it.
+#
+#   cmake -DSOURCE_DIR=<project root> -P cmake/check_layers.cmake
+#
+# The folders are layers: the machine interface at the bottom, the dialogue
+# and the mesh above it, the output files above the mesh, the viewer launch,
+# and the driver (the files directly in src/) on top. Each folder lists what
+# its `#include "..."` lines may name, besides itself: a folder name allows
+# every header in it, a path allows that header alone. The driver may
+# include everything. Standard headers (<...>) are not checked.
+
+cmake_minimum_required(VERSION 3.25)
+
+set(allowed_system "")
+set(allowed_dialogue system mesh/mesh.h)
+set(allowed_mesh system)
+set(allowed_output system mesh)
+set(allowed_viewers system)
+set(layers system dialogue mesh output viewers)
+
+if(NOT SOURCE_DIR)
+  message(FATAL_ERROR "check_layers: set SOURCE_DIR to the project root")
+endif()
+
+set(violations "")
+file(GLOB_RECURSE sources RELATIVE "${SOURCE_DIR}/src" "${SOURCE_DIR}/src/*.h" "${SOURCE_DIR}/src/*.cpp")
+foreach(source IN LISTS sources)
+  if(NOT source MATCHES "/")
+    continue()  # the driver
+  endif()
+  string(REGEX REPLACE "/.*" "" folder "${source}")
+  if(NOT folder IN_LIST layers)
+    list(APPEND violations "src/${source}: folder ${folder}/ has no place in the layer table")
+    continue()
+  endif()
+  file(STRINGS "${SOURCE_DIR}/src/${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line IN LISTS includes)
+    string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*" "\\1" header "${line}")
+    string(REGEX REPLACE "/.*" "" target "${header}")
+    if(NOT header MATCHES "/")
+      set(target "")  # a header of the driver, directly in src/
+    endif()
+    if(target STREQUAL folder OR target IN_LIST allowed_${folder} OR header IN_LIST allowed_${folder})
+      continue()
+    endif()
+    list(APPEND violations "src/${source}: ${folder}/ may not include \"${header}\"")
+  endforeach()
+endforeach()
+
+if(violations)
+  list(JOIN violations "\n" report)
+  message(FATAL_ERROR "Includes that cross a layer upward or sideways:\n${report}")
+endif()
+list(LENGTH sources count)
+message(STATUS "check_layers: ${count} files, every include stays within its layer")
