@@ -72,6 +72,21 @@ bool discard_content(FileHandle file, int& os_error);
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error);
 bool close_file(FileHandle file, int& os_error);
 
+// Input files, read back by the companion commands: opens an existing file
+// for reading from its start.
+FileHandle open_for_reading(const char* name, int& os_error);
+// Reads up to `size` bytes at the current position: the count read, 0 at the
+// end of the file, -1 on an error.
+long read_file(FileHandle file, char* buffer, std::size_t size, int& os_error);
+// The size in bytes of an open file.
+bool file_size(FileHandle file, std::uint64_t& size, int& os_error);
+
+// Gives the closed file `from` the name `to` in one step, replacing a file
+// of that name; both lie in the same folder.
+bool rename_file(const char* from, const char* to, int& os_error);
+// Removes the closed file `name`.
+bool remove_file(const char* name, int& os_error);
+
 // A one-line text for an operating-system error code.
 std::string describe_os_error(int os_error);
 

@@ -173,6 +173,49 @@ bool close_file(FileHandle file, int& os_error) {
   return true;
 }
 
+FileHandle open_for_reading(const char* name, int& os_error) {
+  const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) os_error = errno;
+  return fd;
+}
+
+long read_file(FileHandle file, char* buffer, std::size_t size, int& os_error) {
+  for (;;) {
+    const ssize_t got = ::read(static_cast<int>(file), buffer, size);
+    if (got >= 0) return static_cast<long>(got);
+    if (errno != EINTR) {
+      os_error = errno;
+      return -1;
+    }
+  }
+}
+
+bool file_size(FileHandle file, std::uint64_t& size, int& os_error) {
+  struct stat info {};
+  if (fstat(static_cast<int>(file), &info) != 0) {
+    os_error = errno;
+    return false;
+  }
+  size = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+  return true;
+}
+
+bool rename_file(const char* from, const char* to, int& os_error) {
+  if (std::rename(from, to) != 0) {
+    os_error = errno;
+    return false;
+  }
+  return true;
+}
+
+bool remove_file(const char* name, int& os_error) {
+  if (::unlink(name) != 0) {
+    os_error = errno;
+    return false;
+  }
+  return true;
+}
+
 std::string describe_os_error(int os_error) { return std::strerror(os_error); }
 
 std::string environment_value(const char* name) {

@@ -195,6 +195,53 @@ bool close_file(FileHandle file, int& os_error) {
   return true;
 }
 
+FileHandle open_for_reading(const char* name, int& os_error) {
+  const HANDLE handle = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    os_error = last_error();
+    return kNoFile;
+  }
+  return reinterpret_cast<FileHandle>(handle);
+}
+
+long read_file(FileHandle file, char* buffer, std::size_t size, int& os_error) {
+  const DWORD chunk = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
+  DWORD got = 0;
+  if (!ReadFile(as_handle(file), buffer, chunk, &got, nullptr)) {
+    if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
+    os_error = last_error();
+    return -1;
+  }
+  return static_cast<long>(got);
+}
+
+bool file_size(FileHandle file, std::uint64_t& size, int& os_error) {
+  LARGE_INTEGER bytes {};
+  if (!GetFileSizeEx(as_handle(file), &bytes)) {
+    os_error = last_error();
+    return false;
+  }
+  size = bytes.QuadPart > 0 ? static_cast<std::uint64_t>(bytes.QuadPart) : 0;
+  return true;
+}
+
+bool rename_file(const char* from, const char* to, int& os_error) {
+  if (!MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    os_error = last_error();
+    return false;
+  }
+  return true;
+}
+
+bool remove_file(const char* name, int& os_error) {
+  if (!DeleteFileA(name)) {
+    os_error = last_error();
+    return false;
+  }
+  return true;
+}
+
 std::string describe_os_error(int os_error) {
   char* text = nullptr;
   const DWORD length = FormatMessageA(

@@ -39,8 +39,12 @@ constexpr ErrorEntry kErrors[] = {
     {RunError::write, "F4002", "WRITE(", "cannot write the file: "},
     {RunError::write_record_length, "F4003", "WRITE(",
      "record longer than 1024 characters"},
+    {RunError::open_input, "F4004", "OPEN(", "cannot open the file for reading: "},
+    {RunError::read_input, "F4005", "READ(", "cannot read the file: "},
+    {RunError::replace, "F4006", "WRITE(", "cannot give the finished file its name: "},
 };
 constexpr const char* kLevelCode = "S5001";
+constexpr const char* kRecordCode = "F4007";
 
 const ErrorEntry& entry_for(RunError error) {
   for (const ErrorEntry& entry : kErrors) {
@@ -102,6 +106,12 @@ void fail_file(RunError error, std::string_view file_name, int os_error) {
   const ErrorEntry& entry = entry_for(error);
   const std::string reason = os_error == 0 ? std::string() : platform::describe_os_error(os_error);
   report_and_exit(entry.code, entry.operation, file_name, entry.description, reason);
+}
+
+void fail_record(std::string_view file_name, std::int64_t line, std::string_view what) {
+  char where[48];
+  std::snprintf(where, sizeof(where), "line %lld: ", static_cast<long long>(line));
+  report_and_exit(kRecordCode, "READ(", file_name, where, what);
 }
 
 void fail_level(std::int32_t level) {

@@ -4,7 +4,7 @@
 // Every failure ends the process through these functions. The report goes to
 // standard error as a line end, "run-time error " with a letter and four
 // digits, the operation (": READ(CON)", ": ALLOCATE", ": MATH",
-// ": OPEN(name)", ": WRITE(name)", ": LEVEL"), a line end, "- " with a
+// ": OPEN(name)", ": READ(name)", ": WRITE(name)", ": LEVEL"), a line end, "- " with a
 // one-line description, and a final line end; an open console line gets its
 // line end first, and the process exits with status 1. Callers never test a
 // status: these functions do not return.
@@ -29,6 +29,9 @@ enum class RunError {
   open,                // an output file cannot be created or opened
   write,               // an output file cannot be written
   write_record_length, // a record longer than the output files allow
+  open_input,          // a file to read back cannot be opened
+  read_input,          // a file to read back cannot be read
+  replace,             // a finished file cannot be given its name
 };
 
 // READ, ALLOCATE and MATH failures. Safe to call from a signal handler.
@@ -38,6 +41,11 @@ enum class RunError {
 // operating system's error code, named in the description (0 when the
 // failure is the program's own, such as an over-long record).
 [[noreturn]] void fail_file(RunError error, std::string_view file_name, int os_error);
+
+// A record of the file `file_name`, read back, that does not hold what the
+// program writes there: the description is "line N: " and `what`.
+[[noreturn]] void fail_record(std::string_view file_name, std::int64_t line,
+                              std::string_view what);
 
 // A mesh level outside the accepted range, refused before sizing.
 [[noreturn]] void fail_level(std::int32_t level);

@@ -1,0 +1,145 @@
+#include "readback/read_mesh_files.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+#include <string>
+
+#include "readback/record_reader.h"
+#include "system/run_error.h"
+
+namespace malha {
+namespace {
+
+constexpr std::size_t kLineEnd = 2;
+constexpr std::size_t kCountRecord = kIntFieldWidth;
+constexpr std::size_t kPairRecord = 2 * kRealFieldWidth;
+constexpr std::size_t kTripleRecord = 3 * kIntFieldWidth;
+
+// A file that holds more than its size when opened (one that grows while it
+// is read, or a device) has no room left in the rows allocated for it.
+constexpr const char* kGrown = "the file holds more records than its size when it was opened";
+
+std::string text(std::int64_t value) { return std::to_string(value); }
+
+std::int32_t read_count(RecordReader& reader, const char* what) {
+  const char* record = reader.next(kCountRecord, "the 4 count records");
+  const std::int32_t count = read_int_field(reader, record, 1);
+  if (count < 0) reader.fail(std::string("the count of ") + what + " is negative (" + text(count) + ")");
+  return count;
+}
+
+// The rows of a table that the file can hold at most, beyond `before`
+// bytes, at `record` bytes a row (line end included). Allocating no more
+// than this keeps a damaged count from claiming memory: a file that holds
+// fewer rows than its counts call for ends before the last row is stored.
+std::int32_t rows_that_fit(std::uint64_t file_size, std::uint64_t before, std::size_t record,
+                           std::int32_t count) {
+  const std::uint64_t room = file_size > before ? (file_size - before) / (record + kLineEnd) : 0;
+  return static_cast<std::int32_t>(std::min<std::uint64_t>(room, static_cast<std::uint64_t>(count)));
+}
+
+template <typename Table>
+void allocate_rows(Table& table, std::int32_t rows) {
+  try {
+    table.allocate(rows);
+  } catch (const std::bad_alloc&) {
+    fail(RunError::allocate);
+  }
+}
+
+void read_dados(Mesh& mesh, const std::string& path) {
+  RecordReader reader(path);
+  mesh.n_nodes = read_count(reader, "nodes");
+  mesh.n_volumes = read_count(reader, "volumes");
+  mesh.n_real_volumes = read_count(reader, "real volumes");
+  mesh.n_fict_volumes = read_count(reader, "fictitious volumes");
+  if (static_cast<std::int64_t>(mesh.n_real_volumes) + mesh.n_fict_volumes != mesh.n_volumes) {
+    reader.fail(text(mesh.n_real_volumes) + " real and " + text(mesh.n_fict_volumes) +
+                " fictitious volumes (lines 3 and 4) do not make the " + text(mesh.n_volumes) +
+                " volumes of line 2");
+  }
+
+  const std::uint64_t counts_bytes = 4 * (kCountRecord + kLineEnd);
+  allocate_rows(mesh.node_coords, rows_that_fit(reader.size(), counts_bytes, kPairRecord, mesh.n_nodes));
+  const std::string node_records = "the " + text(mesh.n_nodes) + " node records that line 1 counts";
+  for (std::int32_t node = 1; node <= mesh.n_nodes; ++node) {
+    const char* record = reader.next(kPairRecord, node_records);
+    if (node > mesh.node_coords.rows()) reader.fail(kGrown);
+    double* coords = mesh.node_coords.row(node);
+    coords[0] = read_real_field(reader, record, 1);
+    coords[1] = read_real_field(reader, record + kRealFieldWidth, 1 + static_cast<int>(kRealFieldWidth));
+  }
+
+  const std::uint64_t nodes_bytes =
+      counts_bytes + static_cast<std::uint64_t>(mesh.n_nodes) * (kPairRecord + kLineEnd);
+  allocate_rows(mesh.volume_nodes,
+                rows_that_fit(reader.size(), nodes_bytes, kTripleRecord, mesh.n_volumes));
+  const std::string volume_records = "the " + text(mesh.n_volumes) + " volume records that line 2 counts";
+  for (std::int32_t volume = 1; volume <= mesh.n_volumes; ++volume) {
+    const char* record = reader.next(kTripleRecord, volume_records);
+    if (volume > mesh.volume_nodes.rows()) reader.fail(kGrown);
+    std::int32_t* nodes = mesh.volume_nodes.row(volume);
+    for (int col = 0; col < 3; ++col) {
+      const int column = 1 + col * static_cast<int>(kIntFieldWidth);
+      const std::int32_t node = read_int_field(reader, record + col * kIntFieldWidth, column);
+      if (node < 1 || node > mesh.n_nodes) {
+        reader.fail("node number " + text(node) + " (columns " + text(column) + " to " +
+                    text(column + 7) + ") is outside 1 to " + text(mesh.n_nodes));
+      }
+      nodes[col] = node;
+    }
+  }
+  reader.expect_end();
+}
+
+void read_conectividades(Mesh& mesh, const std::string& path) {
+  RecordReader reader(path);
+  allocate_rows(mesh.volume_neighbours, mesh.n_volumes);
+  const std::string records = "the " + text(mesh.n_volumes) + " volume records that " +
+                              std::string(kDadosEnt) + " counts";
+  for (std::int32_t volume = 1; volume <= mesh.n_volumes; ++volume) {
+    const char* record = reader.next(kTripleRecord, records);
+    std::int32_t* neighbours = mesh.volume_neighbours.row(volume);
+    for (int col = 0; col < 3; ++col) {
+      const int column = 1 + col * static_cast<int>(kIntFieldWidth);
+      const std::int32_t neighbour = read_int_field(reader, record + col * kIntFieldWidth, column);
+      if (neighbour < 0 || neighbour > mesh.n_volumes) {
+        reader.fail("neighbour number " + text(neighbour) + " (columns " + text(column) + " to " +
+                    text(column + 7) + ") is outside 0 to " + text(mesh.n_volumes));
+      }
+      neighbours[col] = neighbour;
+    }
+  }
+  reader.expect_end();
+}
+
+void read_baricentros(Mesh& mesh, const std::string& path) {
+  RecordReader reader(path);
+  allocate_rows(mesh.barycentres, mesh.n_volumes);
+  const std::string records = "the " + text(mesh.n_volumes) + " volume records that " +
+                              std::string(kDadosEnt) + " counts";
+  for (std::int32_t volume = 1; volume <= mesh.n_volumes; ++volume) {
+    const char* record = reader.next(kPairRecord, records);
+    double* centre = mesh.barycentres.row(volume);
+    centre[0] = read_real_field(reader, record, 1);
+    centre[1] = read_real_field(reader, record + kRealFieldWidth, 1 + static_cast<int>(kRealFieldWidth));
+  }
+  reader.expect_end();
+}
+
+}  // namespace
+
+std::string path_in(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  const char last = folder.back();
+  return last == '/' || last == '\\' ? folder + name : folder + "/" + name;
+}
+
+void read_mesh_files(Mesh& mesh, const std::string& folder) {
+  read_dados(mesh, path_in(folder, kDadosEnt));
+  read_conectividades(mesh, path_in(folder, kConectividadesEnt));
+  read_baricentros(mesh, path_in(folder, kBaricentrosEnt));
+}
+
+}  // namespace malha

@@ -1,0 +1,159 @@
+#include "readback/record_reader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#include "system/run_error.h"
+
+namespace malha {
+namespace {
+
+// A field's text for a report: between quotes, bytes outside printable
+// ASCII as \xHH, so that any bytes of a damaged file can be shown.
+std::string quoted(const char* text, std::size_t size) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string shown = "\"";
+  for (std::size_t i = 0; i < size; ++i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte >= 0x20 && byte < 0x7F && byte != '"' && byte != '\\') {
+      shown += static_cast<char>(byte);
+    } else {
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 15];
+    }
+  }
+  return shown + "\"";
+}
+
+std::string columns(int column, std::size_t width) {
+  return "columns " + std::to_string(column) + " to " +
+         std::to_string(column + static_cast<int>(width) - 1);
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+RecordReader::RecordReader(std::string path)
+    : path_(std::move(path)), buffer_(std::make_unique_for_overwrite<char[]>(kBlockBytes)) {
+  int os_error = 0;
+  file_ = platform::open_for_reading(path_.c_str(), os_error);
+  if (file_ == platform::kNoFile) fail_file(RunError::open_input, path_, os_error);
+  if (!platform::file_size(file_, size_, os_error)) fail_file(RunError::read_input, path_, os_error);
+}
+
+RecordReader::~RecordReader() {
+  int os_error = 0;
+  if (file_ != platform::kNoFile) platform::close_file(file_, os_error);
+}
+
+std::size_t RecordReader::fill(std::size_t count) {
+  if (end_ - begin_ >= count || is_at_end_) return end_ - begin_;
+  std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+  end_ -= begin_;
+  begin_ = 0;
+  while (end_ < count && !is_at_end_) {
+    int os_error = 0;
+    const long got = platform::read_file(file_, buffer_.get() + end_, kBlockBytes - end_, os_error);
+    if (got < 0) fail_file(RunError::read_input, path_, os_error);
+    if (got == 0) is_at_end_ = true;
+    end_ += static_cast<std::size_t>(got);
+  }
+  return end_;
+}
+
+const char* RecordReader::next(std::size_t length, std::string_view what) {
+  ++line_;
+  const std::size_t wanted = length + 2;
+  const std::size_t available = fill(wanted);
+  const char* record = buffer_.get() + begin_;
+  if (available == 0) fail("the file ends here, short of " + std::string(what));
+  const std::size_t scanned = std::min(available, wanted);
+  const auto* line_feed = static_cast<const char*>(std::memchr(record, '\n', scanned));
+  if (line_feed == record + length + 1 && record[length] == '\r') {
+    begin_ += wanted;
+    return record;
+  }
+  const std::string expected = ", not " + std::to_string(length);
+  if (line_feed != nullptr) {
+    const auto at = static_cast<std::size_t>(line_feed - record);
+    if (at > 0 && record[at - 1] == '\r') {
+      fail("the record holds " + std::to_string(at - 1) + " characters" + expected);
+    }
+    fail("the line ends in LF alone, not in CR LF");
+  }
+  if (available < wanted) fail("the file ends inside this record, before its CR LF line end");
+  if (record[length] == '\r') fail("the CR after column " + std::to_string(length) + " is not followed by LF");
+  fail("the record is longer than " + std::to_string(length) + " characters" + expected);
+}
+
+void RecordReader::expect_end() {
+  if (fill(1) == 0) return;
+  ++line_;
+  fail("the file goes on after its last record");
+}
+
+void RecordReader::fail(std::string_view what) const { fail_record(path_, line_, what); }
+
+std::int32_t read_int_field(const RecordReader& reader, const char* field, int column) {
+  const char* const last = field + kIntFieldWidth;
+  const char* first = field;
+  while (first < last && *first == ' ') ++first;
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(first, last, value);
+  if (first == last || error != std::errc() || end != last) {
+    const bool is_overflow = std::all_of(field, last, [](char c) { return c == '*'; });
+    reader.fail(columns(column, kIntFieldWidth) + ", " + quoted(field, kIntFieldWidth) +
+                (is_overflow ? ", hold a number too wide for its field"
+                             : ", are not an integer right-aligned in 8 characters"));
+  }
+  return value;
+}
+
+double read_real_field(const RecordReader& reader, const char* field, int column) {
+  // Mantissa "d." and 15 digits, then "E" and two exponent digits or three
+  // exponent digits without the letter, each exponent with its sign.
+  constexpr std::size_t kBody = 21;
+  constexpr std::size_t kMantissa = 17;
+  const char* const last = field + kRealFieldWidth;
+  const char* body = last - kBody;
+  bool is_well_formed = std::all_of(field, body - 1, [](char c) { return c == ' '; }) &&
+                        (body[-1] == ' ' || body[-1] == '-');
+  is_well_formed = is_well_formed && is_digit(body[0]) && body[1] == '.' &&
+                   std::all_of(body + 2, body + kMantissa, is_digit);
+  const char* exponent = body + kMantissa;
+  if (exponent[0] == 'E') {
+    is_well_formed = is_well_formed && (exponent[1] == '+' || exponent[1] == '-') &&
+                     is_digit(exponent[2]) && is_digit(exponent[3]);
+  } else {
+    is_well_formed = is_well_formed && (exponent[0] == '+' || exponent[0] == '-') &&
+                     is_digit(exponent[1]) && is_digit(exponent[2]) && is_digit(exponent[3]);
+  }
+  if (!is_well_formed) {
+    reader.fail(columns(column, kRealFieldWidth) + ", " + quoted(field, kRealFieldWidth) +
+                ", are not a real field (d.ddddddddddddddd with an exponent, right-aligned in 25 "
+                "characters)");
+  }
+
+  // The same number with the exponent letter always present.
+  char text[32];
+  char* out = text;
+  if (body[-1] == '-') *out++ = '-';
+  out = std::copy(body, exponent, out);
+  *out++ = 'e';
+  out = std::copy(exponent[0] == 'E' ? exponent + 1 : exponent, last, out);
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(text, out, value, std::chars_format::scientific);
+  if (error != std::errc() || end != out) {
+    reader.fail(columns(column, kRealFieldWidth) + ", " + quoted(field, kRealFieldWidth) +
+                ", hold a number beyond the range of a double");
+  }
+  return value;
+}
+
+}  // namespace malha

@@ -1,0 +1,76 @@
+#pragma once
+// Folder readback/: reads the files of a run back into a Mesh, the inverse
+// of output/; it builds on mesh/ and system/.
+//
+// A record reader takes one file read back record by record, in large
+// blocks, and checks each record against its fixed length and its CR LF
+// line end. Every fault ends the run with the READ report naming the file,
+// the line and what is wrong (`fail`); a file that cannot be opened or read
+// ends it with the OPEN or READ report. The field readers check one field of
+// a record against the forms the program writes.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "system/platform.h"
+
+namespace malha {
+
+class RecordReader {
+ public:
+  static constexpr std::size_t kBlockBytes = 1024 * 1024;
+
+  // Opens `path`, which names the file in every report.
+  explicit RecordReader(std::string path);
+  ~RecordReader();
+  RecordReader(const RecordReader&) = delete;
+  RecordReader& operator=(const RecordReader&) = delete;
+
+  const std::string& path() const { return path_; }
+  std::uint64_t size() const { return size_; }
+  // The number of the record last returned by `next` (0 before the first).
+  std::int64_t line() const { return line_; }
+
+  // The `length` characters of the next record, valid until the next call;
+  // `what` names the records the file should still hold, for the report of
+  // a file that ends early ("the 8 node records that line 1 counts").
+  const char* next(std::size_t length, std::string_view what);
+  // Ends the run when anything follows the last record read.
+  void expect_end();
+
+  // Ends the run with the READ report for the current line.
+  [[noreturn]] void fail(std::string_view what) const;
+
+ private:
+  // Makes at least `count` bytes available from `begin_`, fewer only at
+  // the end of the file; returns the count available.
+  std::size_t fill(std::size_t count);
+
+  std::string path_;
+  platform::FileHandle file_ = platform::kNoFile;
+  std::uint64_t size_ = 0;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  bool is_at_end_ = false;
+  std::int64_t line_ = 0;
+};
+
+// Widths of the two field forms in the files read back.
+inline constexpr std::size_t kIntFieldWidth = 8;
+inline constexpr std::size_t kRealFieldWidth = 25;
+
+// Reads the `int_field_8` at `field` (column `column` of the current
+// record): blanks, an optional minus sign and the digits, right-aligned.
+std::int32_t read_int_field(const RecordReader& reader, const char* field, int column);
+
+// Reads the `real_field_25_15` at `field`: blanks, an optional minus sign,
+// one digit, the point, 15 digits and the exponent ("E", sign and two
+// digits, or sign and three digits), right-aligned; the result is the double
+// nearest to the decimal the field shows.
+double read_real_field(const RecordReader& reader, const char* field, int column);
+
+}  // namespace malha
