@@ -4,6 +4,7 @@
 #
 # The folders are layers: the machine interface at the bottom, the dialogue
 # and the mesh above it, the output files above the mesh, the viewer launch,
+# the files read back beside the output files, the VTK grid above them,
 # and the driver (the files directly in src/) on top. Each folder lists what
 # its `#include "..."` lines may name, besides itself: a folder name allows
 # every header in it, a path allows that header alone. The driver may
@@ -16,7 +17,9 @@ set(allowed_dialogue system mesh/mesh.h)
 set(allowed_mesh system)
 set(allowed_output system mesh)
 set(allowed_viewers system)
-set(layers system dialogue mesh output viewers)
+set(allowed_readback system mesh)
+set(allowed_vtk system mesh readback)
+set(layers system dialogue mesh output viewers readback vtk)
 
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "check_layers: set SOURCE_DIR to the project root")

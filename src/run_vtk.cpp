@@ -1,0 +1,46 @@
+#include "run_vtk.h"
+
+#include <string>
+#include <string_view>
+
+#include "mesh/mesh.h"
+#include "readback/read_mesh_files.h"
+#include "system/platform.h"
+#include "vtk/write_vtu.h"
+
+namespace malha {
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: malha-vtk [folder]\n"
+    "Reads dados.ent, conectividades.ent and baricentros.ent from the folder (the current\n"
+    "one by default) and writes the mesh there as malha.vtu, a VTK unstructured grid.\n";
+
+void write_out(int stream, std::string_view text) {
+  platform::write_console(stream, text.data(), text.size());
+}
+
+}  // namespace
+
+int run_vtk(int argc, const char* const* argv) {
+  platform::prepare_process();
+  const std::string_view argument = argc > 1 ? argv[1] : "";
+  if (argument == "-h" || argument == "--help") {
+    write_out(platform::kStdout, kUsage);
+    return 0;
+  }
+  if (argc > 2 || (argc == 2 && argument.empty())) {
+    write_out(platform::kStderr, kUsage);
+    return 1;
+  }
+  const std::string folder(argument);
+
+  Mesh mesh;
+  read_mesh_files(mesh, folder);
+  write_vtu(mesh, folder);
+  write_out(platform::kStdout, path_in(folder, kVtuFile) + ": " + std::to_string(mesh.n_nodes) +
+                                   " points, " + std::to_string(mesh.n_volumes) + " cells\n");
+  return 0;
+}
+
+}  // namespace malha

@@ -1,0 +1,12 @@
+#pragma once
+// The malha-vtk command: reads the files of a run back from a folder (its
+// one optional argument; the current working directory without one) and
+// writes them as "malha.vtu" in the same folder. Returns the exit status:
+// 0 after "malha.vtu" is in place, 1 for a wrong command line; every other
+// failure ends the process with its report and status 1.
+
+namespace malha {
+
+int run_vtk(int argc, const char* const* argv);
+
+}  // namespace malha
