@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -89,7 +90,7 @@ const char* RecordReader::next(std::size_t length, std::string_view what) {
   }
   if (available < wanted) fail("the file ends inside this record, before its CR LF line end");
   if (record[length] == '\r') fail("the CR after column " + std::to_string(length) + " is not followed by LF");
-  fail("the record is longer than " + std::to_string(length) + " characters" + expected);
+  fail("the record is longer than " + std::to_string(length) + " characters");
 }
 
 void RecordReader::expect_end() {
@@ -149,6 +150,13 @@ double read_real_field(const RecordReader& reader, const char* field, int column
   out = std::copy(exponent[0] == 'E' ? exponent + 1 : exponent, last, out);
   double value = 0.0;
   const auto [end, error] = std::from_chars(text, out, value, std::chars_format::scientific);
+  // The 16 digits of the largest double round up beyond it; they stand for
+  // the largest double, the only one the program writes with them.
+  constexpr std::string_view kLargest = "1.797693134862316e+308";
+  if (error == std::errc::result_out_of_range &&
+      std::string_view(text[0] == '-' ? text + 1 : text, out) == kLargest) {
+    return text[0] == '-' ? -std::numeric_limits<double>::max() : std::numeric_limits<double>::max();
+  }
   if (error != std::errc() || end != out) {
     reader.fail(columns(column, kRealFieldWidth) + ", " + quoted(field, kRealFieldWidth) +
                 ", hold a number beyond the range of a double");

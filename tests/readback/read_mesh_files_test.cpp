@@ -1,0 +1,111 @@
+// Reading a run's files back: what the reader fills is what the program
+// wrote, to the last byte of every field.
+
+#include "readback/read_mesh_files.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+
+#include "mesh/mesh.h"
+#include "output/golden_files.h"
+#include "output/memory_output.h"
+#include "output/number_fields.h"
+#include "output/write_volume_files.h"
+#include "support/run_malha.h"
+#include "support/test_mesh.h"
+
+namespace malha {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::read_file;
+using testing::TempDir;
+
+// The three files read back, written again from the mesh read.
+void expect_rewritten_alike(const Mesh& mesh, const fs::path& folder) {
+  testing::MemoryOutput output;
+  write_volume_files(output.files, mesh);
+  const std::pair<OutputFile, const char*> files[] = {{OutputFile::dados_ent, kDadosEnt},
+                                                      {OutputFile::conectividades_ent, kConectividadesEnt},
+                                                      {OutputFile::baricentros_ent, kBaricentrosEnt}};
+  for (const auto& [file, name] : files) {
+    SCOPED_TRACE(name);
+    const std::string difference =
+        testing::first_difference(read_file(folder / name), output.bytes(file));
+    EXPECT_TRUE(difference.empty()) << difference;
+  }
+}
+
+TEST(ReadMeshFiles, WritingWhatWasReadGivesTheGoldenFilesAgain) {
+  for (const char* name : {"level1_1x1", "level3_2x1", "level4_2x1"}) {
+    SCOPED_TRACE(name);
+    Mesh mesh;
+    read_mesh_files(mesh, (testing::kGoldenDir / name).string());
+    expect_rewritten_alike(mesh, testing::kGoldenDir / name);
+  }
+}
+
+// A run's files against the mesh built in memory: the same counts and
+// numbers, and reals within the 16 digits the files keep.
+TEST(ReadMeshFiles, ReadsTheMeshARunBuilt) {
+  TempDir dir;
+  const testing::RunResult run = testing::run_malha(dir.path(), "6\n2.5\n0.7\n0\n");
+  ASSERT_EQ(run.exit_status, 0) << run.err;
+  Mesh mesh;
+  read_mesh_files(mesh, dir.path().string());
+  const Mesh built = testing::built_mesh(6, 2.5, 0.7);
+  ASSERT_EQ(mesh.n_nodes, built.n_nodes);
+  ASSERT_EQ(mesh.n_volumes, built.n_volumes);
+  EXPECT_EQ(mesh.n_real_volumes, built.n_real_volumes);
+  EXPECT_EQ(mesh.n_fict_volumes, built.n_fict_volumes);
+  auto expect_close = [](double read, double exact) {
+    EXPECT_LE(std::fabs(read - exact), 1e-15 * std::fmax(1.0, std::fabs(exact)));
+  };
+  for (std::int32_t n = 1; n <= mesh.n_nodes; ++n) {
+    expect_close(mesh.node_coords(n, 1), built.node_coords(n, 1));
+    expect_close(mesh.node_coords(n, 2), built.node_coords(n, 2));
+  }
+  for (std::int32_t v = 1; v <= mesh.n_volumes; ++v) {
+    EXPECT_EQ(testing::row_of(mesh.volume_nodes, v), testing::row_of(built.volume_nodes, v));
+    EXPECT_EQ(testing::row_of(mesh.volume_neighbours, v), testing::row_of(built.volume_neighbours, v));
+    expect_close(mesh.barycentres(v, 1), built.barycentres(v, 1));
+    expect_close(mesh.barycentres(v, 2), built.barycentres(v, 2));
+  }
+  expect_rewritten_alike(mesh, dir.path());
+}
+
+// Node coordinates at the edges of the real field form: three-digit
+// exponents without the letter, the smallest subnormal, negative values.
+TEST(ReadMeshFiles, ReadsEveryExponentForm) {
+  const double values[] = {1e-100, -4.9406564584124654e-324, 1e300, -2.5e-7,
+                           76.09624449125756, 0.0, 2.2250738585072014e-308, -1.7976931348623157e308};
+  constexpr int kNodes = 4;
+  std::string dados = "       4\r\n       1\r\n       1\r\n       0\r\n";
+  for (int i = 0; i < 2 * kNodes; i += 2) {
+    char pair[51] = {};
+    real_field_25_15(pair, values[i]);
+    real_field_25_15(pair + 25, values[i + 1]);
+    dados += std::string(pair, 50) + "\r\n";
+  }
+  dados += "       1       2       3\r\n";
+  TempDir dir;
+  testing::write_file(dir / kDadosEnt, dados);
+  testing::write_file(dir / kConectividadesEnt, "       0       0       0\r\n");
+  testing::write_file(dir / kBaricentrosEnt, dados.substr(40, 52));
+  Mesh mesh;
+  read_mesh_files(mesh, dir.path().string());
+  for (int i = 0; i < 2 * kNodes; ++i) {
+    SCOPED_TRACE(values[i]);
+    char written[25];
+    char rewritten[25];
+    real_field_25_15(written, values[i]);
+    real_field_25_15(rewritten, mesh.node_coords(i / 2 + 1, i % 2 + 1));
+    EXPECT_EQ(std::string(rewritten, 25), std::string(written, 25));
+  }
+}
+
+}  // namespace
+}  // namespace malha
