@@ -1,0 +1,97 @@
+#!/usr/bin/python3
+"""Reads malha.vtu back with meshio, a reader of its own, and checks it
+against the text files of the same run.
+
+    check_vtu.py MALHA MALHA_VTK
+
+For levels 1, 6 and 12 with unequal lengths: runs MALHA in a temporary
+folder, then MALHA_VTK there, and checks that the grid's points, triangles,
+fictitious flags, neighbours, barycentres, numbers and counts equal what
+"dados.ent", "conectividades.ent" and "baricentros.ent" hold. Exits 77 (the
+test is skipped) when meshio is not installed.
+"""
+
+import os
+import subprocess
+import sys
+import tempfile
+from pathlib import Path
+
+try:
+    import meshio
+    import numpy as np
+except ImportError:
+    print("meshio is not installed: skipped")
+    sys.exit(77)
+
+CASES = [(1, "2.5", "0.7"), (6, "2.5", "0.7"), (12, "3", "1.25")]
+
+
+def records(path):
+    data = path.read_bytes()
+    assert data.endswith(b"\r\n"), path
+    return data[:-2].split(b"\r\n")
+
+
+def real(field):
+    """A real field as a float; three-digit exponents have no letter."""
+    text = field.strip().decode()
+    if "E" not in text:
+        text = text[:-4] + "e" + text[-4:]
+    return float(text)
+
+
+def ints(record):
+    return [int(record[i:i + 8]) for i in range(0, len(record), 8)]
+
+
+def pair(record):
+    return [real(record[0:25]), real(record[25:50])]
+
+
+def check(level, dim_x, dim_y, malha, malha_vtk):
+    with tempfile.TemporaryDirectory() as folder:
+        folder = Path(folder)
+        # The run's text editor is a program that does nothing.
+        quiet = dict(os.environ, COMSPEC="true")
+        subprocess.run([malha], input=f"{level}\n{dim_x}\n{dim_y}\n0\n".encode(), cwd=folder,
+                       env=quiet, check=True, stdout=subprocess.DEVNULL)
+        subprocess.run([malha_vtk], cwd=folder, check=True, stdout=subprocess.DEVNULL)
+
+        dados = records(folder / "dados.ent")
+        n_nodes, n_volumes, n_real, n_fict = (int(r) for r in dados[:4])
+        assert len(dados) == 4 + n_nodes + n_volumes
+        nodes = np.array([pair(r) for r in dados[4:4 + n_nodes]])
+        corners = np.array([ints(r) for r in dados[4 + n_nodes:]])
+        neighbours = np.array([ints(r) for r in records(folder / "conectividades.ent")])
+        barycentres = np.array([pair(r) for r in records(folder / "baricentros.ent")])
+
+        grid = meshio.read(folder / "malha.vtu")
+        assert grid.points.shape == (n_nodes, 3), grid.points.shape
+        assert np.array_equal(grid.points[:, :2], nodes)
+        assert not grid.points[:, 2].any()
+        assert len(grid.cells) == 1 and grid.cells[0].type == "triangle"
+        assert np.array_equal(grid.cells[0].data, corners - 1)
+
+        cell = {name: values[0] for name, values in grid.cell_data.items()}
+        assert np.array_equal(cell["volume"], np.arange(1, n_volumes + 1))
+        assert np.array_equal(cell["fictitious"], np.arange(n_volumes) >= n_real)
+        assert np.array_equal(cell["neighbours"], neighbours)
+        assert cell["barycentre"].shape == (n_volumes, 3)
+        assert np.array_equal(cell["barycentre"][:, :2], barycentres)
+        assert not cell["barycentre"][:, 2].any()
+        assert np.array_equal(grid.point_data["node"], np.arange(1, n_nodes + 1))
+        counts = {name: int(value[0]) for name, value in grid.field_data.items()}
+        assert counts == {"n_nodes": n_nodes, "n_volumes": n_volumes,
+                          "n_real_volumes": n_real, "n_fict_volumes": n_fict}, counts
+        print(f"level {level} ({dim_x} x {dim_y}): {n_nodes} points, {n_volumes} cells agree")
+
+
+def main():
+    malha, malha_vtk = (str(Path(name).resolve()) for name in sys.argv[1:3])
+    for level, dim_x, dim_y in CASES:
+        check(level, dim_x, dim_y, malha, malha_vtk)
+
+
+if __name__ == "__main__":
+    main()
