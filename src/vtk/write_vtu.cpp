@@ -99,14 +99,17 @@ void store_little_endian(char* out, T value) {
   }
 }
 
-// One appended array: its XML attributes and its size.
+// One appended array: its XML attributes and its size. It is written one
+// row at a time, a row being one node, one volume or one count.
 struct DataArray {
   const char* name;
   const char* type;
-  int components;       // values per tuple
-  std::uint64_t tuples;
+  int components;  // values per tuple
+  std::uint64_t rows;
+  int row_values;  // values per row: the components, or 3 for the connectivity
   std::size_t value_bytes;
-  std::uint64_t bytes() const { return tuples * static_cast<std::uint64_t>(components) * value_bytes; }
+  std::size_t row_bytes() const { return static_cast<std::size_t>(row_values) * value_bytes; }
+  std::uint64_t bytes() const { return rows * row_bytes(); }
 };
 
 constexpr std::size_t kByteCountBytes = 8;  // header_type UInt64
@@ -116,24 +119,24 @@ std::string element(const DataArray& array, std::uint64_t offset, bool is_field)
   std::string text = "        <DataArray type=\"" + std::string(array.type) + "\" Name=\"" + array.name + "\"";
   if (is_field) {
     text = "      <DataArray type=\"" + std::string(array.type) + "\" Name=\"" + array.name +
-           "\" NumberOfTuples=\"" + std::to_string(array.tuples) + "\"";
+           "\" NumberOfTuples=\"" + std::to_string(array.rows) + "\"";
   } else if (array.components > 1) {
     text += " NumberOfComponents=\"" + std::to_string(array.components) + "\"";
   }
   return text + " format=\"appended\" offset=\"" + std::to_string(offset) + "\"/>\n";
 }
 
-// Writes the byte count of `array`, then `write_tuple(i, out)` for every
-// tuple i = 1 to tuples, each filling `tuple_bytes` bytes at `out`.
-template <typename WriteTuple>
-void put_array(TemporaryFile& file, const DataArray& array, WriteTuple write_tuple) {
+// Writes the byte count of `array`, then `write_row(i, out)` for every row
+// i = 1 to rows, each filling the row's bytes at `out`.
+template <typename WriteRow>
+void put_array(TemporaryFile& file, const DataArray& array, WriteRow write_row) {
   store_little_endian(file.room(kByteCountBytes), array.bytes());
   file.commit(kByteCountBytes);
-  const std::size_t tuple_bytes = static_cast<std::size_t>(array.components) * array.value_bytes;
-  for (std::uint64_t i = 1; i <= array.tuples; ++i) {
-    char* out = file.room(tuple_bytes);
-    write_tuple(static_cast<std::int32_t>(i), out);
-    file.commit(tuple_bytes);
+  const std::size_t row_bytes = array.row_bytes();
+  for (std::uint64_t i = 1; i <= array.rows; ++i) {
+    char* out = file.room(row_bytes);
+    write_row(static_cast<std::int32_t>(i), out);
+    file.commit(row_bytes);
   }
 }
 
@@ -143,20 +146,22 @@ void write_vtu(const Mesh& mesh, const std::string& folder) {
   const auto n_nodes = static_cast<std::uint64_t>(mesh.n_nodes);
   const auto n_volumes = static_cast<std::uint64_t>(mesh.n_volumes);
   const DataArray counts[] = {
-      {"n_nodes", "Int32", 1, 1, 4},
-      {"n_volumes", "Int32", 1, 1, 4},
-      {"n_real_volumes", "Int32", 1, 1, 4},
-      {"n_fict_volumes", "Int32", 1, 1, 4},
+      {"n_nodes", "Int32", 1, 1, 1, 4},
+      {"n_volumes", "Int32", 1, 1, 1, 4},
+      {"n_real_volumes", "Int32", 1, 1, 1, 4},
+      {"n_fict_volumes", "Int32", 1, 1, 1, 4},
   };
-  const DataArray node = {"node", "Int32", 1, n_nodes, 4};
-  const DataArray volume = {"volume", "Int32", 1, n_volumes, 4};
-  const DataArray fictitious = {"fictitious", "UInt8", 1, n_volumes, 1};
-  const DataArray neighbours = {"neighbours", "Int32", 3, n_volumes, 4};
-  const DataArray barycentre = {"barycentre", "Float64", 3, n_volumes, 8};
-  const DataArray points = {"Points", "Float64", 3, n_nodes, 8};
-  const DataArray connectivity = {"connectivity", "Int32", 3, n_volumes, 4};
-  const DataArray offsets = {"offsets", "Int32", 1, n_volumes, 4};
-  const DataArray types = {"types", "UInt8", 1, n_volumes, 1};
+  const DataArray node = {"node", "Int32", 1, n_nodes, 1, 4};
+  const DataArray volume = {"volume", "Int32", 1, n_volumes, 1, 4};
+  const DataArray fictitious = {"fictitious", "UInt8", 1, n_volumes, 1, 1};
+  const DataArray neighbours = {"neighbours", "Int32", 3, n_volumes, 3, 4};
+  const DataArray barycentre = {"barycentre", "Float64", 3, n_volumes, 3, 8};
+  const DataArray points = {"Points", "Float64", 3, n_nodes, 3, 8};
+  // The cell arrays have one component each: the connectivity is one list
+  // of point numbers, three for each volume.
+  const DataArray connectivity = {"connectivity", "Int32", 1, n_volumes, 3, 4};
+  const DataArray offsets = {"offsets", "Int32", 1, n_volumes, 1, 4};
+  const DataArray types = {"types", "UInt8", 1, n_volumes, 1, 1};
 
   // The arrays in the order of their elements in the XML text. Their data is
   // appended in the reverse order: a reader that rewrites the offsets one

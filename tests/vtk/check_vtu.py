@@ -7,7 +7,8 @@ against the text files of the same run.
 For levels 1, 6 and 12 with unequal lengths: runs MALHA in a temporary
 folder, then MALHA_VTK there, and checks that the grid's points, triangles,
 fictitious flags, neighbours, barycentres, numbers and counts equal what
-"dados.ent", "conectividades.ent" and "baricentros.ent" hold. Exits 77 (the
+"dados.ent", "conectividades.ent" and "baricentros.ent" hold. Where VTK's
+Python module is installed, VTK's own reader checks the same. Exits 77 (the
 test is skipped) when meshio is not installed.
 """
 
@@ -23,6 +24,13 @@ try:
 except ImportError:
     print("meshio is not installed: skipped")
     sys.exit(77)
+
+# The reader of ParaView and VisIt, a second check where it is installed.
+try:
+    import vtk
+    from vtk.util.numpy_support import vtk_to_numpy
+except ImportError:
+    vtk = None
 
 CASES = [(1, "2.5", "0.7"), (6, "2.5", "0.7"), (12, "3", "1.25")]
 
@@ -84,7 +92,35 @@ def check(level, dim_x, dim_y, malha, malha_vtk):
         counts = {name: int(value[0]) for name, value in grid.field_data.items()}
         assert counts == {"n_nodes": n_nodes, "n_volumes": n_volumes,
                           "n_real_volumes": n_real, "n_fict_volumes": n_fict}, counts
-        print(f"level {level} ({dim_x} x {dim_y}): {n_nodes} points, {n_volumes} cells agree")
+        if vtk is not None:
+            check_with_vtk(folder / "malha.vtu", nodes, corners, n_real, neighbours, barycentres)
+        print(f"level {level} ({dim_x} x {dim_y}): {n_nodes} points, {n_volumes} cells agree" + (" (meshio and VTK)" if vtk else " (meshio)"))
+
+
+def check_with_vtk(path, nodes, corners, n_real, neighbours, barycentres):
+    reader = vtk.vtkXMLUnstructuredGridReader()
+    reader.SetFileName(str(path))
+    reader.Update()
+    grid = reader.GetOutput()
+    n_volumes = len(corners)
+    assert grid.GetNumberOfPoints() == len(nodes), grid.GetNumberOfPoints()
+    assert grid.GetNumberOfCells() == n_volumes, grid.GetNumberOfCells()
+    points = vtk_to_numpy(grid.GetPoints().GetData())
+    assert np.array_equal(points[:, :2], nodes) and not points[:, 2].any()
+    assert np.array_equal(vtk_to_numpy(grid.GetCellTypesArray()), np.full(n_volumes, 5))
+    connectivity = vtk_to_numpy(grid.GetCells().GetConnectivityArray())
+    assert np.array_equal(connectivity.reshape(-1, 3), corners - 1)
+    cells = grid.GetCellData()
+    fictitious = vtk_to_numpy(cells.GetArray("fictitious"))
+    assert np.array_equal(fictitious, np.arange(n_volumes) >= n_real)
+    assert np.array_equal(vtk_to_numpy(cells.GetArray("neighbours")), neighbours)
+    assert np.array_equal(vtk_to_numpy(cells.GetArray("barycentre"))[:, :2], barycentres)
+    assert np.array_equal(vtk_to_numpy(grid.GetPointData().GetArray("node")),
+                          np.arange(1, len(nodes) + 1))
+    field = grid.GetFieldData()
+    assert [int(vtk_to_numpy(field.GetArray(name))[0]) for name in
+            ("n_nodes", "n_volumes", "n_real_volumes", "n_fict_volumes")] == \
+        [len(nodes), n_volumes, n_real, n_volumes - n_real]
 
 
 def main():
