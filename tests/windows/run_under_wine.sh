@@ -4,7 +4,8 @@
 #
 #   - all eleven output files, standard output, standard error and exit
 #     status of whole runs (the golden cases and a level-12 run with unequal
-#     lengths), and the golden files themselves;
+#     lengths), and the golden files themselves; a run over longer files of
+#     an earlier run; a file that cannot be opened;
 #   - standard output, standard error and exit status of the runs that end
 #     before any output file (unreadable answers, input that ends before a
 #     value, refused levels), and that they leave no file behind;
@@ -204,6 +205,41 @@ for entry in "${complete_runs[@]}"; do
     same_output_files "$name against tests/golden" "$golden_dir/$name" "$base/windows"
   fi
 done
+
+# Longer files of an earlier run leave no trace.
+name="level1_over_longer_files"
+for side in linux windows; do
+  mkdir -p "$work/cases/$name/$side"
+  for file in "${output_files[@]}"; do
+    { head -c 100000 /dev/zero | tr '\0' o; printf '\r\n'; } >"$work/cases/$name/$side/$file"
+  done
+  run "$side" "$name" "1\n1\n1\n0\n"
+done
+same_console "$name"
+same_output_files "$name" "$work/cases/$name/linux" "$work/cases/$name/windows"
+
+# A file that cannot be opened (a folder has its name) ends the run with the
+# OPEN report (its last words are the system's own); the files opened before
+# it keep what an earlier run left in them, the later ones are not created.
+name="open failure"
+for side in linux windows; do
+  mkdir -p "$work/cases/$name/$side/malha_real.txt"
+  for file in dados_malha.txt nos_malha.txt nos_conectividade.txt malha.txt; do
+    printf 'earlier run\r\n' >"$work/cases/$name/$side/$file"
+  done
+  run "$side" "$name" "3\n2\n1\n0\n"
+done
+base="$work/cases/$name"
+same_bytes "$name: standard output" "$base/linux.out" "$base/windows.out"
+same_bytes "$name: exit status" "$base/linux.status" "$base/windows.status"
+same_bytes "$name: standard error" \
+  <(printf '\r\nrun-time error F4001: OPEN(malha_real.txt)\r\n- cannot create or open the file: ') \
+  <(head -c 80 -- "$base/windows.err")
+for side in linux windows; do
+  (cd "$base/$side" && ls -A && cat -- dados_malha.txt nos_malha.txt nos_conectividade.txt malha.txt) \
+    >"$base/$side.files" 2>&1
+done
+same_bytes "$name: the files left" "$base/linux.files" "$base/windows.files"
 
 # Runs that end before any output file is opened.
 early_endings=(
