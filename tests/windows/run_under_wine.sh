@@ -50,10 +50,11 @@ export WINEDEBUG=-all DISPLAY= WINEDLLOVERRIDES=winedbg.exe=d
 work="$(mktemp -d)"
 export WINEPREFIX="$work/prefix"
 cleanup() {
-  wineserver -k >/dev/null 2>&1
+  timeout 60 wineserver -k >/dev/null 2>&1
   rm -rf -- "$work"
 }
 trap cleanup EXIT
+trap "exit 1" INT TERM HUP
 
 # Every run has a time limit (a hanging wine must fail, not stall CI).
 run_limit=60
@@ -71,7 +72,7 @@ boot_time="$(seconds_since "$start")"
 # keep the standard streams they inherit open for ever: start them here, on
 # the null device, before any run whose output is captured.
 start="$(now)"
-wineserver -p
+timeout "$run_limit" wineserver -p
 timeout "$run_limit" wine cmd /c exit 0 </dev/null >/dev/null 2>&1
 # The registry's ComSpec value would replace the caller's COMSPEC: without
 # it, the COMSPEC a run is given (or its absence) reaches the program as on
