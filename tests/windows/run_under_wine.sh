@@ -3,8 +3,9 @@
 # with the Linux build of the same source:
 #
 #   - all eleven output files, standard output, standard error and exit
-#     status of whole runs (the golden cases and a level-12 run with unequal
-#     lengths), and the golden files themselves; a run over longer files of
+#     status of whole runs (the golden cases, a level-12 run with unequal
+#     lengths, lengths near the largest and below the smallest normal
+#     double), and the golden files themselves; a run over longer files of
 #     an earlier run; a file that cannot be opened;
 #   - standard output, standard error and exit status of the runs that end
 #     before any output file (unreadable answers, input that ends before a
@@ -184,14 +185,18 @@ same_console() {
   same_bytes "$name: exit status" "$base/linux.status" "$base/windows.status"
 }
 
-# Whole runs: the golden cases, a larger level with unequal lengths, and
-# answers ended by CR LF, as a file written on Windows holds them.
+# Whole runs: the golden cases, a larger level with unequal lengths,
+# answers ended by CR LF, as a file written on Windows holds them, and the
+# edges of the floating-point traps: sums near the largest double that do
+# not overflow, and subnormal lengths, whose underflow is not trapped.
 complete_runs=(
   "level1_1x1|1\n1\n1\n0\n"
   "level3_2x1|3\n2\n1\n0\n"
   "level4_2x1|4\n2\n1\n0\n"
   "level12_3.7x1.3|12\n3.7\n1.3\n0\n"
   "level5_crlf_answers|5\r\n2.5\r\n0.75\r\n0\r\n"
+  "level3_near_the_largest_double|3\n1e308\n1e308\n0\n"
+  "level4_subnormal_lengths|4\n1e-310\n3e-320\n0\n"
 )
 for entry in "${complete_runs[@]}"; do
   name="${entry%%|*}"
