@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The packages of both platforms, from the release build of stage 10 and the
+# cross build of stage 30: made by cpack, then unpacked and checked: their
+# lists of files, the packaged Linux program on a golden case, and the
+# packaged malha.exe being the one the Windows checks ran.
+set -euo pipefail
+source_dir="$PWD"
+(cd build && cpack -G TGZ)
+(cd build-windows && cpack -G ZIP)
+version="$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/CMakeCache.txt)"
+linux_package="build/malha-$version-linux-x86_64.tar.gz"
+windows_package="build-windows/malha-$version-windows-x86_64.zip"
+
+work="$(mktemp -d)"
+trap 'rm -rf -- "$work"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# The files of an archive, without its folders, sorted.
+files_of() { cmake -E tar tf "$1" | grep -v '/$' | LC_ALL=C sort; }
+
+expect_files() {
+  local package="$1" top="$2"
+  shift 2
+  local expected
+  expected="$(printf "$top/%s\n" "$@" | LC_ALL=C sort)"
+  if [ "$(files_of "$package")" != "$expected" ]; then
+    fail "$package holds other files than expected"
+    diff <(echo "$expected") <(files_of "$package") | sed 's/^/    /'
+  fi
+}
+
+expect_files "$linux_package" "malha-$version-linux-x86_64" \
+  bin/malha bin/malha-vtk share/doc/malha/README.md share/malha/cmd \
+  share/malha/malha.gnu share/malha/malha_baricentros.gnu share/malha/malha_real.gnu
+expect_files "$windows_package" "malha-$version-windows-x86_64" \
+  malha.exe malha-vtk.exe README.md README-windows.txt \
+  plots/malha.gnu plots/malha_baricentros.gnu plots/malha_real.gnu
+
+(cd "$work" && cmake -E tar xf "$source_dir/$linux_package" && cmake -E tar xf "$source_dir/$windows_package")
+linux_top="$work/malha-$version-linux-x86_64"
+windows_top="$work/malha-$version-windows-x86_64"
+
+# The packaged Linux program writes the golden files of level 4 (the
+# processing time, the last 20 bytes of "dados_gerais.txt", aside).
+[ -x "$linux_top/share/malha/cmd" ] || fail "tools/cmd is not executable in the package"
+mkdir "$work/run"
+(cd "$work/run" && printf '4\n2\n1\n0\n' | "$linux_top/bin/malha" >/dev/null) || fail "packaged malha failed"
+for golden in tests/golden/level4_2x1/*; do
+  name="$(basename "$golden")"
+  if [ "$name" = dados_gerais.txt ]; then
+    cmp -s <(head -c -20 "$golden") <(head -c -20 "$work/run/$name") || fail "packaged malha: $name"
+  else
+    cmp -s "$golden" "$work/run/$name" || fail "packaged malha: $name"
+  fi
+done
+
+# The packaged malha-vtk turns that run into a grid.
+(cd "$work/run" && "$linux_top/bin/malha-vtk" >/dev/null) || fail "packaged malha-vtk failed"
+[ -s "$work/run/malha.vtu" ] || fail "packaged malha-vtk wrote no malha.vtu"
+
+# The packaged malha.exe is the one stage 30 checked under wine.
+cmp -s build-windows/malha.exe "$windows_top/malha.exe" || fail "packaged malha.exe is not the checked one"
+cmp -s build-windows/malha-vtk.exe "$windows_top/malha-vtk.exe" || fail "packaged malha-vtk.exe is not the built one"
+# Notepad's line ends in the Windows notes.
+if grep -q -v $'\r$' "$windows_top/README-windows.txt"; then
+  fail "README-windows.txt has lines without CR LF"
+fi
+
+ls -l "$linux_package" "$windows_package"
+if [ "$failures" -gt 0 ]; then
+  echo "$failures package check(s) failed"
+  exit 1
+fi
+echo "both packages hold what they should"
