@@ -35,6 +35,7 @@ class ToolsCmd : public ::testing::Test {
                            const std::map<std::string, std::string>& environment) {
     std::string line = "env -u VISUAL -u EDITOR -u PAGER -u DISPLAY -u WAYLAND_DISPLAY";
     line += " PATH=" + shell_quote(stubs_.string() + ":/usr/bin:/bin");
+    line += " LC_ALL=C";  // the file's own bytes, unless a case names a locale
     for (const auto& [name, value] : environment) {
       line.append(" ").append(name).append("=").append(shell_quote(value));
     }
@@ -69,10 +70,15 @@ TEST_F(ToolsCmd, StartsTheViewerForEachCommandLine) {
       {"desktop opener with a display", {"/c", "notepad dados_gerais.txt"},
        {{"DISPLAY", ":0"}},
        {"start xdg-open [dados_gerais.txt]", "end xdg-open"}},
-      {"plot script", {"/c", "wgnuplot malha_real.gnu"}, {},
+      {"plot script with a display", {"/c", "wgnuplot malha_real.gnu"}, {{"DISPLAY", ":0"}},
        {"start gnuplot [-persist] [malha_real.gnu]", "end gnuplot"}},
-      {"line split over arguments and upper case", {"/C", "wgnuplot", "malha.gnu  "}, {},
+      {"line split over arguments and upper case", {"/C", "wgnuplot", "malha.gnu  "},
+       {{"WAYLAND_DISPLAY", "wayland-0"}},
        {"start gnuplot [-persist] [malha.gnu]", "end gnuplot"}},
+      {"plot script without a display drawn to a picture", {"/c", "wgnuplot malha_real.gnu"}, {},
+       {"start gnuplot [-e] [set terminal pngcairo size 1024,768; set output 'malha_real.png'] "
+        "[malha_real.gnu]",
+        "end gnuplot"}},
       {"other commands through sh", {"/c", "editor a 'b c'"}, {},
        {"start editor [a] [b c]", "end editor"}},
   };
@@ -83,6 +89,55 @@ TEST_F(ToolsCmd, StartsTheViewerForEachCommandLine) {
     EXPECT_EQ(result.exit_status, 4);  // the stub's
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(read_log(log_), c.log);
+  }
+}
+
+TEST_F(ToolsCmd, WithoutADisplayPrintsThePathOfAPictureDrawn) {
+  const std::string drawn =
+      "malha.gnu drawn to " + fs::canonical(work_.path()).string() + "/malha.png\n";
+  for (const int gnuplot_status : {0, 4}) {
+    SCOPED_TRACE(gnuplot_status);
+    write_recording_program(stubs_ / "gnuplot", log_, gnuplot_status);
+    const testing::ShellResult result = run({"/c", "wgnuplot malha.gnu"}, {});
+    EXPECT_EQ(result.exit_status, gnuplot_status);
+    EXPECT_EQ(result.out.find(drawn) != std::string::npos, gnuplot_status == 0) << result.out;
+  }
+}
+
+// The editor is shown the Windows-1252 letters in the locale's own character
+// set, and only in a copy: the file keeps its bytes, and the copy goes when
+// the editor ends.
+TEST_F(ToolsCmd, EditorSeesTheLettersOfItsLocale) {
+  const fs::path seen = tools_ / "seen";
+  testing::write_file(stubs_ / "show", "#!/bin/sh\ncat \"$1\" > " + shell_quote(seen.string()) +
+                                           "\nprintf '%s\\n' \"$1\" >> " +
+                                           shell_quote(seen.string()) + "\n");
+  fs::permissions(stubs_ / "show", fs::perms::owner_all);
+  struct Case {
+    const char* locale;
+    std::string shown;
+    bool is_the_file;
+  };
+  const Case cases[] = {
+      {"C.UTF-8", " N\xc3\xbamero de volumes reais:           2\r\n", false},
+      {"C", kSummary, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.locale);
+    const testing::ShellResult result = run(
+        {"/c", "notepad dados_gerais.txt"},
+        {{"LC_ALL", c.locale}, {"EDITOR", "show"}, {"TMPDIR", tools_.path().string()}});
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    const std::string text = testing::read_file(seen);
+    ASSERT_GE(text.size(), c.shown.size());
+    EXPECT_EQ(text.substr(0, c.shown.size()), c.shown);
+    const std::string name = text.substr(c.shown.size());
+    EXPECT_EQ(name == "dados_gerais.txt\n", c.is_the_file) << name;
+    EXPECT_EQ(testing::read_file(work_ / "dados_gerais.txt"), kSummary);
+    for (const auto& entry : fs::directory_iterator(tools_.path())) {
+      EXPECT_EQ(entry.path().filename().string().rfind("malha-cmd.", 0), std::string::npos)
+          << "copy left behind: " << entry.path();
+    }
   }
 }
 
