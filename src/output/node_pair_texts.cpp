@@ -1,24 +1,32 @@
 #include "output/node_pair_texts.h"
 
-#include <new>
-
-#include "mesh/allocate_mesh.h"
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
 
 namespace malha {
 
-NodePairTexts::NodePairTexts(const Mesh& mesh, std::uint64_t memory_limit) : mesh_(mesh) {
-  const auto n_nodes = static_cast<std::uint64_t>(mesh.n_nodes);
-  const std::uint64_t table_bytes = n_nodes * kPairWidth;
-  // The mesh arrays stay in memory while the files are written; leave them
-  // their room, and some for the file buffers and the process itself.
-  constexpr std::uint64_t kReserveBytes = 256ull * 1024 * 1024;
-  if (mesh_array_bytes(mesh) + table_bytes + kReserveBytes > memory_limit) return;
-  table_.reset(new (std::nothrow) char[table_bytes]);
-  if (table_ == nullptr) return;
-  for (std::int32_t node = 1; node <= mesh.n_nodes; ++node) {
-    const double* xy = mesh.node_coords.row(node);
-    format_pair(&table_[static_cast<std::size_t>(node - 1) * kPairWidth], xy[0], xy[1]);
+NodePairTexts::NodePairTexts(const Mesh& mesh, std::size_t set_count) : mesh_(mesh) {
+  if (set_count == 0) {
+    const double root = std::sqrt(static_cast<double>(std::max(mesh.n_nodes, 0)));
+    set_count = std::max<std::size_t>(64, static_cast<std::size_t>(4 * root));
   }
+  set_count = std::bit_ceil(set_count);
+  sets_ = std::make_unique<Set[]>(set_count);  // every entry empty
+  mask_ = set_count - 1;
+}
+
+const char* NodePairTexts::replace(Set& set, std::int32_t node) {
+  const std::uint32_t entry = set.older;
+  set.older = entry ^ 1;
+  set.node[entry] = node;
+  char* text = set.text[entry];
+  const double* xy = mesh_.node_coords.row(node);
+  format_pair(text, xy[0], xy[1]);
+  std::memcpy(text + kPairWidth, "\r\n", 2);
+  ++formatted_;
+  return text;
 }
 
 }  // namespace malha

@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "system/platform.h"
-
 namespace malha {
 
 void OutputFiles::attach(OutputFile file, std::unique_ptr<ByteSink> sink) {
@@ -12,7 +10,7 @@ void OutputFiles::attach(OutputFile file, std::unique_ptr<ByteSink> sink) {
 }
 
 NodePairTexts& OutputFiles::node_pairs(const Mesh& mesh) {
-  if (!node_pairs_) node_pairs_.emplace(mesh, platform::obtainable_memory_bytes());
+  if (!node_pairs_) node_pairs_.emplace(mesh);
   return *node_pairs_;
 }
 
