@@ -45,10 +45,10 @@ constexpr char kDigitPairs[] =
 
 constexpr std::uint64_t kExponentBits = 0x7FF0'0000'0000'0000;
 
-// For a text of `length` characters (1 to 8) right-aligned in the eight
-// bytes of a little- or big-endian word: `mask` covers the 8 - length
-// leading bytes, and `fill` holds blanks there, with a minus sign in the last
-// of them for a negative value (whose `length` counts the sign).
+// For a number of `digits` digits (1 to 8) right-aligned in the eight bytes
+// of a word, in memory order: `mask` covers the 8 - digits leading bytes,
+// and `fill` holds blanks there, with a minus sign in the last of them for
+// a negative value.
 struct LeadMask {
   std::uint64_t mask;
   std::uint64_t fill;
@@ -56,22 +56,29 @@ struct LeadMask {
 constexpr std::array<std::array<LeadMask, 9>, 2> kLeadMasks = [] {
   std::array<std::array<LeadMask, 9>, 2> table {};
   for (int negative = 0; negative < 2; ++negative) {
-    for (int length = 1; length <= 8; ++length) {
+    for (int digits = 1; digits <= 8; ++digits) {
       std::array<unsigned char, 8> mask {};
       std::array<unsigned char, 8> fill {};
-      const int lead = 8 - length + negative;  // bytes the digits do not show
+      const int lead = 8 - digits;
       for (int i = 0; i < lead; ++i) {
         mask[static_cast<std::size_t>(i)] = 0xFF;
         fill[static_cast<std::size_t>(i)] = ' ';
       }
-      if (negative) fill[static_cast<std::size_t>(lead - 1)] = '-';
-      LeadMask& entry = table[static_cast<std::size_t>(negative)][static_cast<std::size_t>(length)];
+      if (negative && lead > 0) fill[static_cast<std::size_t>(lead - 1)] = '-';
+      LeadMask& entry = table[static_cast<std::size_t>(negative)][static_cast<std::size_t>(digits)];
       entry.mask = std::bit_cast<std::uint64_t>(mask);
       entry.fill = std::bit_cast<std::uint64_t>(fill);
     }
   }
   return table;
 }();
+
+// The two digits of `pair` (0 to 99) as a 16-bit value in memory order.
+inline std::uint64_t pair_bits(std::uint32_t pair) {
+  std::uint16_t bits = 0;
+  std::memcpy(&bits, &kDigitPairs[pair * 2], 2);
+  return bits;
+}
 
 // The two digits of `pair` (0 to 99) at `out`.
 inline void write_pair_digits(char* out, std::uint32_t pair) {
@@ -232,19 +239,29 @@ void int_field_8(char* out, std::int32_t value) {
     std::memset(out, '*', kIntField8Width);
     return;
   }
-  // All eight places as digits, then blanks (and the sign) over the leading
-  // zeros through one mask chosen by the length of the text.
+  // All eight places as digits in one word, then blanks (and the sign) over
+  // the leading zeros through one mask chosen by the number of digits.
   const bool negative = value < 0;
   const std::uint32_t magnitude =
       negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-  char text[kIntField8Width];
-  write_8_digits(text, magnitude);
-  const int length = negative + 1 + (magnitude >= 10) + (magnitude >= 100) +
-                     (magnitude >= 1'000) + (magnitude >= 10'000) + (magnitude >= 100'000) +
-                     (magnitude >= 1'000'000) + (magnitude >= 10'000'000);
+  const std::uint32_t high = magnitude / 10'000;
+  const std::uint32_t low = magnitude - high * 10'000;
+  const std::uint32_t a = high / 100;
+  const std::uint32_t c = low / 100;
   std::uint64_t word = 0;
-  std::memcpy(&word, text, sizeof(word));
-  const LeadMask& lead = kLeadMasks[negative][length];
+  if constexpr (std::endian::native == std::endian::little) {
+    word = pair_bits(a) | pair_bits(high - a * 100) << 16 | pair_bits(c) << 32 |
+           pair_bits(low - c * 100) << 48;
+  } else {
+    word = pair_bits(a) << 48 | pair_bits(high - a * 100) << 32 | pair_bits(c) << 16 |
+           pair_bits(low - c * 100);
+  }
+  // The number of digits: floor(log10(2) x bit width) or one more.
+  const std::uint32_t nonzero = magnitude | 1;
+  const int guess = (std::bit_width(nonzero) * 1233) >> 12;
+  const int digits = guess + 1 - (nonzero < kPow10[static_cast<std::size_t>(guess)]);
+  const LeadMask& lead =
+      kLeadMasks[static_cast<std::size_t>(negative)][static_cast<std::size_t>(digits)];
   word = (word & ~lead.mask) | lead.fill;
   std::memcpy(out, &word, sizeof(word));
 }
