@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "system/platform.h"
+#include "system/run_error.h"
+
 namespace malha {
 
 void OutputFiles::attach(OutputFile file, std::unique_ptr<ByteSink> sink) {
@@ -15,6 +18,10 @@ NodePairTexts& OutputFiles::node_pairs(const Mesh& mesh) {
 }
 
 void open_output_files(OutputFiles& files) {
+  // From here on, a run that ends early leaves no file with this run's
+  // records followed by an earlier run's.
+  set_failure_cleanup(FileSink::cut_started_files);
+  platform::set_interrupt_handler(FileSink::cut_started_files);
   for (const OutputFileEntry& entry : kOutputFiles) {
     files.attach(entry.file, std::make_unique<FileSink>(entry.name));
   }
@@ -22,6 +29,8 @@ void open_output_files(OutputFiles& files) {
 
 void close_output_files(OutputFiles& files) {
   for (const OutputFileEntry& entry : kOutputFiles) files.sink(entry.file).close();
+  platform::set_interrupt_handler(nullptr);
+  set_failure_cleanup(nullptr);
 }
 
 }  // namespace malha
