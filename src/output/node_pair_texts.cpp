@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "output/number_fields.h"
+
 namespace malha {
 
 NodePairTexts::NodePairTexts(const Mesh& mesh, std::size_t set_count) : mesh_(mesh) {
@@ -13,20 +15,22 @@ NodePairTexts::NodePairTexts(const Mesh& mesh, std::size_t set_count) : mesh_(me
     set_count = std::max<std::size_t>(64, static_cast<std::size_t>(4 * root));
   }
   set_count = std::bit_ceil(set_count);
-  sets_ = std::make_unique<Set[]>(set_count);  // every entry empty
+  entries_ = std::make_unique<NodeTexts[]>(2 * set_count);  // every entry empty
+  older_ = std::make_unique<std::uint8_t[]>(set_count);
   mask_ = set_count - 1;
 }
 
-const char* NodePairTexts::replace(Set& set, std::int32_t node) {
-  const std::uint32_t entry = set.older;
-  set.older = entry ^ 1;
-  set.node[entry] = node;
-  char* text = set.text[entry];
+const NodeTexts& NodePairTexts::replace(std::size_t index, std::int32_t node) {
+  const std::uint8_t older = older_[index];
+  older_[index] = older ^ 1;
+  NodeTexts& entry = entries_[2 * index + older];
+  entry.node = node;
+  int_field_8(entry.number, node);
   const double* xy = mesh_.node_coords.row(node);
-  format_pair(text, xy[0], xy[1]);
-  std::memcpy(text + kPairWidth, "\r\n", 2);
+  format_pair(entry.pair_record, xy[0], xy[1]);
+  std::memcpy(entry.pair_record + kPairWidth, "\r\n", 2);
   ++formatted_;
-  return text;
+  return entry;
 }
 
 }  // namespace malha

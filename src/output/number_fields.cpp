@@ -105,7 +105,7 @@ int floor_log10_pow2(int e) { return (e * 78913) >> 18; }
 // very small or very large magnitudes): the standard library's exact
 // scientific conversion, with enough digits to hold every double's whole
 // expansion so that no rounding happens, then cut after 18 digits.
-TruncatedDigits truncated_digits_from_text(double value) {
+[[gnu::noinline]] TruncatedDigits truncated_digits_from_text(double value) {
   // A double's exact decimal expansion has at most 767 significant digits.
   constexpr int kExactPrecision = 767;
   char text[kExactPrecision + 16];
@@ -123,9 +123,9 @@ TruncatedDigits truncated_digits_from_text(double value) {
   return {digits, negative_exponent ? -exponent : exponent};
 }
 
-}  // namespace
-
-TruncatedDigits truncated_digits_18(double value) {
+// The body of truncated_digits_18, inlined into the real fields; the rare
+// magnitudes go to the exact text conversion.
+[[gnu::always_inline]] inline TruncatedDigits cut_digits(double value) {
   assert(value > 0 && std::isfinite(value));
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
   const int biased_exponent = static_cast<int>(bits >> 52);
@@ -160,6 +160,10 @@ TruncatedDigits truncated_digits_18(double value) {
   return {q, d};
 }
 
+}  // namespace
+
+TruncatedDigits truncated_digits_18(double value) { return cut_digits(value); }
+
 namespace {
 
 // Rounds the exact expansion to `significant` digits in the two steps and
@@ -178,7 +182,7 @@ void real_field(char* out, double value) {
   int exponent = 0;
   const bool negative = value < 0;
   if (value != 0) {
-    const TruncatedDigits cut = truncated_digits_18(std::fabs(value));
+    const TruncatedDigits cut = cut_digits(std::fabs(value));
     exponent = cut.exponent;
     // Step 1, 18 digits to 17: half up on the 18th. floor((x + 5) / 10)
     // adds one exactly when the dropped digit is 5 or more.

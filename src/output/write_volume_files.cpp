@@ -17,14 +17,20 @@ constexpr std::size_t kShortRowBytes = kRowBytes - kIntField8Width;
 
 void end_record(char* at) { std::memcpy(at, "\r\n", 2); }
 
-// The outline of a triangle for a line-plotting program: its three corners,
-// the first again to close it, and a one-blank record that breaks the line.
-void write_outline_group(char* out, NodePairTexts& pairs, const std::int32_t* abc) {
-  std::memcpy(out, pairs.record(abc[0]), kPairRecordBytes);
-  std::memcpy(out + kPairRecordBytes, pairs.record(abc[1]), kPairRecordBytes);
-  std::memcpy(out + 2 * kPairRecordBytes, pairs.record(abc[2]), kPairRecordBytes);
-  std::memcpy(out + 3 * kPairRecordBytes, out, kPairRecordBytes);
-  std::memcpy(out + 4 * kPairRecordBytes, " \r\n", 3);
+// The outline of a triangle for a line-plotting program (its three
+// corners, the first again to close it, and a one-blank record that breaks
+// the line) at `outline`, and the corners' numbers after the first field of
+// the row at `corners`. Each node's texts are copied before the next lookup,
+// which may replace them.
+void write_corners(char* outline, char* corners, NodePairTexts& nodes, const std::int32_t* abc) {
+  for (int k = 0; k < 3; ++k) {
+    const NodeTexts& texts = nodes.texts(abc[k]);
+    std::memcpy(outline + k * kPairRecordBytes, texts.pair_record, kPairRecordBytes);
+    std::memcpy(corners + (k + 1) * kIntField8Width, texts.number, kIntField8Width);
+  }
+  std::memcpy(outline + 3 * kPairRecordBytes, outline, kPairRecordBytes);
+  std::memcpy(outline + 4 * kPairRecordBytes, " \r\n", 3);
+  end_record(corners + 4 * kIntField8Width);
 }
 
 // The three values as int_field_8 after the first field of a row, and CR LF.
@@ -35,13 +41,26 @@ void write_row_tail(char* row, const std::int32_t* values) {
   end_record(row + 4 * kIntField8Width);
 }
 
+// Turns the int_field_8 text of n into that of n + 1, for n >= 1: the last
+// digit goes up by one unless it is a 9 (or the field is asterisks), when
+// the field is formatted again.
+void next_number(char* text, std::int32_t next) {
+  char& last = text[kIntField8Width - 1];
+  if (last >= '0' && last <= '8') {
+    ++last;
+  } else {
+    int_field_8(text, next);
+  }
+}
+
 }  // namespace
 
 // Every record is assembled in its file's block; a text that several files
-// share is formatted once and copied: the node pairs (through the cache),
-// the outline group into "malha_real.txt", the volume number, the corners
-// into "dados.ent", the neighbours into "conectividades.ent" and the
-// barycentre into "baricentros.ent". "dados.ent" got its counts and node
+// share is formatted once and copied: the node pairs and numbers (through
+// the cache), the outline group into "malha_real.txt", the volume number
+// (counted up from the previous one), the corners into "dados.ent", the
+// neighbours into "conectividades.ent" and the barycentre into
+// "baricentros.ent". "dados.ent" got its counts and node
 // records in the node pass.
 void write_volume_files(OutputFiles& files, const Mesh& mesh) {
   ByteSink& malha = files.sink(OutputFile::malha);
@@ -54,21 +73,23 @@ void write_volume_files(OutputFiles& files, const Mesh& mesh) {
   ByteSink& baricentros_ent = files.sink(OutputFile::baricentros_ent);
   NodePairTexts& pairs = files.node_pairs(mesh);
 
+  char number[kIntField8Width];
+  int_field_8(number, 0);
   for (std::int32_t volume = 1; volume <= mesh.n_volumes; ++volume) {
     const std::int32_t* abc = mesh.volume_nodes.row(volume);
+    next_number(number, volume);
 
     char* outline = malha.room(kOutlineBytes);
-    write_outline_group(outline, pairs, abc);
+    char* corners = nos_conectividade.room(kRowBytes);
+    std::memcpy(corners, number, kIntField8Width);
+    write_corners(outline, corners, pairs, abc);
     malha.commit(kOutlineBytes);
+    nos_conectividade.commit(kRowBytes);
     if (volume <= mesh.n_real_volumes) {
       std::memcpy(malha_real.room(kOutlineBytes), outline, kOutlineBytes);
       malha_real.commit(kOutlineBytes);
     }
 
-    char* corners = nos_conectividade.room(kRowBytes);
-    int_field_8(corners, volume);
-    write_row_tail(corners, abc);
-    nos_conectividade.commit(kRowBytes);
     std::memcpy(dados_ent.room(kShortRowBytes), corners + kIntField8Width, kShortRowBytes);
     dados_ent.commit(kShortRowBytes);
 

@@ -4,6 +4,7 @@
 
 #include "output/memory_output.h"
 #include "output/node_pair_texts.h"
+#include "output/number_fields.h"
 #include "support/test_mesh.h"
 
 namespace malha {
@@ -22,7 +23,7 @@ TEST(WriteNodeFiles, HeaderIs22BytesAndLengthsShowInTheCoordinates) {
             "       6    4.000000000000000E+00    1.000000000000000E+00\r\n");
 }
 
-// Whatever its size, the cache gives each node's own pair record: a single
+// Whatever its size, the cache gives each node's own number and pair record: a single
 // set (a miss on nearly every corner) and the size chosen for the mesh
 // agree with formatting each pair on its own, in the order the outline
 // groups ask for them.
@@ -41,6 +42,10 @@ TEST(NodePairTexts, EveryCacheSizeGivesEachNodeItsOwnPair) {
       const std::string record = std::string(expected, kPairWidth) + "\r\n";
       EXPECT_EQ(std::string(single_set.record(node), kPairRecordWidth), record);
       EXPECT_EQ(std::string(sized.record(node), kPairRecordWidth), record);
+      char number[kIntField8Width];
+      int_field_8(number, node);
+      EXPECT_EQ(std::string(single_set.texts(node).number, kIntField8Width),
+                std::string(number, kIntField8Width));
     }
   }
   // Two entries per set: the single set formats again on most corners, the
