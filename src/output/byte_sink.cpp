@@ -62,6 +62,7 @@ void FileSink::take_block(const char* data, std::size_t size) {
     // an early end: it goes before the first block.
     if (slot_ < 0) cut_after_written();
     is_started_.store(true);
+    if (reserved_ > 0) platform::reserve_file_space(file_, reserved_);
   }
   int os_error = 0;
   if (!platform::write_file(file_, data, size, os_error)) {

@@ -53,6 +53,8 @@ class ByteSink {
   void flush();
   // Flushes and releases whatever the sink holds.
   virtual void close() { flush(); }
+  // A hint that the sink will receive `size` bytes in all.
+  virtual void reserve(std::uint64_t size) { (void)size; }
 
  protected:
   virtual void take_block(const char* data, std::size_t size) = 0;
@@ -95,6 +97,10 @@ class FileSink : public ByteSink {
   // Writes out the buffer, cuts the file after this run's bytes (so a file
   // that received nothing is emptied), and closes it.
   void close() override;
+  // The file's space is set aside (platform::reserve_file_space) when its
+  // first block is written, so a file that receives nothing keeps its old
+  // state; what is not used is given back at close or by cut_started_files.
+  void reserve(std::uint64_t size) override { reserved_ = size; }
 
   // Cuts every open FileSink that has begun writing after the bytes it has
   // written: no earlier content stays behind them. Safe in a signal handler;
@@ -110,6 +116,7 @@ class FileSink : public ByteSink {
   std::atomic<bool> is_started_ {false};
   // Bytes the system has taken, all of this run.
   std::atomic<std::uint64_t> written_ {0};
+  std::uint64_t reserved_ = 0;
   // The place in the table of open sinks, or -1 when the table was full
   // (then the file is emptied before its first block instead).
   int slot_ = -1;

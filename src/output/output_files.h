@@ -84,6 +84,11 @@ class OutputFiles {
 };
 
 void open_output_files(OutputFiles& files);
+// The bytes each file of `mesh` will hold (every record has a fixed length),
+// set aside at once: the file system then allocates each file's space in one
+// piece rather than block by block as it is written.
+std::uint64_t output_file_bytes(OutputFile file, const Mesh& mesh);
+void reserve_output_space(OutputFiles& files, const Mesh& mesh);
 void close_output_files(OutputFiles& files);
 
 }  // namespace malha

@@ -72,10 +72,15 @@ inline constexpr FileHandle kNoFile = -1;
 // Creates the file or opens the existing one for writing at its start,
 // without discarding its content.
 FileHandle open_for_writing(const char* name, int& os_error);
-// Cuts an open regular file to its first `length` bytes when it is longer;
-// shorter files and other kinds of file (devices, pipes) are left as they
-// are. Safe in a signal handler (POSIX).
+// Cuts an open regular file to its first `length` bytes when it is longer,
+// and gives back space set aside beyond them; shorter files and other kinds
+// of file (devices, pipes) are left as they are. Safe in a signal handler
+// (POSIX).
 bool cut_file(FileHandle file, std::uint64_t length, int& os_error);
+// A hint that the file will hold `size` bytes: the system may set the space
+// aside at once (fewer allocations while writing) without changing the
+// file's length or content. Failures are ignored.
+void reserve_file_space(FileHandle file, std::uint64_t size);
 // Writes all bytes, retrying short writes.
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error);
 bool close_file(FileHandle file, int& os_error);

@@ -160,12 +160,29 @@ bool cut_file(FileHandle file, std::uint64_t length, int& os_error) {
     os_error = errno;
     return false;
   }
-  if (!S_ISREG(info.st_mode) || static_cast<std::uint64_t>(info.st_size) <= length) return true;
+  if (!S_ISREG(info.st_mode)) return true;
+  // Space beyond the last block of `length` was set aside by
+  // reserve_file_space and not used; cutting at the same length frees it.
+  const auto block = static_cast<std::uint64_t>(info.st_blksize > 0 ? info.st_blksize : 4096);
+  const bool has_space_beyond =
+      static_cast<std::uint64_t>(info.st_blocks) * 512 > (length + block - 1) / block * block;
+  if (static_cast<std::uint64_t>(info.st_size) <= length && !has_space_beyond) return true;
   if (ftruncate(fd, static_cast<off_t>(length)) != 0) {
     os_error = errno;
     return false;
   }
   return true;
+}
+
+void reserve_file_space(FileHandle file, std::uint64_t size) {
+#if defined(__linux__)
+  if (size > 0) {
+    fallocate(static_cast<int>(file), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size));
+  }
+#else
+  (void)file;
+  (void)size;
+#endif
 }
 
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error) {

@@ -199,6 +199,18 @@ bool cut_file(FileHandle file, std::uint64_t length, int& os_error) {
   return true;
 }
 
+void reserve_file_space(FileHandle file, std::uint64_t size) {
+  const HANDLE handle = as_handle(file);
+  if (GetFileType(handle) != FILE_TYPE_DISK) return;
+  LARGE_INTEGER current {};
+  if (!GetFileSizeEx(handle, &current) || static_cast<std::uint64_t>(current.QuadPart) >= size) {
+    return;
+  }
+  FILE_ALLOCATION_INFO allocation {};
+  allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+  SetFileInformationByHandle(handle, FileAllocationInfo, &allocation, sizeof(allocation));
+}
+
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error) {
   const HANDLE handle = as_handle(file);
   while (size > 0) {

@@ -17,6 +17,7 @@
 #include "output/output_files.h"
 #include "support/dialogue.h"
 #include "support/run_malha.h"
+#include "support/test_mesh.h"
 
 namespace malha {
 namespace {
@@ -155,6 +156,22 @@ TEST(OutputFilesEndToEnd, FileSizeLimitIsAWriteFailure) {
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.err, testing::error_report("F4002", "WRITE(dados_malha.txt)",
                                               "cannot write the file: File too large"));
+}
+
+// The space set aside for each file is exactly what the run writes, and no
+// more stays allocated after the run.
+TEST(OutputFilesEndToEnd, ReservedSpaceIsTheWrittenLength) {
+  for (const std::int32_t level : {1, 2, 4, 7}) {
+    SCOPED_TRACE(level);
+    TempDir dir;
+    const RunResult result = run_malha(dir.path(), std::to_string(level) + "\n2\n1\n0\n");
+    ASSERT_EQ(result.exit_status, 0) << result.err;
+    const Mesh mesh = testing::built_mesh(level, 2.0, 1.0);
+    for (const OutputFileEntry& entry : kOutputFiles) {
+      SCOPED_TRACE(entry.name);
+      EXPECT_EQ(fs::file_size(dir / entry.name), output_file_bytes(entry.file, mesh));
+    }
+  }
 }
 
 // A run that fails halfway through the files, over longer files of an
