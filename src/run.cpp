@@ -46,6 +46,7 @@ int run() {
   // All eleven files are opened before any record is written.
   OutputFiles files;
   open_output_files(files);
+  reserve_output_space(files, mesh);
   write_count_records(files[OutputFile::dados_malha], mesh);
   write_count_records(files[OutputFile::dados_gerais], mesh);
   write_node_files(files, mesh);

@@ -5,13 +5,23 @@
 // writer fills it and commits what it used (`commit`); a full buffer is
 // handed on as one block. `MemorySink` collects the blocks in memory (for
 // tests); `FileSink` writes them to an output file with one system call per
-// block. A FileSink opens the file at its start without discarding it and
-// empties it just before the first block is written (or at `close` if
-// nothing was written), so a run that ends before writing leaves an earlier
-// run's file untouched. Open failures end the run with the OPEN report, and
-// failed writes or closes with the WRITE report.
+// block. Open failures end the run with the OPEN report, and failed writes
+// or closes with the WRITE report.
+//
+// A FileSink opens the file at its start without discarding it and writes
+// over the old content; `close` cuts the file after the new bytes. So the
+// file system never sees an emptied file being written again, which it would
+// push to disk at close (doubling the time of a run in the same folder). A
+// run that ends early must not leave this run's records followed by an
+// earlier run's: `cut_started_files` cuts every open FileSink that has begun
+// writing after the bytes it has written, and the output files have it run
+// on every failure and interrupt. A file that has received nothing keeps
+// its old content until then, and a file that is a link is written and cut
+// through the link.
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -43,6 +53,8 @@ class ByteSink {
   void flush();
   // Flushes and releases whatever the sink holds.
   virtual void close() { flush(); }
+  // A hint that the sink will receive `size` bytes in all.
+  virtual void reserve(std::uint64_t size) { (void)size; }
 
  protected:
   virtual void take_block(const char* data, std::size_t size) = 0;
@@ -82,16 +94,32 @@ class FileSink : public ByteSink {
   // reached when the run ends early).
   ~FileSink() override;
 
-  // Writes out the buffer, empties a file that received nothing, and
-  // closes it.
+  // Writes out the buffer, cuts the file after this run's bytes (so a file
+  // that received nothing is emptied), and closes it.
   void close() override;
+  // The file's space is set aside (platform::reserve_file_space) when its
+  // first block is written, so a file that receives nothing keeps its old
+  // state; what is not used is given back at close or by cut_started_files.
+  void reserve(std::uint64_t size) override { reserved_ = size; }
+
+  // Cuts every open FileSink that has begun writing after the bytes it has
+  // written: no earlier content stays behind them. Safe in a signal handler;
+  // errors are ignored, since the run is ending.
+  static void cut_started_files();
 
  private:
   void take_block(const char* data, std::size_t size) override;
-  void discard_old_content();
+  void cut_after_written();
 
   platform::FileHandle file_ = platform::kNoFile;
-  bool is_emptied_ = false;
+  // Set before the first write reaches the file.
+  std::atomic<bool> is_started_ {false};
+  // Bytes the system has taken, all of this run.
+  std::atomic<std::uint64_t> written_ {0};
+  std::uint64_t reserved_ = 0;
+  // The place in the table of open sinks, or -1 when the table was full
+  // (then the file is emptied before its first block instead).
+  int slot_ = -1;
 };
 
 }  // namespace malha

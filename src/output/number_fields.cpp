@@ -43,21 +43,59 @@ constexpr char kDigitPairs[] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Writes `value` as exactly `count` decimal digits ending just before `end`,
-// with leading zeros; returns the first written position.
-char* write_digits_backwards(char* end, std::uint64_t value, int count) {
-  while (count >= 2) {
-    const std::size_t pair = static_cast<std::size_t>(value % 100) * 2;
-    value /= 100;
-    end -= 2;
-    end[0] = kDigitPairs[pair];
-    end[1] = kDigitPairs[pair + 1];
-    count -= 2;
+constexpr std::uint64_t kExponentBits = 0x7FF0'0000'0000'0000;
+
+// For a number of `digits` digits (1 to 8) right-aligned in the eight bytes
+// of a word, in memory order: `mask` covers the 8 - digits leading bytes,
+// and `fill` holds blanks there, with a minus sign in the last of them for
+// a negative value.
+struct LeadMask {
+  std::uint64_t mask;
+  std::uint64_t fill;
+};
+constexpr std::array<std::array<LeadMask, 9>, 2> kLeadMasks = [] {
+  std::array<std::array<LeadMask, 9>, 2> table {};
+  for (int negative = 0; negative < 2; ++negative) {
+    for (int digits = 1; digits <= 8; ++digits) {
+      std::array<unsigned char, 8> mask {};
+      std::array<unsigned char, 8> fill {};
+      const int lead = 8 - digits;
+      for (int i = 0; i < lead; ++i) {
+        mask[static_cast<std::size_t>(i)] = 0xFF;
+        fill[static_cast<std::size_t>(i)] = ' ';
+      }
+      if (negative && lead > 0) fill[static_cast<std::size_t>(lead - 1)] = '-';
+      LeadMask& entry = table[static_cast<std::size_t>(negative)][static_cast<std::size_t>(digits)];
+      entry.mask = std::bit_cast<std::uint64_t>(mask);
+      entry.fill = std::bit_cast<std::uint64_t>(fill);
+    }
   }
-  if (count == 1) {
-    *--end = static_cast<char>('0' + value % 10);
-  }
-  return end;
+  return table;
+}();
+
+// The two digits of `pair` (0 to 99) as a 16-bit value in memory order.
+inline std::uint64_t pair_bits(std::uint32_t pair) {
+  std::uint16_t bits = 0;
+  std::memcpy(&bits, &kDigitPairs[pair * 2], 2);
+  return bits;
+}
+
+// The two digits of `pair` (0 to 99) at `out`.
+inline void write_pair_digits(char* out, std::uint32_t pair) {
+  std::memcpy(out, &kDigitPairs[pair * 2], 2);
+}
+
+// The eight digits of `value` < 10^8, with leading zeros, at `out`: four
+// digit pairs from multiplications by constants (no division instruction).
+inline void write_8_digits(char* out, std::uint32_t value) {
+  const std::uint32_t high = value / 10'000;
+  const std::uint32_t low = value - high * 10'000;
+  const std::uint32_t a = high / 100;
+  const std::uint32_t c = low / 100;
+  write_pair_digits(out, a);
+  write_pair_digits(out + 2, high - a * 100);
+  write_pair_digits(out + 4, c);
+  write_pair_digits(out + 6, low - c * 100);
 }
 
 // floor(log10(2^e)) for |e| <= 1650.
@@ -67,7 +105,7 @@ int floor_log10_pow2(int e) { return (e * 78913) >> 18; }
 // very small or very large magnitudes): the standard library's exact
 // scientific conversion, with enough digits to hold every double's whole
 // expansion so that no rounding happens, then cut after 18 digits.
-TruncatedDigits truncated_digits_from_text(double value) {
+[[gnu::noinline]] TruncatedDigits truncated_digits_from_text(double value) {
   // A double's exact decimal expansion has at most 767 significant digits.
   constexpr int kExactPrecision = 767;
   char text[kExactPrecision + 16];
@@ -85,9 +123,9 @@ TruncatedDigits truncated_digits_from_text(double value) {
   return {digits, negative_exponent ? -exponent : exponent};
 }
 
-}  // namespace
-
-TruncatedDigits truncated_digits_18(double value) {
+// The body of truncated_digits_18, inlined into the real fields; the rare
+// magnitudes go to the exact text conversion.
+[[gnu::always_inline]] inline TruncatedDigits cut_digits(double value) {
   assert(value > 0 && std::isfinite(value));
   const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
   const int biased_exponent = static_cast<int>(bits >> 52);
@@ -122,6 +160,10 @@ TruncatedDigits truncated_digits_18(double value) {
   return {q, d};
 }
 
+}  // namespace
+
+TruncatedDigits truncated_digits_18(double value) { return cut_digits(value); }
+
 namespace {
 
 // Rounds the exact expansion to `significant` digits in the two steps and
@@ -129,23 +171,31 @@ namespace {
 // Both are template parameters so that every division is by a constant.
 template <int width, int significant>
 void real_field(char* out, double value) {
+  static_assert(significant == 16 || significant == 10);
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  if ((bits & kExponentBits) == kExponentBits) {
+    // Infinity or not-a-number: the field's overflow form.
+    std::memset(out, '*', width);
+    return;
+  }
   std::uint64_t digits = 0;
   int exponent = 0;
   const bool negative = value < 0;
   if (value != 0) {
-    const TruncatedDigits cut = truncated_digits_18(std::fabs(value));
+    const TruncatedDigits cut = cut_digits(std::fabs(value));
     exponent = cut.exponent;
-    // Step 1: 18 digits to 17.
-    std::uint64_t d17 = cut.digits / 10 + (cut.digits % 10 >= 5 ? 1 : 0);
+    // Step 1, 18 digits to 17: half up on the 18th. floor((x + 5) / 10)
+    // adds one exactly when the dropped digit is 5 or more.
+    std::uint64_t d17 = (cut.digits + 5) / 10;
     if (d17 == kHigh18 / 10) {
       d17 = kLow18 / 10;
       ++exponent;
     }
-    // Step 2: 17 digits to `significant`, on digit significant + 1 alone.
-    constexpr int dropped = 17 - significant;
-    constexpr std::uint64_t unit = kPow10[static_cast<std::size_t>(dropped)];
-    digits = d17 / unit;
-    if ((d17 / (unit / 10)) % 10 >= 5) ++digits;
+    // Step 2, 17 digits to `significant`: half up on digit significant + 1
+    // alone. The remainder below one unit is at least half a unit exactly
+    // when that digit is 5 or more.
+    constexpr std::uint64_t unit = kPow10[static_cast<std::size_t>(17 - significant)];
+    digits = (d17 + unit / 2) / unit;
     if (digits == kPow10[static_cast<std::size_t>(significant)]) {
       digits = kPow10[static_cast<std::size_t>(significant - 1)];
       ++exponent;
@@ -153,50 +203,71 @@ void real_field(char* out, double value) {
   }
 
   // Sign, d, '.', significant - 1 digits, four exponent characters.
-  const int text_width = (negative ? 1 : 0) + significant + 1 + 4;
-  static_assert(significant + 6 <= width);
-  char* p = out;
-  std::memset(p, ' ', static_cast<std::size_t>(width - text_width));
-  p += width - text_width;
-  if (negative) *p++ = '-';
-  // Write all digits one place to the right, then move the first in front
-  // of the point.
-  write_digits_backwards(p + 1 + significant, digits, significant);
+  constexpr int unsigned_width = significant + 1 + 4;
+  static_assert(unsigned_width + 1 <= width);
+  std::memset(out, ' ', width - unsigned_width - 1);
+  char* p = out + width - unsigned_width;
+  p[-1] = negative ? '-' : ' ';
+  // All digits one place to the right, then the first moves in front of
+  // the point.
+  if constexpr (significant == 16) {
+    const std::uint64_t high = digits / 100'000'000;
+    write_8_digits(p + 1, static_cast<std::uint32_t>(high));
+    write_8_digits(p + 9, static_cast<std::uint32_t>(digits - high * 100'000'000));
+  } else {
+    const std::uint64_t high = digits / 100;
+    write_8_digits(p + 1, static_cast<std::uint32_t>(high));
+    write_pair_digits(p + 9, static_cast<std::uint32_t>(digits - high * 100));
+  }
   p[0] = p[1];
   p[1] = '.';
   p += 1 + significant;
 
   const bool negative_exponent = exponent < 0;
-  const int magnitude = negative_exponent ? -exponent : exponent;
-  if (magnitude < 100) {
+  const auto magnitude = static_cast<std::uint32_t>(negative_exponent ? -exponent : exponent);
+  if (magnitude < 100) [[likely]] {
     p[0] = 'E';
     p[1] = negative_exponent ? '-' : '+';
-    write_digits_backwards(p + 4, static_cast<std::uint64_t>(magnitude), 2);
+    write_pair_digits(p + 2, magnitude);
   } else {
     p[0] = negative_exponent ? '-' : '+';
-    write_digits_backwards(p + 4, static_cast<std::uint64_t>(magnitude), 3);
+    p[1] = static_cast<char>('0' + magnitude / 100);
+    write_pair_digits(p + 2, magnitude % 100);
   }
 }
 
 }  // namespace
 
 void int_field_8(char* out, std::int32_t value) {
-  if (value > 99'999'999 || value < -9'999'999) {
+  if (value > 99'999'999 || value < -9'999'999) [[unlikely]] {
     std::memset(out, '*', kIntField8Width);
     return;
   }
-  // All eight places as digits, then blanks (and the sign) over the leading
-  // zeros: no division loop to count the digits.
+  // All eight places as digits in one word, then blanks (and the sign) over
+  // the leading zeros through one mask chosen by the number of digits.
   const bool negative = value < 0;
   const std::uint32_t magnitude =
       negative ? 0u - static_cast<std::uint32_t>(value) : static_cast<std::uint32_t>(value);
-  write_digits_backwards(out + kIntField8Width, magnitude, kIntField8Width);
-  const int digits = 1 + (magnitude >= 10) + (magnitude >= 100) + (magnitude >= 1'000) +
-                     (magnitude >= 10'000) + (magnitude >= 100'000) +
-                     (magnitude >= 1'000'000) + (magnitude >= 10'000'000);
-  const int blanks = kIntField8Width - digits;
-  std::memset(out, ' ', static_cast<std::size_t>(blanks));
-  if (negative) out[blanks - 1] = '-';
+  const std::uint32_t high = magnitude / 10'000;
+  const std::uint32_t low = magnitude - high * 10'000;
+  const std::uint32_t a = high / 100;
+  const std::uint32_t c = low / 100;
+  std::uint64_t word = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    word = pair_bits(a) | pair_bits(high - a * 100) << 16 | pair_bits(c) << 32 |
+           pair_bits(low - c * 100) << 48;
+  } else {
+    word = pair_bits(a) << 48 | pair_bits(high - a * 100) << 32 | pair_bits(c) << 16 |
+           pair_bits(low - c * 100);
+  }
+  // The number of digits: floor(log10(2) x bit width) or one more.
+  const std::uint32_t nonzero = magnitude | 1;
+  const int guess = (std::bit_width(nonzero) * 1233) >> 12;
+  const int digits = guess + 1 - (nonzero < kPow10[static_cast<std::size_t>(guess)]);
+  const LeadMask& lead =
+      kLeadMasks[static_cast<std::size_t>(negative)][static_cast<std::size_t>(digits)];
+  word = (word & ~lead.mask) | lead.fill;
+  std::memcpy(out, &word, sizeof(word));
 }
 
 void real_field_25_15(char* out, double value) { real_field<kRealField25Width, 16>(out, value); }

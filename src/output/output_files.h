@@ -7,9 +7,12 @@
 // open_output_files creates or opens all eleven, in table order, before any
 // record is written; a file that cannot be created or opened ends the run
 // with the OPEN report, leaving the files opened before it as they were.
-// Each file's old content is discarded when its first block is written.
-// close_output_files writes out and closes them in the same order; a failed
-// write ends the run with the WRITE report. Tests attach memory sinks.
+// Each file is written over its old content and cut after the new bytes at
+// close; a failure or an interrupt in between cuts every file that has begun
+// writing after what it has written, so no file mixes this run's records
+// with an earlier run's. close_output_files writes out and closes them in
+// the same order; a failed write ends the run with the WRITE report. Tests
+// attach memory sinks.
 
 #include <array>
 #include <cstdint>
@@ -81,6 +84,11 @@ class OutputFiles {
 };
 
 void open_output_files(OutputFiles& files);
+// The bytes each file of `mesh` will hold (every record has a fixed length),
+// set aside at once: the file system then allocates each file's space in one
+// piece rather than block by block as it is written.
+std::uint64_t output_file_bytes(OutputFile file, const Mesh& mesh);
+void reserve_output_space(OutputFiles& files, const Mesh& mesh);
 void close_output_files(OutputFiles& files);
 
 }  // namespace malha

@@ -93,13 +93,6 @@ void write_pair(RecordWriter& out, std::string_view pair_text) {
   out.end_record();
 }
 
-void format_integer_row(char* out, std::span<const std::int32_t> values) {
-  for (const std::int32_t value : values) {
-    int_field_8(out, value);
-    out += kIntField8Width;
-  }
-}
-
 void write_integer_row(RecordWriter& out, std::span<const std::int32_t> values) {
   for (const std::int32_t value : values) out.int_field_8(value);
   out.end_record();

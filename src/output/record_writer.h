@@ -62,8 +62,5 @@ void write_numbered_pair(RecordWriter& out, std::int32_t number, std::string_vie
 void write_pair(RecordWriter& out, std::string_view pair_text);
 // Integer row: one int_field_8 per value (8 characters each).
 void write_integer_row(RecordWriter& out, std::span<const std::int32_t> values);
-// The text of an integer row, formatted once where it goes into several
-// records: 8 characters per value.
-void format_integer_row(char* out, std::span<const std::int32_t> values);
 
 }  // namespace malha

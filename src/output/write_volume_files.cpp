@@ -1,77 +1,113 @@
 #include "output/write_volume_files.h"
 
-#include <span>
-#include <string_view>
+#include <cstring>
 
 #include "output/number_fields.h"
 
 namespace malha {
 namespace {
 
-// The outline of a triangle for a line-plotting program: its three corners,
-// the first again to close it, and a one-blank record that breaks the line.
-void write_outline_group(RecordWriter& out, NodePairTexts& pairs, const std::int32_t* abc) {
-  write_pair(out, pairs(abc[0]));
-  write_pair(out, pairs(abc[1]));
-  write_pair(out, pairs(abc[2]));
-  write_pair(out, pairs(abc[0]));
-  out.free_form_record();
+constexpr std::size_t kPairRecordBytes = kPairRecordWidth;
+// Four pair records and the one-blank record.
+constexpr std::size_t kOutlineBytes = 4 * kPairRecordBytes + 3;
+// Four int_field_8 and CR LF.
+constexpr std::size_t kRowBytes = 4 * kIntField8Width + 2;
+// The same row without its first field.
+constexpr std::size_t kShortRowBytes = kRowBytes - kIntField8Width;
+
+void end_record(char* at) { std::memcpy(at, "\r\n", 2); }
+
+// The outline of a triangle for a line-plotting program (its three
+// corners, the first again to close it, and a one-blank record that breaks
+// the line) at `outline`, and the corners' numbers after the first field of
+// the row at `corners`. Each node's texts are copied before the next lookup,
+// which may replace them.
+void write_corners(char* outline, char* corners, NodePairTexts& nodes, const std::int32_t* abc) {
+  for (int k = 0; k < 3; ++k) {
+    const NodeTexts& texts = nodes.texts(abc[k]);
+    std::memcpy(outline + k * kPairRecordBytes, texts.pair_record, kPairRecordBytes);
+    std::memcpy(corners + (k + 1) * kIntField8Width, texts.number, kIntField8Width);
+  }
+  std::memcpy(outline + 3 * kPairRecordBytes, outline, kPairRecordBytes);
+  std::memcpy(outline + 4 * kPairRecordBytes, " \r\n", 3);
+  end_record(corners + 4 * kIntField8Width);
 }
 
-void write_record(RecordWriter& out, std::string_view text) {
-  out.text(text);
-  out.end_record();
+// The three values as int_field_8 after the first field of a row, and CR LF.
+void write_row_tail(char* row, const std::int32_t* values) {
+  int_field_8(row + kIntField8Width, values[0]);
+  int_field_8(row + 2 * kIntField8Width, values[1]);
+  int_field_8(row + 3 * kIntField8Width, values[2]);
+  end_record(row + 4 * kIntField8Width);
+}
+
+// Turns the int_field_8 text of n into that of n + 1, for n >= 1: the last
+// digit goes up by one unless it is a 9 (or the field is asterisks), when
+// the field is formatted again.
+void next_number(char* text, std::int32_t next) {
+  char& last = text[kIntField8Width - 1];
+  if (last >= '0' && last <= '8') {
+    ++last;
+  } else {
+    int_field_8(text, next);
+  }
 }
 
 }  // namespace
 
-// Each file gets its records in its own order; the files are interleaved so
-// that every text shared by several files is formatted once: the node pairs
-// (through the table), and per volume its number, its corners, its
-// neighbours and its barycentre. "dados.ent" gets its counts and node
-// records first, so that its volume records can join the volume pass.
+// Every record is assembled in its file's block; a text that several files
+// share is formatted once and copied: the node pairs and numbers (through
+// the cache), the outline group into "malha_real.txt", the volume number
+// (counted up from the previous one), the corners into "dados.ent", the
+// neighbours into "conectividades.ent" and the barycentre into
+// "baricentros.ent". "dados.ent" got its counts and node
+// records in the node pass.
 void write_volume_files(OutputFiles& files, const Mesh& mesh) {
-  RecordWriter& malha = files[OutputFile::malha];
-  RecordWriter& nos_conectividade = files[OutputFile::nos_conectividade];
-  RecordWriter& malha_real = files[OutputFile::malha_real];
-  RecordWriter& vol_conectividades = files[OutputFile::vol_conectividades];
-  RecordWriter& baricentros = files[OutputFile::baricentros];
-  RecordWriter& dados_ent = files[OutputFile::dados_ent];
-  RecordWriter& conectividades_ent = files[OutputFile::conectividades_ent];
-  RecordWriter& baricentros_ent = files[OutputFile::baricentros_ent];
+  ByteSink& malha = files.sink(OutputFile::malha);
+  ByteSink& nos_conectividade = files.sink(OutputFile::nos_conectividade);
+  ByteSink& malha_real = files.sink(OutputFile::malha_real);
+  ByteSink& vol_conectividades = files.sink(OutputFile::vol_conectividades);
+  ByteSink& baricentros = files.sink(OutputFile::baricentros);
+  ByteSink& dados_ent = files.sink(OutputFile::dados_ent);
+  ByteSink& conectividades_ent = files.sink(OutputFile::conectividades_ent);
+  ByteSink& baricentros_ent = files.sink(OutputFile::baricentros_ent);
   NodePairTexts& pairs = files.node_pairs(mesh);
 
-  for (const std::int32_t count :
-       {mesh.n_nodes, mesh.n_volumes, mesh.n_real_volumes, mesh.n_fict_volumes}) {
-    write_integer_row(dados_ent, std::span(&count, 1));
-  }
-  for (std::int32_t node = 1; node <= mesh.n_nodes; ++node) write_pair(dados_ent, pairs(node));
-
+  char number[kIntField8Width];
+  int_field_8(number, 0);
   for (std::int32_t volume = 1; volume <= mesh.n_volumes; ++volume) {
     const std::int32_t* abc = mesh.volume_nodes.row(volume);
+    next_number(number, volume);
 
-    write_outline_group(malha, pairs, abc);
-    if (volume <= mesh.n_real_volumes) write_outline_group(malha_real, pairs, abc);
+    char* outline = malha.room(kOutlineBytes);
+    char* corners = nos_conectividade.room(kRowBytes);
+    std::memcpy(corners, number, kIntField8Width);
+    write_corners(outline, corners, pairs, abc);
+    malha.commit(kOutlineBytes);
+    nos_conectividade.commit(kRowBytes);
+    if (volume <= mesh.n_real_volumes) {
+      std::memcpy(malha_real.room(kOutlineBytes), outline, kOutlineBytes);
+      malha_real.commit(kOutlineBytes);
+    }
 
-    char number[kIntField8Width];
-    int_field_8(number, volume);
-    char corners[3 * kIntField8Width];
-    format_integer_row(corners, std::span(abc, 3));
-    char neighbours[3 * kIntField8Width];
-    format_integer_row(neighbours, std::span(mesh.volume_neighbours.row(volume), 3));
+    std::memcpy(dados_ent.room(kShortRowBytes), corners + kIntField8Width, kShortRowBytes);
+    dados_ent.commit(kShortRowBytes);
 
-    nos_conectividade.text({number, sizeof(number)});
-    write_record(nos_conectividade, {corners, sizeof(corners)});
-    vol_conectividades.text({number, sizeof(number)});
-    write_record(vol_conectividades, {neighbours, sizeof(neighbours)});
-    write_record(conectividades_ent, {neighbours, sizeof(neighbours)});
-    write_record(dados_ent, {corners, sizeof(corners)});
+    char* neighbours = vol_conectividades.room(kRowBytes);
+    std::memcpy(neighbours, corners, kIntField8Width);
+    write_row_tail(neighbours, mesh.volume_neighbours.row(volume));
+    vol_conectividades.commit(kRowBytes);
+    std::memcpy(conectividades_ent.room(kShortRowBytes), neighbours + kIntField8Width,
+                kShortRowBytes);
+    conectividades_ent.commit(kShortRowBytes);
 
     const double* xy = mesh.barycentres.row(volume);
-    char barycentre[kPairWidth];
+    char* barycentre = baricentros.room(kPairRecordBytes);
     format_pair(barycentre, xy[0], xy[1]);
-    write_pair(baricentros, {barycentre, kPairWidth});
-    write_pair(baricentros_ent, {barycentre, kPairWidth});
+    end_record(barycentre + kPairWidth);
+    baricentros.commit(kPairRecordBytes);
+    std::memcpy(baricentros_ent.room(kPairRecordBytes), barycentre, kPairRecordBytes);
+    baricentros_ent.commit(kPairRecordBytes);
   }
 }
 

@@ -9,9 +9,8 @@
 // the three neighbours, "conectividades.ent" the three neighbours,
 // "baricentros.txt" and "baricentros.ent" the barycentre pair;
 // "malha_real.txt" the outline groups of the real volumes only; "dados.ent"
-// the counts n_nodes, n_volumes, n_real_volumes, n_fict_volumes (one
-// int_field_8 each), the node pairs and then A B C per volume. Write
-// failures end the run with the WRITE report.
+// A B C per volume, after the counts and node pairs that write_node_files
+// gave it. Write failures end the run with the WRITE report.
 
 #include "mesh/mesh.h"
 #include "output/output_files.h"

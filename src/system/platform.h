@@ -25,6 +25,13 @@ inline constexpr int kStderr = 2;
 // the process through a signal.
 void prepare_process();
 
+// Calls `handler` when the process is interrupted from outside (POSIX:
+// SIGINT, SIGTERM, SIGHUP; Windows: the console's control events), then
+// lets the interrupt end the process as it would have without a handler.
+// `handler` must be safe in a signal handler; nullptr restores the default.
+using InterruptHandler = void (*)();
+void set_interrupt_handler(InterruptHandler handler);
+
 // True when the standard stream is a character device (a terminal, or a
 // device such as the null device).
 bool is_char_device(int stream);
@@ -65,9 +72,15 @@ inline constexpr FileHandle kNoFile = -1;
 // Creates the file or opens the existing one for writing at its start,
 // without discarding its content.
 FileHandle open_for_writing(const char* name, int& os_error);
-// Discards the whole content of an open regular file; other kinds of file
-// (devices, pipes) are left as they are.
-bool discard_content(FileHandle file, int& os_error);
+// Cuts an open regular file to its first `length` bytes when it is longer,
+// and gives back space set aside beyond them; shorter files and other kinds
+// of file (devices, pipes) are left as they are. Safe in a signal handler
+// (POSIX).
+bool cut_file(FileHandle file, std::uint64_t length, int& os_error);
+// A hint that the file will hold `size` bytes: the system may set the space
+// aside at once (fewer allocations while writing) without changing the
+// file's length or content. Failures are ignored.
+void reserve_file_space(FileHandle file, std::uint64_t size);
 // Writes all bytes, retrying short writes.
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error);
 bool close_file(FileHandle file, int& os_error);

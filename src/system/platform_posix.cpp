@@ -28,6 +28,15 @@ namespace {
 constexpr std::int64_t kEpochOffsetSeconds = 11644473600;
 
 FpFaultHandler g_fp_handler = nullptr;
+InterruptHandler g_interrupt_handler = nullptr;
+constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void on_interrupt(int signal_number) {
+  if (g_interrupt_handler != nullptr) g_interrupt_handler();
+  // The handler was installed to run once: the signal now takes its default
+  // action.
+  raise(signal_number);
+}
 
 void on_sigfpe(int, siginfo_t* info, void*) {
   FpFault fault = FpFault::invalid;
@@ -53,6 +62,22 @@ void on_sigfpe(int, siginfo_t* info, void*) {
 void prepare_process() {
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);
+}
+
+void set_interrupt_handler(InterruptHandler handler) {
+  g_interrupt_handler = handler;
+  for (const int signal_number : kInterruptSignals) {
+    struct sigaction action {};
+    sigemptyset(&action.sa_mask);
+    if (handler == nullptr) {
+      action.sa_handler = SIG_DFL;
+    } else {
+      action.sa_handler = on_interrupt;
+      action.sa_flags = SA_RESETHAND;
+      for (const int other : kInterruptSignals) sigaddset(&action.sa_mask, other);
+    }
+    sigaction(signal_number, &action, nullptr);
+  }
 }
 
 bool is_char_device(int stream) {
@@ -128,22 +153,36 @@ FileHandle open_for_writing(const char* name, int& os_error) {
   return fd;
 }
 
-bool discard_content(FileHandle file, int& os_error) {
+bool cut_file(FileHandle file, std::uint64_t length, int& os_error) {
   struct stat info {};
   const int fd = static_cast<int>(file);
   if (fstat(fd, &info) != 0) {
     os_error = errno;
     return false;
   }
-  // Only a regular file with content is cut: truncating an empty file would
-  // gain nothing and makes ext4 push the file's new data to disk at close,
-  // as it does for a file that is being replaced.
-  if (!S_ISREG(info.st_mode) || info.st_size == 0) return true;
-  if (ftruncate(fd, 0) != 0) {
+  if (!S_ISREG(info.st_mode)) return true;
+  // Space beyond the last block of `length` was set aside by
+  // reserve_file_space and not used; cutting at the same length frees it.
+  const auto block = static_cast<std::uint64_t>(info.st_blksize > 0 ? info.st_blksize : 4096);
+  const bool has_space_beyond =
+      static_cast<std::uint64_t>(info.st_blocks) * 512 > (length + block - 1) / block * block;
+  if (static_cast<std::uint64_t>(info.st_size) <= length && !has_space_beyond) return true;
+  if (ftruncate(fd, static_cast<off_t>(length)) != 0) {
     os_error = errno;
     return false;
   }
   return true;
+}
+
+void reserve_file_space(FileHandle file, std::uint64_t size) {
+#if defined(__linux__)
+  if (size > 0) {
+    fallocate(static_cast<int>(file), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size));
+  }
+#else
+  (void)file;
+  (void)size;
+#endif
 }
 
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error) {

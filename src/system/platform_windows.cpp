@@ -85,6 +85,24 @@ LONG CALLBACK on_fp_exception(EXCEPTION_POINTERS* info) {
 // an error code on Windows; there is no signal to turn off.
 void prepare_process() {}
 
+namespace {
+
+InterruptHandler g_interrupt_handler = nullptr;
+
+// Runs on a thread of its own while the main thread goes on: a block that
+// is being written at that moment can still land after the handler's work.
+BOOL WINAPI on_console_control(DWORD) {
+  if (g_interrupt_handler != nullptr) g_interrupt_handler();
+  return FALSE;  // the default handling ends the process
+}
+
+}  // namespace
+
+void set_interrupt_handler(InterruptHandler handler) {
+  g_interrupt_handler = handler;
+  SetConsoleCtrlHandler(on_console_control, handler != nullptr ? TRUE : FALSE);
+}
+
 bool is_char_device(int stream) {
   const HANDLE handle = std_handle(stream);
   return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
@@ -157,15 +175,40 @@ FileHandle open_for_writing(const char* name, int& os_error) {
   return reinterpret_cast<FileHandle>(handle);
 }
 
-bool discard_content(FileHandle file, int& os_error) {
+bool cut_file(FileHandle file, std::uint64_t length, int& os_error) {
   const HANDLE handle = as_handle(file);
   if (GetFileType(handle) != FILE_TYPE_DISK) return true;
-  LARGE_INTEGER start {};
-  if (!SetFilePointerEx(handle, start, nullptr, FILE_BEGIN) || !SetEndOfFile(handle)) {
+  LARGE_INTEGER size {};
+  if (!GetFileSizeEx(handle, &size)) {
+    os_error = last_error();
+    return false;
+  }
+  if (static_cast<std::uint64_t>(size.QuadPart) <= length) return true;
+  // The file position goes back to the end afterwards: writing goes on where
+  // it was.
+  LARGE_INTEGER zero {};
+  LARGE_INTEGER position {};
+  LARGE_INTEGER cut {};
+  cut.QuadPart = static_cast<LONGLONG>(length);
+  if (!SetFilePointerEx(handle, zero, &position, FILE_CURRENT) ||
+      !SetFilePointerEx(handle, cut, nullptr, FILE_BEGIN) || !SetEndOfFile(handle) ||
+      !SetFilePointerEx(handle, position, nullptr, FILE_BEGIN)) {
     os_error = last_error();
     return false;
   }
   return true;
+}
+
+void reserve_file_space(FileHandle file, std::uint64_t size) {
+  const HANDLE handle = as_handle(file);
+  if (GetFileType(handle) != FILE_TYPE_DISK) return;
+  LARGE_INTEGER current {};
+  if (!GetFileSizeEx(handle, &current) || static_cast<std::uint64_t>(current.QuadPart) >= size) {
+    return;
+  }
+  FILE_ALLOCATION_INFO allocation {};
+  allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(size);
+  SetFileInformationByHandle(handle, FileAllocationInfo, &allocation, sizeof(allocation));
 }
 
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "system/console.h"
 #include "system/platform.h"
@@ -71,10 +72,13 @@ class ReportBuffer {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
+FailureCleanup g_failure_cleanup = nullptr;
+
 [[noreturn]] void report_and_exit(std::string_view code, std::string_view operation,
                                   std::string_view operation_subject,
                                   std::string_view description,
                                   std::string_view description_detail) {
+  if (const FailureCleanup cleanup = std::exchange(g_failure_cleanup, nullptr)) cleanup();
   console_close_line();
   ReportBuffer report;
   report.add(kLineEnd);
@@ -96,6 +100,8 @@ constexpr std::string_view kLineEnd = "\r\n";
 }
 
 }  // namespace
+
+void set_failure_cleanup(FailureCleanup cleanup) { g_failure_cleanup = cleanup; }
 
 void fail(RunError error) {
   const ErrorEntry& entry = entry_for(error);

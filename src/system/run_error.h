@@ -47,6 +47,12 @@ enum class RunError {
 [[noreturn]] void fail_record(std::string_view file_name, std::int64_t line,
                               std::string_view what);
 
+// Work that every failure does before the report and the exit, at most
+// once: the output files cut themselves back to this run's records. It must
+// not fail and must be safe in a signal handler; nullptr removes it.
+using FailureCleanup = void (*)();
+void set_failure_cleanup(FailureCleanup cleanup);
+
 // A mesh level outside the accepted range, refused before sizing.
 [[noreturn]] void fail_level(std::int32_t level);
 

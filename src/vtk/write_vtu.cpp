@@ -30,7 +30,7 @@ class TemporaryFile {
     int os_error = 0;
     file_ = platform::open_for_writing(path_.c_str(), os_error);
     if (file_ == platform::kNoFile) fail_file(RunError::open, path_, os_error);
-    if (!platform::discard_content(file_, os_error)) abandon(RunError::write, os_error);
+    if (!platform::cut_file(file_, 0, os_error)) abandon(RunError::write, os_error);
   }
 
   // Room for `size` (at most kBlockBytes) bytes, to be committed.

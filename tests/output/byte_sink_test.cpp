@@ -49,5 +49,31 @@ TEST(FileSink, AFileThatReceivesNothingIsEmptiedAtClose) {
   EXPECT_EQ(read_file(path), "");
 }
 
+// The cut that failures and interrupts make: a file that has begun writing
+// keeps only its written blocks, a file that has not keeps its content.
+TEST(FileSink, CutStartedFilesLeavesOnlyTheWrittenBlocks) {
+  TempDir dir;
+  const std::string old_content(3 * FileSink::kBlockBytes, 'Z');
+  const fs::path started = dir / "malha.txt";
+  const fs::path waiting = dir / "dados_gerais.txt";
+  write_file(started, old_content);
+  write_file(waiting, old_content);
+  FileSink sink(started.string());
+  FileSink idle(waiting.string());
+  write_records(sink, 150'000);  // 1.5 MB: one block written, the rest buffered
+  FileSink::cut_started_files();
+  const std::string bytes = read_file(started);
+  ASSERT_GT(bytes.size(), 0u);
+  EXPECT_LE(bytes.size(), FileSink::kBlockBytes);
+  EXPECT_EQ(bytes.size() % 10, 0u);  // whole records
+  EXPECT_EQ(bytes.substr(0, 10), "       0\r\n");
+  EXPECT_EQ(bytes.find('Z'), std::string::npos);
+  EXPECT_EQ(read_file(waiting), old_content);
+  sink.close();
+  idle.close();
+  EXPECT_EQ(read_file(started).size(), 150'000u * 10);
+  EXPECT_EQ(read_file(waiting), "");
+}
+
 }  // namespace
 }  // namespace malha

@@ -130,6 +130,33 @@ TEST(IntField8, WorkedExamples) {
   }
 }
 
+// Every text length on both sides of each power of ten, both signs.
+TEST(IntField8, AgreesWithPrintfAtEveryLength) {
+  for (std::int64_t power = 1; power <= 100'000'000; power *= 10) {
+    for (const std::int64_t magnitude : {power - 1, power, power + 1, 2 * power - 1}) {
+      for (const std::int64_t value : {magnitude, -magnitude}) {
+        if (value > 99'999'999 || value < -9'999'999) continue;
+        char expected[24];
+        std::snprintf(expected, sizeof(expected), "%8lld", static_cast<long long>(value));
+        EXPECT_EQ(field_8(static_cast<std::int32_t>(value)), expected) << value;
+      }
+    }
+  }
+}
+
+// No infinity or not-a-number value should reach a field; if one does, the
+// whole field is asterisks, in every build.
+TEST(RealFields, NonFiniteValuesGiveAsterisks) {
+  const double nan_with_payload = std::bit_cast<double>(std::uint64_t {0xFFF8'0000'0000'1234});
+  for (const double value : {std::numeric_limits<double>::infinity(),
+                             -std::numeric_limits<double>::infinity(),
+                             std::numeric_limits<double>::quiet_NaN(), nan_with_payload}) {
+    SCOPED_TRACE(value);
+    EXPECT_EQ(field_25(value), std::string(kRealField25Width, '*'));
+    EXPECT_EQ(field_18(value), std::string(kRealField18Width, '*'));
+  }
+}
+
 // ---- Differential sweep against a slow reference built on printf -------
 
 // The exact decimal digits of |value| > 0 and the exponent of the first.

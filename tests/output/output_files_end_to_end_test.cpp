@@ -17,6 +17,7 @@
 #include "output/output_files.h"
 #include "support/dialogue.h"
 #include "support/run_malha.h"
+#include "support/test_mesh.h"
 
 namespace malha {
 namespace {
@@ -155,6 +156,55 @@ TEST(OutputFilesEndToEnd, FileSizeLimitIsAWriteFailure) {
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_EQ(result.err, testing::error_report("F4002", "WRITE(dados_malha.txt)",
                                               "cannot write the file: File too large"));
+}
+
+// The space set aside for each file is exactly what the run writes, and no
+// more stays allocated after the run.
+TEST(OutputFilesEndToEnd, ReservedSpaceIsTheWrittenLength) {
+  for (const std::int32_t level : {1, 2, 4, 7}) {
+    SCOPED_TRACE(level);
+    TempDir dir;
+    const RunResult result = run_malha(dir.path(), std::to_string(level) + "\n2\n1\n0\n");
+    ASSERT_EQ(result.exit_status, 0) << result.err;
+    const Mesh mesh = testing::built_mesh(level, 2.0, 1.0);
+    for (const OutputFileEntry& entry : kOutputFiles) {
+      SCOPED_TRACE(entry.name);
+      EXPECT_EQ(fs::file_size(dir / entry.name), output_file_bytes(entry.file, mesh));
+    }
+  }
+}
+
+// A run that fails halfway through the files, over longer files of an
+// earlier run: a file holds either its old content untouched or this run's
+// records alone, never this run's records followed by the old ones.
+TEST(OutputFilesEndToEnd, FailedWriteLeavesNoFileMixingOldAndNewRecords) {
+  TempDir dir;
+  const std::string old_content(3'500'000, 'Z');  // no record of a run holds a Z
+  for (const OutputFileEntry& entry : kOutputFiles) write_file(dir / entry.name, old_content);
+  rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit limited = saved;
+  limited.rlim_cur = 3'000'000;  // level 16: "malha.txt" passes it first, at its third block
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+  const RunResult result = run_malha(dir.path(), "16\n2\n1\n0\n");
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &saved), 0);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, testing::error_report("F4002", "WRITE(malha.txt)",
+                                              "cannot write the file: File too large"));
+  int kept = 0;
+  int new_only = 0;
+  for (const OutputFileEntry& entry : kOutputFiles) {
+    SCOPED_TRACE(entry.name);
+    const std::string bytes = read_file(dir / entry.name);
+    if (bytes == old_content) {
+      ++kept;
+    } else {
+      EXPECT_EQ(bytes.find('Z'), std::string::npos);
+      if (!bytes.empty()) ++new_only;
+    }
+  }
+  EXPECT_GT(kept, 0);      // "dados_gerais.txt" got nothing before the failure
+  EXPECT_GT(new_only, 0);  // "dados_malha.txt" had its first blocks written
 }
 
 }  // namespace
