@@ -67,10 +67,17 @@ class ReportBuffer {
 
 constexpr std::string_view kLineEnd = "\r\n";
 
+#ifdef MALHA_FUZZ
+FailureHook g_failure_hook = nullptr;
+#endif
+
 [[noreturn]] void report_and_exit(std::string_view code, std::string_view operation,
                                   std::string_view operation_subject,
                                   std::string_view description,
                                   std::string_view description_detail) {
+#ifdef MALHA_FUZZ
+  if (g_failure_hook != nullptr) g_failure_hook(code, operation);
+#endif
   console_close_line();
   ReportBuffer report;
   report.add(kLineEnd);
@@ -92,6 +99,10 @@ constexpr std::string_view kLineEnd = "\r\n";
 }
 
 }  // namespace
+
+#ifdef MALHA_FUZZ
+void set_failure_hook(FailureHook hook) { g_failure_hook = hook; }
+#endif
 
 void fail(RunError error) {
   const ErrorEntry& entry = entry_for(error);
