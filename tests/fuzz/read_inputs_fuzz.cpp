@@ -18,14 +18,14 @@
 // hands each report to a hook that throws, so a READ failure ends one
 // reading instead of the process.
 
+#include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <cmath>
-#include <bit>
 #include <string>
 #include <string_view>
 
