@@ -2,6 +2,7 @@
 
 #include "dialogue/read_inputs.h"
 #include "mesh/allocate_mesh.h"
+#include "mesh/check_finite_values.h"
 #include "mesh/compute_barycentres.h"
 #include "mesh/define_volumes.h"
 #include "mesh/find_volume_neighbours.h"
@@ -42,6 +43,9 @@ int run() {
   compute_barycentres(mesh);
   const double t_end = elapsed_seconds();
   stop_fp_traps();
+  // Not a step of the construction, so not timed: no infinity or
+  // not-a-number reaches a file, whether or not a trap was delivered.
+  check_finite_values(mesh);
 
   // All eleven files are opened before any record is written.
   OutputFiles files;

@@ -58,6 +58,10 @@ void ask(ListReader& reader, std::string_view prompt, T& field) {
 
 void read_inputs(Mesh& mesh) {
   StandardInput input;
+  read_inputs(mesh, input);
+}
+
+void read_inputs(Mesh& mesh, ByteSource& input) {
   ListReader reader(input);
   ask(reader, " Informe o nivel da malha ", mesh.level);
   ask(reader, " Informe a dimensao x ", mesh.dim_x);

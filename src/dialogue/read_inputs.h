@@ -10,10 +10,15 @@
 // that cannot be read, or the end of the input, ends the run with the READ
 // report.
 
+#include "dialogue/list_input.h"
 #include "mesh/mesh.h"
 
 namespace malha {
 
 void read_inputs(Mesh& mesh);
+
+// The same dialogue with the answers read from `input` in place of standard
+// input (the prompts still go to standard output).
+void read_inputs(Mesh& mesh, ByteSource& input);
 
 }  // namespace malha

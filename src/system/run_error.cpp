@@ -73,12 +73,18 @@ class ReportBuffer {
 constexpr std::string_view kLineEnd = "\r\n";
 
 FailureCleanup g_failure_cleanup = nullptr;
+#ifdef MALHA_FUZZ
+FailureHook g_failure_hook = nullptr;
+#endif
 
 [[noreturn]] void report_and_exit(std::string_view code, std::string_view operation,
                                   std::string_view operation_subject,
                                   std::string_view description,
                                   std::string_view description_detail) {
   if (const FailureCleanup cleanup = std::exchange(g_failure_cleanup, nullptr)) cleanup();
+#ifdef MALHA_FUZZ
+  if (g_failure_hook != nullptr) g_failure_hook(code, operation);
+#endif
   console_close_line();
   ReportBuffer report;
   report.add(kLineEnd);
@@ -102,6 +108,9 @@ FailureCleanup g_failure_cleanup = nullptr;
 }  // namespace
 
 void set_failure_cleanup(FailureCleanup cleanup) { g_failure_cleanup = cleanup; }
+#ifdef MALHA_FUZZ
+void set_failure_hook(FailureHook hook) { g_failure_hook = hook; }
+#endif
 
 void fail(RunError error) {
   const ErrorEntry& entry = entry_for(error);

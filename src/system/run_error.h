@@ -56,6 +56,15 @@ void set_failure_cleanup(FailureCleanup cleanup);
 // A mesh level outside the accepted range, refused before sizing.
 [[noreturn]] void fail_level(std::int32_t level);
 
+#ifdef MALHA_FUZZ
+// Fuzz builds only: a hook that receives each report's code and operation
+// (for example "R1001" and "READ(CON)") in place of the report and the end
+// of the process, so that a fuzz target can go on to its next input. The
+// hook must not return: it throws. Release and test builds have no hook.
+using FailureHook = void (*)(std::string_view code, std::string_view operation);
+void set_failure_hook(FailureHook hook);
+#endif
+
 // The accepted mesh levels: below 1 no mesh is defined, above 30 the 32-bit
 // counts overflow.
 inline constexpr std::int32_t kMinLevel = 1;

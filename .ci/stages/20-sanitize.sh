@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# The whole test suite and one level-12 run under the address and
+# undefined-behaviour sanitizers (the `sanitize` preset, no recovery). Any
+# sanitizer report fails the stage: reports go to log files as well, so that
+# one from a child process whose standard error a test captured still counts.
+# The level-12 files must equal those of the release build of stage 10.
+set -euo pipefail
+root="$PWD"
+logs="$(mktemp -d)"
+runs="$(mktemp -d)"
+trap 'rm -rf "$logs" "$runs"' EXIT
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=0:exitcode=86:log_path=$logs/asan"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:exitcode=86:log_path=$logs/ubsan"
+
+cmake --preset sanitize
+cmake --build --preset sanitize -j2 --target malha malha_tests
+status=0
+ctest --test-dir build-sanitize -j2 --output-on-failure || status=1
+
+mkdir "$runs/sanitized" "$runs/release"
+(cd "$runs/sanitized" && printf '12\n1\n1\n0\n' | "$root/build-sanitize/malha" >/dev/null) || status=1
+(cd "$runs/release" && printf '12\n1\n1\n0\n' | "$root/build/malha" >/dev/null) || status=1
+for file in "$runs/release"/*; do
+  name="$(basename "$file")"
+  if [ "$name" = dados_gerais.txt ]; then
+    # The last record is the processing time, which differs from run to run.
+    cmp <(head -n -1 "$file") <(head -n -1 "$runs/sanitized/$name") || status=1
+  else
+    cmp "$file" "$runs/sanitized/$name" || status=1
+  fi
+done
+[ "$(ls "$runs/sanitized" | wc -l)" -eq 11 ] || { echo "level 12: not eleven files"; status=1; }
+
+if compgen -G "$logs/*" >/dev/null; then
+  echo "sanitizer reports:"
+  cat "$logs"/*
+  status=1
+fi
+exit "$status"

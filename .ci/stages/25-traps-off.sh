@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# A run where no floating-point trap is delivered: valgrind does not deliver
+# them. A length whose node overflows must still end with the MATH overflow
+# report and exit status 1, create no file, and give valgrind nothing to
+# report (exit status 9 would be valgrind's).
+set -euo pipefail
+run="$(mktemp -d)"
+trap 'rm -rf "$run"' EXIT
+status=0
+(cd "$run" && printf '1\n1.7e308\n1\n0\n' |
+  valgrind -q --error-exitcode=9 "$OLDPWD/build/malha" >/dev/null 2>"$run.err") || status=$?
+report="$(tr -d '\r' <"$run.err")"
+rm -f "$run.err"
+expected="$(printf '\nrun-time error M3003: MATH\n- floating-point error: overflow')"
+if [ "$status" -ne 1 ] || [ "$report" != "$expected" ] || [ -n "$(ls -A "$run")" ]; then
+  echo "traps off: exit status $status, report:"
+  echo "$report"
+  ls -A "$run"
+  exit 1
+fi
+echo "traps off: MATH overflow report, exit status 1, no file"
