@@ -13,6 +13,7 @@
 #include "output/golden_files.h"
 #include "output/memory_output.h"
 #include "output/number_fields.h"
+#include "output/write_node_files.h"
 #include "output/write_volume_files.h"
 #include "support/run_malha.h"
 #include "support/test_mesh.h"
@@ -27,6 +28,7 @@ using testing::TempDir;
 // The three files read back, written again from the mesh read.
 void expect_rewritten_alike(const Mesh& mesh, const fs::path& folder) {
   testing::MemoryOutput output;
+  write_node_files(output.files, mesh);  // the counts and nodes of "dados.ent"
   write_volume_files(output.files, mesh);
   const std::pair<OutputFile, const char*> files[] = {{OutputFile::dados_ent, kDadosEnt},
                                                       {OutputFile::conectividades_ent, kConectividadesEnt},
