@@ -7,9 +7,12 @@
 // the (at most) three lowest such j, ascending, then zeros. Node numbers
 // outside 1..`n_nodes` are compared but never used as indices (two volumes
 // sharing only such numbers are not found; define_volumes writes none).
-// Time is linear in `n_volumes` for the meshes built here; scratch memory
-// (neighbour_search_scratch_bytes) that cannot be obtained ends the run with
-// the ALLOCATE report.
+// The level's counts and lattice figures only tell which table to expect:
+// a table that define_volumes wrote for them gets its rows from the lattice
+// in one pass with no scratch; any other table is searched through per-node
+// volume lists, in time linear in `n_volumes` for tables of distinct nodes,
+// and scratch memory (neighbour_search_scratch_bytes) that cannot be
+// obtained ends the run with the ALLOCATE report.
 
 #include <cstdint>
 
@@ -18,6 +21,11 @@
 namespace malha {
 
 void find_volume_neighbours(Mesh& mesh);
+
+// The same table by the search that serves every volume table; the tables
+// define_volumes writes at levels 3 and above are instead recognised row by
+// row and their neighbours follow from the lattice.
+void find_neighbours_in_any_table(Mesh& mesh);
 
 // Upper bound of the scratch memory the search takes for the counts of
 // `mesh`: 4 bytes per node and 12 per volume.

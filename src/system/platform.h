@@ -62,6 +62,11 @@ void disable_fp_traps();
 // Physical memory plus swap, in bytes: more than this cannot be obtained for
 // the mesh without the system killing the process later.
 std::uint64_t obtainable_memory_bytes();
+// Asks the system to supply, in one call, the pages of the `size` bytes
+// from `start` that a step is about to fill, instead of one page fault at a
+// time. Advice only: it may be refused, and contents are unspecified after
+// it, as before.
+void supply_pages(void* start, std::size_t size);
 
 // Output files. A handle is an open file descriptor (POSIX) or file handle
 // (Windows), or -1. Each call reports an operating-system error code through

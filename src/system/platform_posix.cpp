@@ -12,6 +12,7 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -145,6 +146,23 @@ std::uint64_t obtainable_memory_bytes() {
   const long page_size = sysconf(_SC_PAGESIZE);
   if (pages <= 0 || page_size <= 0) return UINT64_MAX;
   return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+}
+
+void supply_pages(void* start, std::size_t size) {
+#if defined(MADV_POPULATE_WRITE)
+  // Only whole pages can be named. A refusal (an older kernel, or memory
+  // short) is ignored: the pages then come one fault at a time as before.
+  const long page_size = sysconf(_SC_PAGESIZE);
+  if (page_size <= 0) return;
+  const auto page = static_cast<std::uintptr_t>(page_size);
+  const auto first = reinterpret_cast<std::uintptr_t>(start);
+  const std::uintptr_t begin = (first + page - 1) & ~(page - 1);
+  const std::uintptr_t end = (first + size) & ~(page - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#else
+  (void)start;
+  (void)size;
+#endif
 }
 
 FileHandle open_for_writing(const char* name, int& os_error) {

@@ -165,6 +165,10 @@ std::uint64_t obtainable_memory_bytes() {
   return status.ullTotalPageFile;
 }
 
+void supply_pages(void* /*start*/, std::size_t /*size*/) {
+  // The pages come one fault at a time, as the system gives them.
+}
+
 FileHandle open_for_writing(const char* name, int& os_error) {
   const HANDLE handle = CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

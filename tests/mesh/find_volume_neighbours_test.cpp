@@ -60,6 +60,57 @@ TEST(FindVolumeNeighbours, SameTableAsTheLiteralRuleAtLevels1To12) {
   }
 }
 
+// Up to level 16 the rows taken from the lattice equal the rows of the
+// search that serves every table.
+TEST(FindVolumeNeighbours, LatticeRowsEqualTheGeneralSearchToLevel16) {
+  for (int level = 3; level <= 16; ++level) {
+    SCOPED_TRACE(level);
+    Mesh mesh = testing::sized_mesh(level, 1.0, 1.0);
+    define_volumes(mesh);
+    find_volume_neighbours(mesh);
+    std::vector<Row> lattice_rows;
+    for (int v = 1; v <= mesh.n_volumes; ++v) {
+      lattice_rows.push_back(row_of(mesh.volume_neighbours, v));
+    }
+    find_neighbours_in_any_table(mesh);
+    for (int v = 1; v <= mesh.n_volumes; ++v) {
+      ASSERT_EQ(row_of(mesh.volume_neighbours, v), lattice_rows[v - 1]) << "volume " << v;
+    }
+  }
+}
+
+// A lattice table with one row changed, or with counts that do not fit it,
+// is searched like any other table.
+TEST(FindVolumeNeighbours, AlteredLatticeTablesMatchTheLiteralRule) {
+  struct Case {
+    const char* name;
+    int row;     // 1 = first, 0 = middle, -1 = last volume; -2: counts
+    int column;  // 1..3
+    std::int32_t value;
+  };
+  const Case cases[] = {
+      {"first row, first node", 1, 1, 1},
+      {"middle row, second node", 0, 2, 3},
+      {"last row, third node", -1, 3, 2},
+      {"one more node than the lattice has", -2, 0, 0},
+  };
+  for (int level = 3; level <= 8; ++level) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << "level " << level << ": " << c.name);
+      Mesh mesh = testing::sized_mesh(level, 1.0, 1.0);
+      define_volumes(mesh);
+      if (c.row == -2) {
+        ++mesh.n_nodes;
+      } else {
+        const int v = c.row == 1 ? 1 : c.row == 0 ? mesh.n_volumes / 2 : mesh.n_volumes;
+        mesh.volume_nodes(v, c.column) = c.value;
+      }
+      find_volume_neighbours(mesh);
+      expect_same_as_literal(mesh);
+    }
+  }
+}
+
 struct OddTableCase {
   const char* name;
   int n_nodes;
