@@ -29,6 +29,21 @@ std::int32_t read_count(RecordReader& reader, const char* what) {
   return count;
 }
 
+// Reads the three integer fields of `record` into `row`, each one a number
+// `what` in `low` to `high`.
+void read_number_row(RecordReader& reader, const char* record, std::int32_t* row,
+                     const char* what, std::int32_t low, std::int32_t high) {
+  for (int col = 0; col < 3; ++col) {
+    const int column = 1 + col * static_cast<int>(kIntFieldWidth);
+    const std::int32_t number = read_int_field(reader, record + col * kIntFieldWidth, column);
+    if (number < low || number > high) {
+      reader.fail(std::string(what) + " number " + text(number) + " (columns " + text(column) +
+                  " to " + text(column + 7) + ") is outside " + text(low) + " to " + text(high));
+    }
+    row[col] = number;
+  }
+}
+
 // The rows of a table that the file can hold at most, beyond `before`
 // bytes, at `record` bytes a row (line end included). Allocating no more
 // than this keeps a damaged count from claiming memory: a file that holds
@@ -79,16 +94,7 @@ void read_dados(Mesh& mesh, const std::string& path) {
   for (std::int32_t volume = 1; volume <= mesh.n_volumes; ++volume) {
     const char* record = reader.next(kTripleRecord, volume_records);
     if (volume > mesh.volume_nodes.rows()) reader.fail(kGrown);
-    std::int32_t* nodes = mesh.volume_nodes.row(volume);
-    for (int col = 0; col < 3; ++col) {
-      const int column = 1 + col * static_cast<int>(kIntFieldWidth);
-      const std::int32_t node = read_int_field(reader, record + col * kIntFieldWidth, column);
-      if (node < 1 || node > mesh.n_nodes) {
-        reader.fail("node number " + text(node) + " (columns " + text(column) + " to " +
-                    text(column + 7) + ") is outside 1 to " + text(mesh.n_nodes));
-      }
-      nodes[col] = node;
-    }
+    read_number_row(reader, record, mesh.volume_nodes.row(volume), "node", 1, mesh.n_nodes);
   }
   reader.expect_end();
 }
@@ -100,16 +106,8 @@ void read_conectividades(Mesh& mesh, const std::string& path) {
                               std::string(kDadosEnt) + " counts";
   for (std::int32_t volume = 1; volume <= mesh.n_volumes; ++volume) {
     const char* record = reader.next(kTripleRecord, records);
-    std::int32_t* neighbours = mesh.volume_neighbours.row(volume);
-    for (int col = 0; col < 3; ++col) {
-      const int column = 1 + col * static_cast<int>(kIntFieldWidth);
-      const std::int32_t neighbour = read_int_field(reader, record + col * kIntFieldWidth, column);
-      if (neighbour < 0 || neighbour > mesh.n_volumes) {
-        reader.fail("neighbour number " + text(neighbour) + " (columns " + text(column) + " to " +
-                    text(column + 7) + ") is outside 0 to " + text(mesh.n_volumes));
-      }
-      neighbours[col] = neighbour;
-    }
+    read_number_row(reader, record, mesh.volume_neighbours.row(volume), "neighbour", 0,
+                    mesh.n_volumes);
   }
   reader.expect_end();
 }

@@ -185,6 +185,17 @@ same_console() {
   same_bytes "$name: exit status" "$base/linux.status" "$base/windows.status"
 }
 
+# Runs NAME with INPUT on both sides and compares their consoles; the
+# Windows side must end with STATUS.
+run_both() {
+  local name="$1" input="$2" status="$3"
+  run linux "$name" "$input"
+  run windows "$name" "$input"
+  same_console "$name"
+  [ "$(cat "$work/cases/$name/windows.status")" = "$status" ] ||
+    fail "$name: exit status $(cat "$work/cases/$name/windows.status")"
+}
+
 # Whole runs: the golden cases, a larger level with unequal lengths,
 # answers ended by CR LF, as a file written on Windows holds them, and the
 # edges of the floating-point traps: sums near the largest double that do
@@ -201,11 +212,8 @@ complete_runs=(
 for entry in "${complete_runs[@]}"; do
   name="${entry%%|*}"
   input="${entry#*|}"
-  run linux "$name" "$input"
-  run windows "$name" "$input"
+  run_both "$name" "$input" 0
   base="$work/cases/$name"
-  same_console "$name"
-  [ "$(cat "$base/windows.status")" = 0 ] || fail "$name: exit status $(cat "$base/windows.status")"
   same_output_files "$name" "$base/linux" "$base/windows"
   if [ -d "$golden_dir/$name" ]; then
     same_output_files "$name against tests/golden" "$golden_dir/$name" "$base/windows"
@@ -273,11 +281,8 @@ early_endings=(
 for entry in "${early_endings[@]}"; do
   name="${entry%%|*}"
   input="${entry#*|}"
-  run linux "$name" "$input"
-  run windows "$name" "$input"
+  run_both "$name" "$input" 1
   base="$work/cases/$name"
-  same_console "$name"
-  [ "$(cat "$base/windows.status")" = 1 ] || fail "$name: exit status $(cat "$base/windows.status")"
   [ -z "$(ls -A -- "$base/windows")" ] || fail "$name: left files: $(ls -A -- "$base/windows" | tr '\n' ' ')"
 done
 # The overflow ends with the floating-point report, not a system exception.
