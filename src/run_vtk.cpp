@@ -1,11 +1,14 @@
 #include "run_vtk.h"
 
+#include <new>
 #include <string>
 #include <string_view>
 
 #include "mesh/mesh.h"
 #include "readback/read_mesh_files.h"
+#include "system/error.h"
 #include "system/platform.h"
+#include "system/run_error.h"
 #include "vtk/write_vtu.h"
 
 namespace malha {
@@ -35,11 +38,20 @@ int run_vtk(int argc, const char* const* argv) {
   }
   const std::string folder(argument);
 
-  Mesh mesh;
-  read_mesh_files(mesh, folder);
-  write_vtu(mesh, folder);
-  write_out(platform::kStdout, path_in(folder, kVtuFile) + ": " + std::to_string(mesh.n_nodes) +
-                                   " points, " + std::to_string(mesh.n_volumes) + " cells\n");
+  try {
+    Mesh mesh;
+    read_mesh_files(mesh, folder);
+    write_vtu(mesh, folder);
+    write_out(platform::kStdout, path_in(folder, kVtuFile) + ": " +
+                                     std::to_string(mesh.n_nodes) + " points, " +
+                                     std::to_string(mesh.n_volumes) + " cells\n");
+  } catch (const Error& error) {
+    write_out(platform::kStderr, error.what());
+    return 1;
+  } catch (const std::bad_alloc&) {
+    write_out(platform::kStderr, error_for(RunError::allocate).what());
+    return 1;
+  }
   return 0;
 }
 

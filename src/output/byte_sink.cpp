@@ -19,33 +19,17 @@ void ByteSink::flush() {
   take_block(buffer_.get(), size);
 }
 
-namespace {
-
-// The open FileSinks, for cut_started_files; a run has eleven.
-constexpr int kMaxOpenSinks = 32;
-std::atomic<FileSink*> g_open_sinks[kMaxOpenSinks];
-
-}  // namespace
-
 FileSink::FileSink(std::string name) : ByteSink(std::move(name), kBlockBytes) {
   int os_error = 0;
   file_ = platform::open_for_writing(this->name().c_str(), os_error);
   if (file_ == platform::kNoFile) fail_file(RunError::open, this->name(), os_error);
-  for (int i = 0; i < kMaxOpenSinks; ++i) {
-    FileSink* empty = nullptr;
-    if (g_open_sinks[i].compare_exchange_strong(empty, this)) {
-      slot_ = i;
-      break;
-    }
-  }
 }
 
 FileSink::~FileSink() {
-  if (slot_ >= 0) g_open_sinks[slot_].store(nullptr);
-  if (file_ != platform::kNoFile) {
-    int ignored = 0;
-    platform::close_file(file_, ignored);
-  }
+  if (file_ == platform::kNoFile) return;
+  cut_if_started();
+  int ignored = 0;
+  platform::close_file(file_, ignored);
 }
 
 void FileSink::cut_after_written() {
@@ -58,9 +42,6 @@ void FileSink::cut_after_written() {
 void FileSink::take_block(const char* data, std::size_t size) {
   assert(file_ != platform::kNoFile);
   if (!is_started_.load()) {
-    // Without a place in the table nothing would cut the old content after
-    // an early end: it goes before the first block.
-    if (slot_ < 0) cut_after_written();
     is_started_.store(true);
     if (reserved_ > 0) platform::reserve_file_space(file_, reserved_);
   }
@@ -75,20 +56,16 @@ void FileSink::close() {
   if (file_ == platform::kNoFile) return;
   flush();
   cut_after_written();
-  if (slot_ >= 0) g_open_sinks[slot_].store(nullptr);
-  slot_ = -1;
   int os_error = 0;
   const platform::FileHandle file = std::exchange(file_, platform::kNoFile);
   if (!platform::close_file(file, os_error)) fail_file(RunError::write, name(), os_error);
 }
 
-void FileSink::cut_started_files() {
-  for (std::atomic<FileSink*>& slot : g_open_sinks) {
-    const FileSink* sink = slot.load();
-    if (sink == nullptr || !sink->is_started_.load()) continue;
-    int ignored = 0;
-    platform::cut_file(sink->file_, sink->written_.load(), ignored);
-  }
+void FileSink::cut_if_started() noexcept {
+  const platform::FileHandle file = file_;
+  if (file == platform::kNoFile || !is_started_.load()) return;
+  int ignored = 0;
+  platform::cut_file(file, written_.load(), ignored);
 }
 
 }  // namespace malha

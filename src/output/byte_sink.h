@@ -13,11 +13,11 @@
 // file system never sees an emptied file being written again, which it would
 // push to disk at close (doubling the time of a run in the same folder). A
 // run that ends early must not leave this run's records followed by an
-// earlier run's: `cut_started_files` cuts every open FileSink that has begun
-// writing after the bytes it has written, and the output files have it run
-// on every failure and interrupt. A file that has received nothing keeps
-// its old content until then, and a file that is a link is written and cut
-// through the link.
+// earlier run's: a FileSink destroyed before `close` (a failure unwinding)
+// cuts its file after the bytes it has written, and `cut_if_started` does
+// the same from an interrupt handler. A file that has received nothing
+// keeps its old content until then, and a file that is a link is written
+// and cut through the link.
 
 #include <atomic>
 #include <cstddef>
@@ -55,6 +55,9 @@ class ByteSink {
   virtual void close() { flush(); }
   // A hint that the sink will receive `size` bytes in all.
   virtual void reserve(std::uint64_t size) { (void)size; }
+  // For an interrupt handler: leaves behind the sink's bytes handed on so
+  // far nothing of what was there before. Safe in a signal handler.
+  virtual void cut_if_started() noexcept {}
 
  protected:
   virtual void take_block(const char* data, std::size_t size) = 0;
@@ -87,11 +90,12 @@ class FileSink : public ByteSink {
  public:
   static constexpr std::size_t kBlockBytes = 1024 * 1024;
 
-  // Creates the file or opens the existing one; ends the run with the OPEN
-  // report when neither is possible.
+  // Creates the file or opens the existing one; throws the OPEN report
+  // when neither is possible.
   explicit FileSink(std::string name);
-  // Closes the file without any report if `close` was not called (only
-  // reached when the run ends early).
+  // When `close` was not called (a failure is unwinding): cuts a file that
+  // has begun writing after this run's bytes and closes it, without a
+  // report.
   ~FileSink() override;
 
   // Writes out the buffer, cuts the file after this run's bytes (so a file
@@ -99,13 +103,11 @@ class FileSink : public ByteSink {
   void close() override;
   // The file's space is set aside (platform::reserve_file_space) when its
   // first block is written, so a file that receives nothing keeps its old
-  // state; what is not used is given back at close or by cut_started_files.
+  // state; what is not used is given back at close or by the cut.
   void reserve(std::uint64_t size) override { reserved_ = size; }
-
-  // Cuts every open FileSink that has begun writing after the bytes it has
-  // written: no earlier content stays behind them. Safe in a signal handler;
-  // errors are ignored, since the run is ending.
-  static void cut_started_files();
+  // Cuts the file after the bytes written so far when it has begun
+  // writing; errors are ignored, since the run is ending.
+  void cut_if_started() noexcept override;
 
  private:
   void take_block(const char* data, std::size_t size) override;
@@ -117,9 +119,6 @@ class FileSink : public ByteSink {
   // Bytes the system has taken, all of this run.
   std::atomic<std::uint64_t> written_ {0};
   std::uint64_t reserved_ = 0;
-  // The place in the table of open sinks, or -1 when the table was full
-  // (then the file is emptied before its first block instead).
-  int slot_ = -1;
 };
 
 }  // namespace malha

@@ -1,9 +1,8 @@
 #include "output/output_files.h"
 
+#include <string>
 #include <utility>
 
-#include "system/platform.h"
-#include "system/run_error.h"
 
 namespace malha {
 
@@ -17,13 +16,16 @@ NodePairTexts& OutputFiles::node_pairs(const Mesh& mesh) {
   return *node_pairs_;
 }
 
-void open_output_files(OutputFiles& files) {
-  // From here on, a run that ends early leaves no file with this run's
-  // records followed by an earlier run's.
-  set_failure_cleanup(FileSink::cut_started_files);
-  platform::set_interrupt_handler(FileSink::cut_started_files);
+void OutputFiles::cut_started_files() noexcept {
+  for (const std::unique_ptr<ByteSink>& sink : sinks_) {
+    if (sink) sink->cut_if_started();
+  }
+}
+
+void open_output_files(OutputFiles& files, const std::string& folder) {
   for (const OutputFileEntry& entry : kOutputFiles) {
-    files.attach(entry.file, std::make_unique<FileSink>(entry.name));
+    const std::string path = folder.empty() ? std::string(entry.name) : folder + "/" + entry.name;
+    files.attach(entry.file, std::make_unique<FileSink>(path));
   }
 }
 
@@ -60,8 +62,6 @@ void reserve_output_space(OutputFiles& files, const Mesh& mesh) {
 
 void close_output_files(OutputFiles& files) {
   for (const OutputFileEntry& entry : kOutputFiles) files.sink(entry.file).close();
-  platform::set_interrupt_handler(nullptr);
-  set_failure_cleanup(nullptr);
 }
 
 }  // namespace malha

@@ -4,20 +4,22 @@
 //
 // The eleven output files of a run, in their fixed opening order.
 //
-// open_output_files creates or opens all eleven, in table order, before any
-// record is written; a file that cannot be created or opened ends the run
-// with the OPEN report, leaving the files opened before it as they were.
-// Each file is written over its old content and cut after the new bytes at
-// close; a failure or an interrupt in between cuts every file that has begun
-// writing after what it has written, so no file mixes this run's records
-// with an earlier run's. close_output_files writes out and closes them in
-// the same order; a failed write ends the run with the WRITE report. Tests
-// attach memory sinks.
+// open_output_files creates or opens all eleven in `folder` (empty: the
+// current working directory), in table order, before any record is written;
+// a file that cannot be created or opened throws the OPEN report, leaving
+// the files opened before it as they were. Each file is written over its old
+// content and cut after the new bytes at close; a failure in between cuts
+// every file that has begun writing after what it has written as the
+// OutputFiles unwinds (an interrupt handler calls cut_started_files), so no
+// file mixes this run's records with an earlier run's. close_output_files
+// writes out and closes them in the same order; a failed write throws the
+// WRITE report. Tests attach memory sinks.
 
 #include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "mesh/mesh.h"
 #include "output/byte_sink.h"
@@ -75,6 +77,10 @@ class OutputFiles {
   // by every writer of the run.
   NodePairTexts& node_pairs(const Mesh& mesh);
 
+  // Cuts every sink that has begun writing after what it has written; for
+  // the program's interrupt handler. Safe in a signal handler.
+  void cut_started_files() noexcept;
+
  private:
   static std::size_t index(OutputFile file) { return static_cast<std::size_t>(file); }
 
@@ -83,7 +89,7 @@ class OutputFiles {
   std::optional<NodePairTexts> node_pairs_;
 };
 
-void open_output_files(OutputFiles& files);
+void open_output_files(OutputFiles& files, const std::string& folder = {});
 // The bytes each file of `mesh` will hold (every record has a fixed length),
 // set aside at once: the file system then allocates each file's space in one
 // piece rather than block by block as it is written.

@@ -55,8 +55,11 @@ using FpFaultHandler = void (*)(FpFault fault);
 // Unmasks the hardware traps for invalid operation, division by zero and
 // overflow; the first such operation calls `handler` (which must not return)
 // from a signal context. Underflow and inexact results stay untrapped.
-void enable_fp_traps(FpFaultHandler handler);
-// Masks the three traps again and clears the pending flags.
+// Returns false, and changes nothing, where the platform (or a build with
+// MALHA_FP_TRAPS=OFF) has no trap control. For the program's driver only.
+bool enable_fp_traps(FpFaultHandler handler);
+// Puts back the floating-point environment and the fault handler that
+// enable_fp_traps found; nothing when the traps were not enabled.
 void disable_fp_traps();
 
 // Physical memory plus swap, in bytes: more than this cannot be obtained for

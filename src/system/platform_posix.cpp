@@ -29,6 +29,10 @@ namespace {
 constexpr std::int64_t kEpochOffsetSeconds = 11644473600;
 
 FpFaultHandler g_fp_handler = nullptr;
+// What enable_fp_traps found, put back by disable_fp_traps.
+bool g_has_saved_fp_state = false;
+fenv_t g_saved_fp_env {};
+struct sigaction g_saved_sigfpe {};
 InterruptHandler g_interrupt_handler = nullptr;
 constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
@@ -113,26 +117,34 @@ std::int64_t system_time_ticks() {
          now.tv_nsec / 100;
 }
 
-void enable_fp_traps(FpFaultHandler handler) {
+bool enable_fp_traps(FpFaultHandler handler) {
+#if defined(__GLIBC__) && !defined(MALHA_NO_FP_TRAPS)
   g_fp_handler = handler;
+  fegetenv(&g_saved_fp_env);
   struct sigaction action {};
   action.sa_sigaction = on_sigfpe;
   action.sa_flags = SA_SIGINFO;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGFPE, &action, nullptr);
+  sigaction(SIGFPE, &action, &g_saved_sigfpe);
+  g_has_saved_fp_state = true;
   std::feclearexcept(FE_ALL_EXCEPT);
-#if defined(__GLIBC__)
   feenableexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+  return true;
 #else
-#error "hardware floating-point traps are not available on this platform"
+  // No trap control here: the explicit finiteness check alone finds the
+  // faults.
+  (void)handler;
+  return false;
 #endif
 }
 
 void disable_fp_traps() {
-#if defined(__GLIBC__)
-  fedisableexcept(FE_ALL_EXCEPT);
-#endif
-  std::feclearexcept(FE_ALL_EXCEPT);
+  if (!g_has_saved_fp_state) return;
+  g_has_saved_fp_state = false;
+  // The environment and the SIGFPE action as they were before the traps.
+  fesetenv(&g_saved_fp_env);
+  sigaction(SIGFPE, &g_saved_sigfpe, nullptr);
+  g_fp_handler = nullptr;
 }
 
 std::uint64_t obtainable_memory_bytes() {

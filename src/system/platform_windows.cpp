@@ -88,6 +88,8 @@ void prepare_process() {}
 namespace {
 
 InterruptHandler g_interrupt_handler = nullptr;
+// The floating-point control word found by enable_fp_traps.
+unsigned int g_saved_fp_control = 0;
 
 // Runs on a thread of its own while the main thread goes on: a block that
 // is being written at that moment can still land after the handler's work.
@@ -138,8 +140,9 @@ std::int64_t system_time_ticks() {
                                    ticks.dwLowDateTime);
 }
 
-void enable_fp_traps(FpFaultHandler handler) {
+bool enable_fp_traps(FpFaultHandler handler) {
   g_fp_handler = handler;
+  _controlfp_s(&g_saved_fp_control, 0, 0);
   if (g_fp_vectored_handler == nullptr) {
     g_fp_vectored_handler = AddVectoredExceptionHandler(1, on_fp_exception);
   }
@@ -147,10 +150,14 @@ void enable_fp_traps(FpFaultHandler handler) {
   _clearfp();
   unsigned int control = 0;
   _controlfp_s(&control, _MCW_EM & ~kTrappedFaults, _MCW_EM);
+  return true;
 }
 
 void disable_fp_traps() {
   mask_fp_traps();
+  // The exception masks as they were before the traps.
+  unsigned int control = 0;
+  _controlfp_s(&control, g_saved_fp_control & _MCW_EM, _MCW_EM);
   if (g_fp_vectored_handler != nullptr) {
     RemoveVectoredExceptionHandler(g_fp_vectored_handler);
     g_fp_vectored_handler = nullptr;

@@ -2,11 +2,9 @@
 
 #include <cstddef>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <utility>
 
-#include "system/console.h"
 #include "system/platform.h"
 
 namespace malha {
@@ -54,79 +52,77 @@ const ErrorEntry& entry_for(RunError error) {
   return kErrors[0];
 }
 
-// Appends to a fixed buffer without allocating, so that the report can be
-// written from the floating-point signal handler.
-class ReportBuffer {
+constexpr std::string_view kLineEnd = "\r\n";
+
+// The report's bytes, appended to `out` (a std::string, or the fixed buffer
+// of the signal-safe path).
+template <typename Out>
+void compose_report(Out& out, std::string_view code, std::string_view operation,
+                    std::string_view description) {
+  out.append(kLineEnd);
+  out.append("run-time error ");
+  out.append(code);
+  out.append(": ");
+  out.append(operation);
+  out.append(kLineEnd);
+  out.append("- ");
+  out.append(description);
+  out.append(kLineEnd);
+}
+
+// Appends to a fixed buffer without allocating.
+class FixedText {
  public:
-  void add(std::string_view text) {
+  void append(std::string_view text) {
     for (char c : text) {
       if (size_ < sizeof(bytes_)) bytes_[size_++] = c;
     }
   }
-  void emit() const { platform::write_console(platform::kStderr, bytes_, size_); }
+  const char* data() const { return bytes_; }
+  std::size_t size() const { return size_; }
 
  private:
   char bytes_[1024] = {};
   std::size_t size_ = 0;
 };
 
-constexpr std::string_view kLineEnd = "\r\n";
-
-FailureCleanup g_failure_cleanup = nullptr;
-#ifdef MALHA_FUZZ
-FailureHook g_failure_hook = nullptr;
-#endif
-
-[[noreturn]] void report_and_exit(std::string_view code, std::string_view operation,
-                                  std::string_view operation_subject,
-                                  std::string_view description,
-                                  std::string_view description_detail) {
-  if (const FailureCleanup cleanup = std::exchange(g_failure_cleanup, nullptr)) cleanup();
-#ifdef MALHA_FUZZ
-  if (g_failure_hook != nullptr) g_failure_hook(code, operation);
-#endif
-  console_close_line();
-  ReportBuffer report;
-  report.add(kLineEnd);
-  report.add("run-time error ");
-  report.add(code);
-  report.add(": ");
-  report.add(operation);
-  if (!operation_subject.empty()) {
-    report.add(operation_subject);
-    report.add(")");
-  }
-  report.add(kLineEnd);
-  report.add("- ");
-  report.add(description);
-  report.add(description_detail);
-  report.add(kLineEnd);
-  report.emit();
-  std::_Exit(1);
+std::string report_text(std::string_view code, std::string_view operation,
+                        std::string_view description) {
+  std::string text;
+  compose_report(text, code, operation, description);
+  return text;
 }
 
 }  // namespace
 
-void set_failure_cleanup(FailureCleanup cleanup) { g_failure_cleanup = cleanup; }
-#ifdef MALHA_FUZZ
-void set_failure_hook(FailureHook hook) { g_failure_hook = hook; }
-#endif
+Error::Error(std::string code, std::string operation, std::string description)
+    : std::runtime_error(report_text(code, operation, description)),
+      code_(std::move(code)),
+      operation_(std::move(operation)),
+      description_(std::move(description)) {}
 
-void fail(RunError error) {
+Error error_for(RunError error) {
   const ErrorEntry& entry = entry_for(error);
-  report_and_exit(entry.code, entry.operation, {}, entry.description, {});
+  return Error(entry.code, entry.operation, entry.description);
 }
+
+void fail(RunError error) { throw error_for(error); }
 
 void fail_file(RunError error, std::string_view file_name, int os_error) {
   const ErrorEntry& entry = entry_for(error);
-  const std::string reason = os_error == 0 ? std::string() : platform::describe_os_error(os_error);
-  report_and_exit(entry.code, entry.operation, file_name, entry.description, reason);
+  std::string operation = entry.operation;
+  operation.append(file_name).append(")");
+  std::string description = entry.description;
+  if (os_error != 0) description += platform::describe_os_error(os_error);
+  throw Error(entry.code, std::move(operation), std::move(description));
 }
 
 void fail_record(std::string_view file_name, std::int64_t line, std::string_view what) {
   char where[48];
   std::snprintf(where, sizeof(where), "line %lld: ", static_cast<long long>(line));
-  report_and_exit(kRecordCode, "READ(", file_name, where, what);
+  std::string operation = "READ(";
+  operation.append(file_name).append(")");
+  throw Error(kRecordCode, std::move(operation), std::string(where).append(what));
 }
 
 void fail_level(std::int32_t level) {
@@ -135,7 +131,18 @@ void fail_level(std::int32_t level) {
                 "mesh level %d is outside the accepted range %d to %d",
                 static_cast<int>(level), static_cast<int>(kMinLevel),
                 static_cast<int>(kMaxLevel));
-  report_and_exit(kLevelCode, "LEVEL", {}, description, {});
+  throw Error(kLevelCode, "LEVEL", description);
+}
+
+void check_level(std::int32_t level) {
+  if (level < kMinLevel || level > kMaxLevel) fail_level(level);
+}
+
+void write_report_now(RunError error) {
+  const ErrorEntry& entry = entry_for(error);
+  FixedText report;
+  compose_report(report, entry.code, entry.operation, entry.description);
+  platform::write_console(platform::kStderr, report.data(), report.size());
 }
 
 }  // namespace malha

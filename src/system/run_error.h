@@ -1,16 +1,18 @@
 #pragma once
 // Run-time error reports: the one way a run fails.
 //
-// Every failure ends the process through these functions. The report goes to
-// standard error as a line end, "run-time error " with a letter and four
-// digits, the operation (": READ(CON)", ": ALLOCATE", ": MATH",
-// ": OPEN(name)", ": READ(name)", ": WRITE(name)", ": LEVEL"), a line end, "- " with a
-// one-line description, and a final line end; an open console line gets its
-// line end first, and the process exits with status 1. Callers never test a
-// status: these functions do not return.
+// Each function below throws malha::Error (system/error.h) with the report's
+// code, operation (": READ(CON)", ": ALLOCATE", ": MATH", ": OPEN(name)",
+// ": READ(name)", ": WRITE(name)", ": LEVEL") and one-line description; none
+// returns. Only the drivers catch it: they close an open console line, write
+// what() to standard error and give exit status 1. The floating-point trap
+// handler, which cannot throw, writes the same report itself
+// (write_report_now).
 
 #include <cstdint>
 #include <string_view>
+
+#include "system/error.h"
 
 namespace malha {
 
@@ -34,7 +36,9 @@ enum class RunError {
   replace,             // a finished file cannot be given its name
 };
 
-// READ, ALLOCATE and MATH failures. Safe to call from a signal handler.
+// The report of a READ, ALLOCATE or MATH failure, and the function that
+// throws it.
+Error error_for(RunError error);
 [[noreturn]] void fail(RunError error);
 
 // OPEN and WRITE failures of the output file `file_name`; `os_error` is the
@@ -47,23 +51,15 @@ enum class RunError {
 [[noreturn]] void fail_record(std::string_view file_name, std::int64_t line,
                               std::string_view what);
 
-// Work that every failure does before the report and the exit, at most
-// once: the output files cut themselves back to this run's records. It must
-// not fail and must be safe in a signal handler; nullptr removes it.
-using FailureCleanup = void (*)();
-void set_failure_cleanup(FailureCleanup cleanup);
-
 // A mesh level outside the accepted range, refused before sizing.
 [[noreturn]] void fail_level(std::int32_t level);
+// Throws the LEVEL report when `level` is outside kMinLevel to kMaxLevel.
+void check_level(std::int32_t level);
 
-#ifdef MALHA_FUZZ
-// Fuzz builds only: a hook that receives each report's code and operation
-// (for example "R1001" and "READ(CON)") in place of the report and the end
-// of the process, so that a fuzz target can go on to its next input. The
-// hook must not return: it throws. Release and test builds have no hook.
-using FailureHook = void (*)(std::string_view code, std::string_view operation);
-void set_failure_hook(FailureHook hook);
-#endif
+// Writes the report of a READ, ALLOCATE or MATH failure to standard error at
+// once, without allocating: for the floating-point trap handler, which ends
+// the process itself. Safe in a signal handler.
+void write_report_now(RunError error);
 
 // The accepted mesh levels: below 1 no mesh is defined, above 30 the 32-bit
 // counts overflow.

@@ -71,7 +71,8 @@ class TemporaryFile {
 
   [[noreturn]] void abandon(RunError error, int os_error) {
     int ignored = 0;
-    if (file_ != platform::kNoFile) platform::close_file(file_, ignored);
+    const platform::FileHandle file = std::exchange(file_, platform::kNoFile);
+    if (file != platform::kNoFile) platform::close_file(file, ignored);
     platform::remove_file(path_.c_str(), ignored);
     fail_file(error, final_path_, os_error);
   }

@@ -49,9 +49,9 @@ TEST(FileSink, AFileThatReceivesNothingIsEmptiedAtClose) {
   EXPECT_EQ(read_file(path), "");
 }
 
-// The cut that failures and interrupts make: a file that has begun writing
-// keeps only its written blocks, a file that has not keeps its content.
-TEST(FileSink, CutStartedFilesLeavesOnlyTheWrittenBlocks) {
+// The cut that interrupts make: a file that has begun writing keeps only its
+// written blocks, a file that has not keeps its content.
+TEST(FileSink, CutIfStartedLeavesOnlyTheWrittenBlocks) {
   TempDir dir;
   const std::string old_content(3 * FileSink::kBlockBytes, 'Z');
   const fs::path started = dir / "malha.txt";
@@ -61,7 +61,8 @@ TEST(FileSink, CutStartedFilesLeavesOnlyTheWrittenBlocks) {
   FileSink sink(started.string());
   FileSink idle(waiting.string());
   write_records(sink, 150'000);  // 1.5 MB: one block written, the rest buffered
-  FileSink::cut_started_files();
+  sink.cut_if_started();
+  idle.cut_if_started();
   const std::string bytes = read_file(started);
   ASSERT_GT(bytes.size(), 0u);
   EXPECT_LE(bytes.size(), FileSink::kBlockBytes);
@@ -73,6 +74,27 @@ TEST(FileSink, CutStartedFilesLeavesOnlyTheWrittenBlocks) {
   idle.close();
   EXPECT_EQ(read_file(started).size(), 150'000u * 10);
   EXPECT_EQ(read_file(waiting), "");
+}
+
+// A failure unwinding destroys the sinks before close: the one that has begun
+// writing keeps only its written blocks, the other its old content.
+TEST(FileSink, ASinkDestroyedBeforeCloseCutsWhatItStarted) {
+  TempDir dir;
+  const std::string old_content(3 * FileSink::kBlockBytes, 'Z');
+  const fs::path started = dir / "malha.txt";
+  const fs::path waiting = dir / "dados_gerais.txt";
+  write_file(started, old_content);
+  write_file(waiting, old_content);
+  {
+    FileSink sink(started.string());
+    FileSink idle(waiting.string());
+    write_records(sink, 150'000);
+  }
+  const std::string bytes = read_file(started);
+  ASSERT_GT(bytes.size(), 0u);
+  EXPECT_EQ(bytes.size() % 10, 0u);
+  EXPECT_EQ(bytes.find('Z'), std::string::npos);
+  EXPECT_EQ(read_file(waiting), old_content);
 }
 
 }  // namespace

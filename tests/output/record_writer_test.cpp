@@ -5,6 +5,7 @@
 #include <string>
 
 #include "output/byte_sink.h"
+#include "support/dialogue.h"
 
 namespace malha {
 namespace {
@@ -74,21 +75,22 @@ TEST(RecordWriter, FixedRecordsOfTheFiles) {
   EXPECT_EQ(separator.bytes(), " \r\n");
 }
 
-TEST(RecordWriterDeathTest, RecordOfMoreThan1024CharactersIsAWriteFailure) {
-  const auto write_long_record = [] {
-    MemorySink sink("dados.ent");
-    RecordWriter out(sink);
-    out.text(std::string(kMaxRecordLength, 'x'));
-    out.text("y");
-  };
-  EXPECT_EXIT(write_long_record(), ::testing::ExitedWithCode(1),
-              "run-time error F4003: WRITE\\(dados.ent\\)");
-  const auto tab_beyond_limit = [] {
-    MemorySink sink("dados.ent");
-    RecordWriter out(sink);
-    out.tab_to(kMaxRecordLength + 2);
-  };
-  EXPECT_EXIT(tab_beyond_limit(), ::testing::ExitedWithCode(1), "WRITE\\(dados.ent\\)");
+TEST(RecordWriter, RecordOfMoreThan1024CharactersIsAWriteFailure) {
+  const std::string report =
+      testing::error_report("F4003", "WRITE(dados.ent)", "record longer than 1024 characters");
+  EXPECT_EQ(testing::thrown_report([] {
+              MemorySink sink("dados.ent");
+              RecordWriter out(sink);
+              out.text(std::string(kMaxRecordLength, 'x'));
+              out.text("y");
+            }),
+            report);
+  EXPECT_EQ(testing::thrown_report([] {
+              MemorySink sink("dados.ent");
+              RecordWriter out(sink);
+              out.tab_to(kMaxRecordLength + 2);
+            }),
+            report);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "support/run_malha.h"
+#include "system/error.h"
 
 namespace malha::testing {
 
@@ -31,6 +32,17 @@ inline std::string redirected_prompts(int count = 4) {
 inline std::string error_report(const std::string& code, const std::string& operation,
                                 const std::string& description) {
   return "\r\nrun-time error " + code + ": " + operation + "\r\n- " + description + "\r\n";
+}
+
+// The report that `action` throws as malha::Error, or "" when it completes.
+template <typename Action>
+std::string thrown_report(Action action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error.what();
+  }
+  return "";
 }
 
 // The names of the entries of a directory.

@@ -9,17 +9,22 @@
 namespace malha {
 namespace {
 
-// The first reading of a process fixes the origin, so it is taken in a fresh
-// process of its own.
-TEST(ClockDeathTest, FirstReadingIsZero) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_EXIT(std::_Exit(elapsed_seconds() == 0.0 ? 0 : 2), ::testing::ExitedWithCode(0), "");
+// Each clock's first reading fixes its own origin: a second clock started
+// later reads 0 too.
+TEST(Clock, FirstReadingOfEachClockIsZero) {
+  RunClock first;
+  EXPECT_EQ(first.elapsed_seconds(), 0.0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  RunClock second;
+  EXPECT_EQ(second.elapsed_seconds(), 0.0);
+  EXPECT_GT(first.elapsed_seconds(), 0.0);
 }
 
 TEST(Clock, MeasuresRealTimeInStepsOfTwoTicks) {
-  const double before = elapsed_seconds();
+  RunClock clock;
+  const double before = clock.elapsed_seconds();
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  const double after = elapsed_seconds();
+  const double after = clock.elapsed_seconds();
   EXPECT_GE(after - before, 0.049);
   EXPECT_LT(after - before, 5.0);
   // Readings are whole numbers of 200-nanosecond steps.

@@ -1,0 +1,56 @@
+#include "malha/malha.h"
+
+#include <cfenv>
+#include <string>
+
+#include "mesh/check_finite_values.h"
+#include "mesh/construct_mesh.h"
+#include "output/output_files.h"
+#include "output/write_output_files.h"
+#include "readback/read_mesh_files.h"
+#include "system/run_error.h"
+
+namespace malha {
+namespace {
+
+// Keeps the caller's floating-point environment: the construction runs with
+// every fault untrapped and the flags it raises are dropped again, whether
+// it completes or throws.
+class FpEnvironmentKept {
+ public:
+  FpEnvironmentKept() { std::feholdexcept(&saved_); }
+  ~FpEnvironmentKept() { std::fesetenv(&saved_); }
+  FpEnvironmentKept(const FpEnvironmentKept&) = delete;
+  FpEnvironmentKept& operator=(const FpEnvironmentKept&) = delete;
+
+ private:
+  std::fenv_t saved_ {};
+};
+
+}  // namespace
+
+Mesh build_mesh(std::int32_t level, double dim_x, double dim_y) {
+  check_level(level);
+  const FpEnvironmentKept kept;
+  Mesh mesh;
+  mesh.level = level;
+  mesh.dim_x = dim_x;
+  mesh.dim_y = dim_y;
+  construct_mesh(mesh);
+  check_finite_values(mesh);
+  return mesh;
+}
+
+void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,
+                      double processing_time) {
+  OutputFiles files;
+  write_output_files(files, mesh, processing_time, folder.string());
+}
+
+Mesh read_mesh_files(const std::filesystem::path& folder) {
+  Mesh mesh;
+  read_mesh_files(mesh, folder.string());
+  return mesh;
+}
+
+}  // namespace malha

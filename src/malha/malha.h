@@ -1,0 +1,60 @@
+#pragma once
+// Folder malha/: the public interface of the library, for programs that
+// build the mesh in their own process; it builds on every folder below the
+// drivers.
+//
+// The mesh of a rectangle [0, dim_x] x [0, dim_y] in 2^level triangular
+// volumes, with one fictitious (ghost) volume outside each boundary edge,
+// as the program `malha` builds and writes it. Numbers are 1-based
+// everywhere: node numbers in `volume_nodes`, volume numbers in
+// `volume_neighbours` (0 where a column holds no neighbour); real volumes
+// come first (1 to n_real_volumes), then the fictitious ones. Tables are
+// read as `mesh.node_coords(node, 1)` for x, `(node, 2)` for y.
+//
+// Failures throw malha::Error (malha/system/error.h), whose what() is the
+// report the program prints. No function here ends the process, writes to
+// the console, or changes the floating-point environment, a signal handler
+// or any other process-wide state; none keeps global state, so threads may
+// build, write and read different meshes at the same time.
+
+#include <cstdint>
+#include <filesystem>
+
+#include "mesh/mesh.h"
+#include "system/error.h"
+
+namespace malha {
+
+// The library's version, that of the program.
+inline constexpr int kVersionMajor = 1;
+inline constexpr int kVersionMinor = 0;
+
+// Builds the mesh of `level` (1 to 30) for the lengths `dim_x` and `dim_y`:
+// every count, spacing and the four tables (node_coords, volume_nodes,
+// volume_neighbours, barycentres), exactly as the program computes them;
+// `show_plots` is 0.
+// Throws: the LEVEL report for a level outside 1 to 30; ALLOCATE when the
+// tables do not fit in memory (level 30 on most machines); MATH when a
+// spacing, node or barycentre is not finite (an infinity: "overflow", else a
+// not-a-number: "invalid"), as for lengths near the largest double or a NaN
+// or infinite length.
+Mesh build_mesh(std::int32_t level, double dim_x, double dim_y);
+
+// Writes the eleven files of `mesh` into `folder` (which must exist),
+// byte for byte what the program writes for the same answers, with
+// `processing_time` (seconds) as the processing-time record. Each file is
+// written over an earlier one and cut after the new bytes.
+// Throws: OPEN when a file cannot be created or opened, WRITE when a write
+// fails; files that had begun are then cut after what they received.
+void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,
+                      double processing_time = 0.0);
+
+// Reads "dados.ent", "conectividades.ent" and "baricentros.ent" from
+// `folder`: the counts n_nodes, n_volumes, n_real_volumes, n_fict_volumes
+// and the four tables, checked record by record; every other field is 0.
+// Throws: OPEN or READ when a file cannot be opened or read, and a READ
+// report naming the file and line at the first record that does not hold
+// what the program writes there.
+Mesh read_mesh_files(const std::filesystem::path& folder);
+
+}  // namespace malha

@@ -1,0 +1,23 @@
+#include "output/write_output_files.h"
+
+#include "output/write_count_records.h"
+#include "output/write_node_files.h"
+#include "output/write_processing_time.h"
+#include "output/write_volume_files.h"
+
+namespace malha {
+
+void write_output_files(OutputFiles& files, const Mesh& mesh, double processing_time,
+                        const std::string& folder) {
+  // All eleven files are opened before any record is written.
+  open_output_files(files, folder);
+  reserve_output_space(files, mesh);
+  write_count_records(files[OutputFile::dados_malha], mesh);
+  write_count_records(files[OutputFile::dados_gerais], mesh);
+  write_node_files(files, mesh);
+  write_volume_files(files, mesh);
+  write_processing_time(files, processing_time);
+  close_output_files(files);
+}
+
+}  // namespace malha

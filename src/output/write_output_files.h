@@ -1,0 +1,22 @@
+#pragma once
+// All eleven output files of `mesh`, from opening to closing.
+//
+// Opens the files in `folder` (empty: the current working directory) into
+// `files`, sets their space aside, writes the count records, the node files,
+// the volume files and last the processing-time record carrying
+// `processing_time` (seconds), then closes them, all in the fixed order of
+// the run. Throws the OPEN or WRITE report; the files that had begun are
+// then cut after their bytes as `files` unwinds. The caller owns `files` so
+// that an interrupt handler can reach them while they are written.
+
+#include <string>
+
+#include "mesh/mesh.h"
+#include "output/output_files.h"
+
+namespace malha {
+
+void write_output_files(OutputFiles& files, const Mesh& mesh, double processing_time,
+                        const std::string& folder = {});
+
+}  // namespace malha
