@@ -35,7 +35,10 @@ expect_files() {
 
 expect_files "$linux_package" "malha-$version-linux-x86_64" \
   bin/malha bin/malha-vtk share/doc/malha/README.md share/malha/cmd \
-  share/malha/malha.gnu share/malha/malha_baricentros.gnu share/malha/malha_real.gnu
+  share/malha/malha.gnu share/malha/malha_baricentros.gnu share/malha/malha_real.gnu \
+  include/malha/malha.h include/malha/mesh/mesh.h include/malha/system/error.h \
+  lib/libmalha.a lib/cmake/malha/malhaConfig.cmake lib/cmake/malha/malhaConfigVersion.cmake \
+  lib/cmake/malha/malhaTargets.cmake lib/cmake/malha/malhaTargets-release.cmake
 expect_files "$windows_package" "malha-$version-windows-x86_64" \
   malha.exe malha-vtk.exe README.md README-windows.txt \
   plots/malha.gnu plots/malha_baricentros.gnu plots/malha_real.gnu

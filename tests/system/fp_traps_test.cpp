@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <cfloat>
 #include <cmath>
+#include <csignal>
+#include <cstring>
 #include <string>
 
 #include "support/dialogue.h"
@@ -23,6 +26,8 @@ std::string math_report(const char* code, const char* what) {
 
 TEST(FpTrapsDeathTest, FaultsEndTheRunWithTheMathReport) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
+  if (!start_fp_traps()) GTEST_SKIP() << "no hardware traps in this build";
+  stop_fp_traps();
   EXPECT_EXIT(
       {
         start_fp_traps();
@@ -44,13 +49,32 @@ TEST(FpTrapsDeathTest, FaultsEndTheRunWithTheMathReport) {
 }
 
 TEST(FpTraps, UnderflowAndInexactResultsAreNotTrapped) {
-  start_fp_traps();
+  if (!start_fp_traps()) GTEST_SKIP() << "no hardware traps in this build";
   g_result = DBL_MIN / 3.0 * g_one;  // a subnormal, inexact
   g_result = g_one / 3.0;
   stop_fp_traps();
   // Outside the traps the ordinary rules hold again.
   g_result = g_one / g_zero;
   EXPECT_TRUE(std::isinf(g_result));
+}
+
+// Stopping puts back what starting found: the environment (with a flag
+// raised before) and the SIGFPE action.
+TEST(FpTraps, StopPutsBackTheEnvironmentAndTheHandler) {
+  struct sigaction before_action {};
+  sigaction(SIGFPE, nullptr, &before_action);
+  g_result = g_one / 3.0;  // raises the inexact flag
+  std::fenv_t before {};
+  std::fegetenv(&before);
+  start_fp_traps();
+  stop_fp_traps();
+  std::fenv_t after {};
+  std::fegetenv(&after);
+  struct sigaction after_action {};
+  sigaction(SIGFPE, nullptr, &after_action);
+  EXPECT_EQ(std::memcmp(&before, &after, sizeof(before)), 0);
+  EXPECT_EQ(after_action.sa_handler, before_action.sa_handler);
+  std::feclearexcept(FE_ALL_EXCEPT);
 }
 
 }  // namespace

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The installed C++ package as a user meets it: the release build of stage
+# 10 installed into a temporary prefix, then examples/cpp/ configured and
+# built against that prefix alone (not this build tree) and run.
+set -euo pipefail
+work="$(mktemp -d)"
+trap 'rm -rf -- "$work"' EXIT
+cmake --install build --prefix "$work/prefix" >/dev/null
+ls "$work/prefix/include/malha/malha.h" "$work/prefix/lib/libmalha.a" \
+  "$work/prefix/lib/cmake/malha/malhaConfig.cmake" "$work/prefix/lib/cmake/malha/malhaConfigVersion.cmake"
+cmake -S examples/cpp -B "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix" \
+  -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Werror >/dev/null
+cmake --build "$work/build" -j2 >/dev/null
+(cd "$work" && "$work/build/mesh_check" "$work/files") | tee "$work/out.txt"
+grep -q 'area 2, neighbours symmetric' "$work/out.txt"
+grep -q 'level 31 refused (S5001)' "$work/out.txt"
+test "$(ls "$work/files" | wc -l)" -eq 11
