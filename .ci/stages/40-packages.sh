@@ -34,8 +34,9 @@ expect_files() {
 }
 
 expect_files "$linux_package" "malha-$version-linux-x86_64" \
-  bin/malha bin/malha-vtk share/doc/malha/README.md share/malha/cmd \
-  share/malha/malha.gnu share/malha/malha_baricentros.gnu share/malha/malha_real.gnu
+  bin/malha bin/malha-vtk share/doc/malha/README.md share/doc/malha/changelog.gz share/malha/cmd \
+  share/malha/malha.gnu share/malha/malha_baricentros.gnu share/malha/malha_real.gnu \
+  share/man/man1/malha.1.gz share/man/man1/malha-vtk.1.gz
 expect_files "$windows_package" "malha-$version-windows-x86_64" \
   malha.exe malha-vtk.exe README.md README-windows.txt \
   plots/malha.gnu plots/malha_baricentros.gnu plots/malha_real.gnu
