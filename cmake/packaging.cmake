@@ -1,8 +1,12 @@
 # Installation and the packages that cpack makes in a build folder:
 #
 #   Linux (and other POSIX systems): malha-VERSION-linux-x86_64.tar.gz with
-#     bin/malha, share/malha/ (the plot scripts and the command processor
-#     tools/cmd) and share/doc/malha/README.md, the usual prefix layout.
+#     bin/malha, bin/malha-vtk, share/malha/ (the plot scripts and the
+#     command processor tools/cmd), share/man/man1/ (the manual pages) and
+#     share/doc/malha/ (README.md and changelog.gz), the usual prefix layout.
+#   Debian (cpack -G DEB): malha_VERSION_ARCH.deb, the same files under /usr,
+#     depending on what dpkg-shlibdeps finds the programs need and on the
+#     Python packages that malha's Python package imports.
 #   Windows: malha-VERSION-windows-x86_64.zip with one folder as a user
 #     unpacks it: malha.exe, plots\ (the plot scripts), README.md and
 #     README-windows.txt. tools/cmd is a POSIX script and stays out.
@@ -33,6 +37,26 @@ if(WIN32)
 else()
   # The command processor that shows the results on Linux and macOS.
   install(PROGRAMS tools/cmd DESTINATION ${MALHA_INSTALL_PLOTDIR})
+
+  # The manual pages and the package's change log, compressed as Debian
+  # installs them.
+  set(MALHA_COMPRESSED)
+  foreach(source IN ITEMS docs/man/malha.1 docs/man/malha-vtk.1 docs/debian/changelog)
+    get_filename_component(name ${source} NAME)
+    set(compressed ${PROJECT_BINARY_DIR}/compressed/${name}.gz)
+    add_custom_command(OUTPUT ${compressed}
+      COMMAND ${CMAKE_COMMAND} -DINPUT=${PROJECT_SOURCE_DIR}/${source} -DOUTPUT=${compressed}
+              -P ${PROJECT_SOURCE_DIR}/cmake/gzip_file.cmake
+      DEPENDS ${PROJECT_SOURCE_DIR}/${source} ${PROJECT_SOURCE_DIR}/cmake/gzip_file.cmake
+      COMMENT "Compressing ${source}"
+      VERBATIM)
+    list(APPEND MALHA_COMPRESSED ${compressed})
+  endforeach()
+  add_custom_target(malha_compressed_docs ALL DEPENDS ${MALHA_COMPRESSED})
+  install(FILES ${PROJECT_BINARY_DIR}/compressed/malha.1.gz
+                ${PROJECT_BINARY_DIR}/compressed/malha-vtk.1.gz
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${PROJECT_BINARY_DIR}/compressed/changelog.gz DESTINATION ${MALHA_INSTALL_DOCDIR})
 endif()
 
 set(CPACK_PACKAGE_NAME malha)
@@ -47,4 +71,32 @@ else()
 endif()
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_VERBATIM_VARIABLES ON)
+
+# The Debian package. Its install prefix (/usr) is set for that generator
+# alone, in the file that cpack reads per generator.
+set(MALHA_PACKAGE_MAINTAINER
+  "malha maintainers <maintainers@users.noreply.c-seed-8580a5a0.example>"
+  CACHE STRING "Maintainer field of the Debian package")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${MALHA_PACKAGE_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The extended description; cpack puts the summary above it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "\
+malha asks four questions at the console (the mesh level, the lengths of the
+rectangle along x and y, and whether to plot), cuts the rectangle into
+2^level triangles, adds one fictitious (ghost) volume outside each boundary
+edge, finds every volume's neighbours and barycentre, and writes eleven
+fixed-format text files into the current directory.
+
+malha-vtk turns those files into malha.vtu, a VTK unstructured grid for
+ParaView and VisIt. The package also holds the gnuplot scripts that draw the
+mesh, the C++ library with its headers and CMake package, and the Python
+package malha, which gives the mesh as numpy arrays.")
+# libc6, libstdc++6 and libgcc-s1, as dpkg-shlibdeps finds them in the
+# programs, and what the Python package imports.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-numpy")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnuplot, python3-meshio")
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package_config.cmake)
 include(CPack)
