@@ -31,21 +31,25 @@ fail() {
 dpkg-deb -c "$package" >"$work/listing"
 awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' "$work/listing" | LC_ALL=C sort >"$work/files"
 
-# The programs, the scripts beside them, the manual pages and the notes.
+# The programs, the scripts beside them, the manual pages, the notes, and
+# the C++ library with its headers and CMake package.
 expected=(
   /usr/bin/malha /usr/bin/malha-vtk
   /usr/share/doc/malha/README.md /usr/share/doc/malha/changelog.gz
   /usr/share/malha/cmd /usr/share/malha/malha.gnu /usr/share/malha/malha_baricentros.gnu
   /usr/share/malha/malha_real.gnu
   /usr/share/man/man1/malha-vtk.1.gz /usr/share/man/man1/malha.1.gz
+  /usr/lib/libmalha.a /usr/include/malha/malha.h /usr/include/malha/mesh/mesh.h
+  /usr/include/malha/system/error.h /usr/lib/cmake/malha/malhaConfig.cmake
+  /usr/lib/cmake/malha/malhaConfigVersion.cmake /usr/lib/cmake/malha/malhaTargets.cmake
+  /usr/lib/cmake/malha/malhaTargets-release.cmake
 )
 for file in "${expected[@]}"; do
   grep -qxF "$file" "$work/files" || fail "$package lacks $file"
 done
-# Besides those, only the library, its headers and CMake package, and the
-# Python package, each in Debian's place for it.
+# Besides those, only the Python package, in Debian's place for it.
 unexpected="$(grep -vxF -f <(printf '%s\n' "${expected[@]}") "$work/files" |
-  grep -vE '^/usr/(lib/x86_64-linux-gnu/|include/|lib/python3/dist-packages/malha/)' || true)"
+  grep -vE '^/usr/lib/python3/dist-packages/malha/' || true)"
 [ -z "$unexpected" ] || fail "$package holds unexpected files: $(echo $unexpected)"
 # Every entry belongs to root; the programs and cmd are executable, and the
 # pages and notes are not.
