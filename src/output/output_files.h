@@ -20,7 +20,7 @@
 #include <optional>
 
 #include "mesh/mesh.h"
-#include "output/byte_sink.h"
+#include "formats/byte_sink.h"
 #include "output/node_pair_texts.h"
 #include "output/record_writer.h"
 

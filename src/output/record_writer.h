@@ -15,7 +15,7 @@
 #include <span>
 #include <string_view>
 
-#include "output/byte_sink.h"
+#include "formats/byte_sink.h"
 
 namespace malha {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "output/byte_sink.h"
+#include "formats/byte_sink.h"
 
 namespace malha {
 namespace {
