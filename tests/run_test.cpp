@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 
 #include "mesh/allocate_mesh.h"
 #include "output/output_files.h"
 #include "support/dialogue.h"
+#include "support/file_records.h"
 #include "support/test_mesh.h"
 #include "system/platform.h"
 
@@ -50,95 +50,11 @@ TEST(Run, LevelThirtyEndsWithTheAllocateReportWhenMemoryIsShort) {
       testing::error_report("A2001", "ALLOCATE", "not enough memory to build the mesh"));
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// An int_field_8: blanks, an optional minus sign and at least one digit,
-// or eight asterisks.
-bool is_int_field(const std::string& text) {
-  if (text == "********") return true;
-  std::size_t i = text.find_first_not_of(' ');
-  if (i == std::string::npos) return false;
-  if (text[i] == '-') ++i;
-  if (i == text.size()) return false;
-  for (; i < text.size(); ++i) {
-    if (!is_digit(text[i])) return false;
-  }
-  return true;
-}
-
-// A real field of `significant` digits: blanks, a minus sign for negative
-// values, d.ddd, then E with a sign and two digits or a sign and three
-// digits; the first digit is not 0 unless the value is an unsigned zero.
-bool is_real_field(const std::string& text, std::size_t significant) {
-  const std::size_t unsigned_width = significant + 1 + 4;
-  if (text.size() < unsigned_width + 1) return false;
-  const std::size_t blanks = text.find_first_not_of(' ');
-  if (blanks == std::string::npos) return false;
-  const bool is_negative = text[blanks] == '-';
-  if (blanks + (is_negative ? 1 : 0) + unsigned_width != text.size()) return false;
-  const std::string number = text.substr(text.size() - unsigned_width);
-  if (number[1] != '.') return false;
-  for (std::size_t i = 0; i < significant + 1; ++i) {
-    if (i != 1 && !is_digit(number[i])) return false;
-  }
-  const std::string exponent = number.substr(significant + 1);
-  const bool is_short_exponent = exponent[0] == 'E' && (exponent[1] == '+' || exponent[1] == '-');
-  const bool is_long_exponent = exponent[0] == '+' || exponent[0] == '-';
-  if (!is_short_exponent && !is_long_exponent) return false;
-  if (!is_digit(exponent[2]) || !is_digit(exponent[3])) return false;
-  if (is_long_exponent && !is_digit(exponent[1])) return false;
-  if (number[0] != '0') return true;
-  return !is_negative && number.find_first_not_of("0.", 0) == significant + 1 &&
-         exponent == "E+00";
-}
-
-// Checks that every record of an output file is one of the record forms the
-// files use, with each number field of its exact width and form: no
-// infinity, no not-a-number, no signed zero, no field cut or widened.
-void expect_well_formed(const std::string& name, const std::string& bytes) {
-  static const std::set<std::string> kFixedRecords = {"", " ", " Posi\xE7\xE3o dos n\xF3s"};
-  enum Field { i8, r25, r18 };
-  const auto field_ok = [](const std::string& text, Field field) {
-    switch (field) {
-      case i8: return text.size() == 8 && is_int_field(text);
-      case r25: return text.size() == 25 && is_real_field(text, 16);
-      case r18: return text.size() == 18 && is_real_field(text, 10);
-    }
-    return false;
-  };
-  ASSERT_FALSE(bytes.empty()) << name;
-  ASSERT_EQ(bytes.substr(bytes.size() - 2), "\r\n") << name;
-  std::size_t start = 0;
-  for (int number = 1; start < bytes.size(); ++number) {
-    const std::size_t end = bytes.find("\r\n", start);
-    const std::string record = bytes.substr(start, end - start);
-    start = end + 2;
-    SCOPED_TRACE(::testing::Message() << name << ", record " << number << ": " << record);
-    ASSERT_EQ(record.find_first_of("\r\n"), std::string::npos);
-    if (kFixedRecords.count(record) != 0) continue;
-    std::vector<Field> fields;  // after a 29-character label, if any
-    std::size_t at = 0;
-    switch (record.size()) {
-      case 8: fields = {i8}; break;
-      case 24: fields = {i8, i8, i8}; break;
-      case 32: fields = {i8, i8, i8, i8}; break;
-      case 37: at = 29; fields = {i8}; break;  // a count line
-      case 47: at = 29; fields = {r18}; break; // the time line
-      case 50: fields = {r25, r25}; break;
-      case 58: fields = {i8, r25, r25}; break;
-      default: FAIL() << "no record form has " << record.size() << " characters";
-    }
-    for (const Field field : fields) {
-      const std::size_t width = field == i8 ? 8 : field == r25 ? 25 : 18;
-      ASSERT_TRUE(field_ok(record.substr(at, width), field)) << "field at column " << at + 1;
-      at += width;
-    }
-  }
-}
-
 // Lengths at the ends of the double range, each run end to end: a run either
-// completes with eleven well-formed files or ends with the MATH overflow
-// report, exit status 1 and no file.
+// completes with eleven well-formed files (every record in its file's layout,
+// every number field the writer's text for the value it shows: no infinity,
+// no not-a-number, no signed zero, no field cut or widened) or ends with the
+// MATH overflow report, exit status 1 and no file.
 TEST(Run, ExtremeLengthsGiveWellFormedFilesOrTheMathReport) {
   struct Case {
     const char* name;
@@ -182,8 +98,10 @@ TEST(Run, ExtremeLengthsGiveWellFormedFilesOrTheMathReport) {
     }
     ASSERT_EQ(result.exit_status, 0) << result.err;
     EXPECT_EQ(result.err, "");
+    const Mesh counts = testing::counted_mesh(std::stoi(c.input), 1.0, 1.0);
     for (const OutputFileEntry& entry : kOutputFiles) {
-      expect_well_formed(entry.name, testing::read_file(dir / entry.name));
+      SCOPED_TRACE(entry.name);
+      testing::read_records(dir / entry.name, entry.file, counts);
     }
   }
 }

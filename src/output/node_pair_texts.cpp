@@ -28,7 +28,7 @@ const NodeTexts& NodePairTexts::replace(std::size_t index, std::int32_t node) {
   int_field_8(entry.number, node);
   const double* xy = mesh_.node_coords.row(node);
   format_pair(entry.pair_record, xy[0], xy[1]);
-  std::memcpy(entry.pair_record + kPairWidth, "\r\n", 2);
+  std::memcpy(entry.pair_record + kPairWidth, kLineEnd.data(), kLineEnd.size());
   ++formatted_;
   return entry;
 }

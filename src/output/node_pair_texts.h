@@ -23,7 +23,7 @@
 
 namespace malha {
 
-inline constexpr int kPairRecordWidth = kPairWidth + 2;
+inline constexpr int kPairRecordWidth = kPairRecordBytes;
 
 // One node's texts, 64 bytes.
 struct NodeTexts {

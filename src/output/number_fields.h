@@ -30,11 +30,9 @@
 
 #include <cstdint>
 
-namespace malha {
+#include "formats/file_formats.h"
 
-inline constexpr int kIntField8Width = 8;
-inline constexpr int kRealField25Width = 25;
-inline constexpr int kRealField18Width = 18;
+namespace malha {
 
 void int_field_8(char* out, std::int32_t value);
 void real_field_25_15(char* out, double value);

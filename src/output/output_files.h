@@ -1,8 +1,9 @@
 #pragma once
-// Folder output/: number fields, record writer, byte sinks and the eleven
-// output files; it builds on mesh/ and system/.
+// Folder output/: number fields, record writer and the writers of the
+// eleven output files; it builds on formats/, mesh/ and system/.
 //
-// The eleven output files of a run, in their fixed opening order.
+// The eleven output files of a run, in their fixed opening order
+// (kOutputFiles, formats/file_formats.h).
 //
 // open_output_files creates or opens all eleven in `folder` (empty: the
 // current working directory), in table order, before any record is written;
@@ -21,49 +22,13 @@
 #include <optional>
 #include <string>
 
+#include "formats/byte_sink.h"
+#include "formats/file_formats.h"
 #include "mesh/mesh.h"
-#include "output/byte_sink.h"
 #include "output/node_pair_texts.h"
 #include "output/record_writer.h"
 
 namespace malha {
-
-enum class OutputFile {
-  dados_malha,
-  nos_malha,
-  malha,
-  nos_conectividade,
-  malha_real,
-  vol_conectividades,
-  baricentros,
-  dados_ent,
-  conectividades_ent,
-  baricentros_ent,
-  dados_gerais,
-};
-
-inline constexpr int kOutputFileCount = 11;
-
-struct OutputFileEntry {
-  OutputFile file;
-  int stream;        // the program's own number for the open file
-  const char* name;  // created in the current working directory
-};
-
-// Opening and closing order.
-inline constexpr std::array<OutputFileEntry, kOutputFileCount> kOutputFiles = {{
-    {OutputFile::dados_malha, 10, "dados_malha.txt"},
-    {OutputFile::nos_malha, 20, "nos_malha.txt"},
-    {OutputFile::malha, 30, "malha.txt"},
-    {OutputFile::nos_conectividade, 40, "nos_conectividade.txt"},
-    {OutputFile::malha_real, 50, "malha_real.txt"},
-    {OutputFile::vol_conectividades, 60, "vol_conectividades.txt"},
-    {OutputFile::baricentros, 70, "baricentros.txt"},
-    {OutputFile::dados_ent, 80, "dados.ent"},
-    {OutputFile::conectividades_ent, 90, "conectividades.ent"},
-    {OutputFile::baricentros_ent, 100, "baricentros.ent"},
-    {OutputFile::dados_gerais, 110, "dados_gerais.txt"},
-}};
 
 class OutputFiles {
  public:
@@ -90,10 +55,9 @@ class OutputFiles {
 };
 
 void open_output_files(OutputFiles& files, const std::string& folder = {});
-// The bytes each file of `mesh` will hold (every record has a fixed length),
-// set aside at once: the file system then allocates each file's space in one
-// piece rather than block by block as it is written.
-std::uint64_t output_file_bytes(OutputFile file, const Mesh& mesh);
+// The bytes each file of `mesh` will hold (output_file_bytes: every record
+// has a fixed length), set aside at once: the file system then allocates
+// each file's space in one piece rather than block by block as it is written.
 void reserve_output_space(OutputFiles& files, const Mesh& mesh);
 void close_output_files(OutputFiles& files);
 

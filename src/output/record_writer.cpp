@@ -13,7 +13,7 @@ namespace malha {
 // record starts, so no record is ever copied.
 char* RecordWriter::record() {
   assert(sink_ != nullptr);
-  if (record_ == nullptr) record_ = sink_->room(kMaxRecordLength + 2);
+  if (record_ == nullptr) record_ = sink_->room(kMaxRecordLength + kLineEndBytes);
   return record_;
 }
 
@@ -55,10 +55,8 @@ void RecordWriter::real_field_18_9(double value) {
 }
 
 void RecordWriter::end_record() {
-  char* end = record() + length_;
-  end[0] = '\r';
-  end[1] = '\n';
-  sink_->commit(static_cast<std::size_t>(length_) + 2);
+  std::memcpy(record() + length_, kLineEnd.data(), kLineEnd.size());
+  sink_->commit(static_cast<std::size_t>(length_) + kLineEnd.size());
   record_ = nullptr;
   length_ = 0;
   position_ = 0;
@@ -66,13 +64,17 @@ void RecordWriter::end_record() {
 
 void RecordWriter::free_form_record() {
   assert(length_ == 0);
-  text(" ");
+  text(kSeparator.text);
   end_record();
 }
 
-void write_count_line(RecordWriter& out, std::string_view label, std::int32_t value) {
-  out.text(label);
-  out.tab_to(30);
+void begin_layout(RecordWriter& out, const RecordLayout& layout) {
+  out.text(layout.text);
+  out.tab_to(layout.field_column);
+}
+
+void write_count_line(RecordWriter& out, const RecordLayout& line, std::int32_t value) {
+  begin_layout(out, line);
   out.int_field_8(value);
   out.end_record();
 }

@@ -15,11 +15,10 @@
 #include <span>
 #include <string_view>
 
-#include "output/byte_sink.h"
+#include "formats/byte_sink.h"
+#include "formats/file_formats.h"
 
 namespace malha {
-
-inline constexpr int kMaxRecordLength = 1024;
 
 class RecordWriter {
  public:
@@ -47,13 +46,16 @@ class RecordWriter {
   int position_ = 0;        // 0-based column of the next character
 };
 
-// Count line: `label` from column 1, the value in int_field_8 at column 30
-// (37 characters; a longer label is overwritten from column 30).
-void write_count_line(RecordWriter& out, std::string_view label, std::int32_t value);
+// The literal text of `layout` from column 1, and the position moved to the
+// column of its first field.
+void begin_layout(RecordWriter& out, const RecordLayout& layout);
+// Count line (one of kCountLines): the label from column 1, the value in
+// int_field_8 at column 30 (37 characters; a longer label is overwritten
+// from column 30).
+void write_count_line(RecordWriter& out, const RecordLayout& line, std::int32_t value);
 
-// The text of a pair, x and y in real_field_25_15: 50 characters, formatted
-// once where the same pair goes into several records.
-inline constexpr int kPairWidth = 50;
+// The text of a pair, x and y in real_field_25_15 (kPairWidth characters),
+// formatted once where the same pair goes into several records.
 void format_pair(char* out, double x, double y);
 
 // Numbered pair: int_field_8, then the pair (58 characters).

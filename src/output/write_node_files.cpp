@@ -9,11 +9,10 @@ namespace malha {
 
 void write_node_files(OutputFiles& files, const Mesh& mesh) {
   RecordWriter& dados_malha = files[OutputFile::dados_malha];
-  // Windows-1252 text: \xE7 is c cedilla, \xE3 a tilde, \xF3 o acute.
-  dados_malha.end_record();
-  dados_malha.text(" Posi\xE7\xE3o dos n\xF3s");
-  dados_malha.end_record();
-  dados_malha.end_record();
+  for (const RecordLayout& header : kNodeHeader) {
+    dados_malha.text(header.text);
+    dados_malha.end_record();
+  }
 
   RecordWriter& dados_ent = files[OutputFile::dados_ent];
   for (const std::int32_t count :
@@ -26,18 +25,19 @@ void write_node_files(OutputFiles& files, const Mesh& mesh) {
   ByteSink& numbered = files.sink(OutputFile::dados_malha);
   ByteSink& bare = files.sink(OutputFile::nos_malha);
   ByteSink& dados_ent_bare = files.sink(OutputFile::dados_ent);
-  constexpr std::size_t kNumberedBytes = kIntField8Width + kPairWidth + 2;
-  constexpr std::size_t kBareBytes = kPairWidth + 2;
+  constexpr std::size_t kNumberedBytes = kNumberedPair.bytes();
+  constexpr std::size_t kBareBytes = kPairRecordBytes;
+  constexpr int kPairAt = kNumberedPair.column_of(1) - 1;
   for (std::int32_t node = 1; node <= mesh.n_nodes; ++node) {
     char* record = numbered.room(kNumberedBytes);
     int_field_8(record, node);
     const double* xy = mesh.node_coords.row(node);
-    format_pair(record + kIntField8Width, xy[0], xy[1]);
-    std::memcpy(record + kIntField8Width + kPairWidth, "\r\n", 2);
+    format_pair(record + kPairAt, xy[0], xy[1]);
+    std::memcpy(record + kNumberedPair.length(), kLineEnd.data(), kLineEnd.size());
     numbered.commit(kNumberedBytes);
-    std::memcpy(bare.room(kBareBytes), record + kIntField8Width, kBareBytes);
+    std::memcpy(bare.room(kBareBytes), record + kPairAt, kBareBytes);
     bare.commit(kBareBytes);
-    std::memcpy(dados_ent_bare.room(kBareBytes), record + kIntField8Width, kBareBytes);
+    std::memcpy(dados_ent_bare.room(kBareBytes), record + kPairAt, kBareBytes);
     dados_ent_bare.commit(kBareBytes);
   }
 }

@@ -4,7 +4,7 @@ namespace malha {
 
 void write_processing_time(OutputFiles& files, double seconds) {
   RecordWriter& out = files[OutputFile::dados_gerais];
-  out.text(" tempo de processamento [s]: ");
+  begin_layout(out, kTimeLine);
   out.real_field_18_9(seconds);
   out.end_record();
 }

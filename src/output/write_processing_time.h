@@ -1,8 +1,8 @@
 #pragma once
 // write_processing_time: the last record of "dados_gerais.txt".
 //
-// Writes " tempo de processamento [s]: " (29 characters) and `seconds` in
-// real_field_18_9: 47 characters. Write failures end the run with the WRITE
+// Writes the time line: " tempo de processamento [s]: " (29 characters) and
+// `seconds` in real_field_18_9, 47 characters. Write failures end the run with the WRITE
 // report.
 
 #include "output/output_files.h"

@@ -7,15 +7,15 @@
 namespace malha {
 namespace {
 
-constexpr std::size_t kPairRecordBytes = kPairRecordWidth;
 // Four pair records and the one-blank record.
-constexpr std::size_t kOutlineBytes = 4 * kPairRecordBytes + 3;
+constexpr std::size_t kOutlineBytes = group_bytes(kOutlineGroup);
 // Four int_field_8 and CR LF.
-constexpr std::size_t kRowBytes = 4 * kIntField8Width + 2;
+constexpr std::size_t kRowBytes = kIntegerRow4.bytes();
 // The same row without its first field.
-constexpr std::size_t kShortRowBytes = kRowBytes - kIntField8Width;
+constexpr std::size_t kShortRowBytes = kIntegerRow3.bytes();
+static_assert(kRowBytes - kShortRowBytes == kIntField8Width);
 
-void end_record(char* at) { std::memcpy(at, "\r\n", 2); }
+void end_record(char* at) { std::memcpy(at, kLineEnd.data(), kLineEnd.size()); }
 
 // The outline of a triangle for a line-plotting program (its three
 // corners, the first again to close it, and a one-blank record that breaks
@@ -29,7 +29,9 @@ void write_corners(char* outline, char* corners, NodePairTexts& nodes, const std
     std::memcpy(corners + (k + 1) * kIntField8Width, texts.number, kIntField8Width);
   }
   std::memcpy(outline + 3 * kPairRecordBytes, outline, kPairRecordBytes);
-  std::memcpy(outline + 4 * kPairRecordBytes, " \r\n", 3);
+  char* separator = outline + 4 * kPairRecordBytes;
+  std::memcpy(separator, kSeparator.text.data(), kSeparator.text.size());
+  end_record(separator + kSeparator.text.size());
   end_record(corners + 4 * kIntField8Width);
 }
 

@@ -11,10 +11,13 @@
 namespace malha {
 namespace {
 
-constexpr std::size_t kLineEnd = 2;
-constexpr std::size_t kCountRecord = kIntFieldWidth;
-constexpr std::size_t kPairRecord = 2 * kRealFieldWidth;
-constexpr std::size_t kTripleRecord = 3 * kIntFieldWidth;
+// The layouts of "dados.ent" and its two companions.
+constexpr std::size_t kLineEndSize = kLineEnd.size();
+constexpr std::size_t kCountRecord = kSingleInteger.length();
+constexpr std::size_t kPairRecord = kPair.length();
+constexpr std::size_t kTripleRecord = kIntegerRow3.length();
+constexpr std::size_t kIntFieldWidth = kIntField8Width;
+constexpr std::size_t kRealFieldWidth = kRealField25Width;
 
 // A file that holds more than its size when opened (one that grows while it
 // is read, or a device) has no room left in the rows allocated for it.
@@ -38,7 +41,7 @@ void read_number_row(RecordReader& reader, const char* record, std::int32_t* row
     const std::int32_t number = read_int_field(reader, record + col * kIntFieldWidth, column);
     if (number < low || number > high) {
       reader.fail(std::string(what) + " number " + text(number) + " (columns " + text(column) +
-                  " to " + text(column + 7) + ") is outside " + text(low) + " to " + text(high));
+                  " to " + text(column + kIntField8Width - 1) + ") is outside " + text(low) + " to " + text(high));
     }
     row[col] = number;
   }
@@ -50,7 +53,7 @@ void read_number_row(RecordReader& reader, const char* record, std::int32_t* row
 // fewer rows than its counts call for ends before the last row is stored.
 std::int32_t rows_that_fit(std::uint64_t file_size, std::uint64_t before, std::size_t record,
                            std::int32_t count) {
-  const std::uint64_t room = file_size > before ? (file_size - before) / (record + kLineEnd) : 0;
+  const std::uint64_t room = file_size > before ? (file_size - before) / (record + kLineEndSize) : 0;
   return static_cast<std::int32_t>(std::min<std::uint64_t>(room, static_cast<std::uint64_t>(count)));
 }
 
@@ -75,7 +78,7 @@ void read_dados(Mesh& mesh, const std::string& path) {
                 " volumes of line 2");
   }
 
-  const std::uint64_t counts_bytes = 4 * (kCountRecord + kLineEnd);
+  const std::uint64_t counts_bytes = group_bytes(file_groups::kDadosEntCounts);
   allocate_rows(mesh.node_coords, rows_that_fit(reader.size(), counts_bytes, kPairRecord, mesh.n_nodes));
   const std::string node_records = "the " + text(mesh.n_nodes) + " node records that line 1 counts";
   for (std::int32_t node = 1; node <= mesh.n_nodes; ++node) {
@@ -87,7 +90,7 @@ void read_dados(Mesh& mesh, const std::string& path) {
   }
 
   const std::uint64_t nodes_bytes =
-      counts_bytes + static_cast<std::uint64_t>(mesh.n_nodes) * (kPairRecord + kLineEnd);
+      counts_bytes + static_cast<std::uint64_t>(mesh.n_nodes) * (kPairRecord + kLineEndSize);
   allocate_rows(mesh.volume_nodes,
                 rows_that_fit(reader.size(), nodes_bytes, kTripleRecord, mesh.n_volumes));
   const std::string volume_records = "the " + text(mesh.n_volumes) + " volume records that line 2 counts";

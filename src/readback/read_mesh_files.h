@@ -14,13 +14,14 @@
 
 #include <string>
 
+#include "formats/file_formats.h"
 #include "mesh/mesh.h"
 
 namespace malha {
 
-inline constexpr const char* kDadosEnt = "dados.ent";
-inline constexpr const char* kConectividadesEnt = "conectividades.ent";
-inline constexpr const char* kBaricentrosEnt = "baricentros.ent";
+inline constexpr const char* kDadosEnt = file_name(OutputFile::dados_ent);
+inline constexpr const char* kConectividadesEnt = file_name(OutputFile::conectividades_ent);
+inline constexpr const char* kBaricentrosEnt = file_name(OutputFile::baricentros_ent);
 
 // `name` in `folder`: the bare name when the folder is empty.
 std::string path_in(const std::string& folder, const std::string& name);

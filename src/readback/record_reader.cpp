@@ -102,6 +102,7 @@ void RecordReader::expect_end() {
 void RecordReader::fail(std::string_view what) const { fail_record(path_, line_, what); }
 
 std::int32_t read_int_field(const RecordReader& reader, const char* field, int column) {
+  constexpr std::size_t kIntFieldWidth = kIntField8Width;
   const char* const last = field + kIntFieldWidth;
   const char* first = field;
   while (first < last && *first == ' ') ++first;
@@ -116,18 +117,18 @@ std::int32_t read_int_field(const RecordReader& reader, const char* field, int c
   return value;
 }
 
-double read_real_field(const RecordReader& reader, const char* field, int column) {
-  // Mantissa "d." and 15 digits, then "E" and two exponent digits or three
-  // exponent digits without the letter, each exponent with its sign.
-  constexpr std::size_t kBody = 21;
-  constexpr std::size_t kMantissa = 17;
-  const char* const last = field + kRealFieldWidth;
-  const char* body = last - kBody;
+double read_real_field(const RecordReader& reader, const char* field, int column,
+                       const RealFieldForm& form) {
+  // Mantissa "d." and the fraction digits, then "E" and two exponent digits
+  // or three exponent digits without the letter, each exponent with its sign.
+  const auto width = static_cast<std::size_t>(form.width);
+  const char* const last = field + width;
+  const char* body = last - form.body_width();
   bool is_well_formed = std::all_of(field, body - 1, [](char c) { return c == ' '; }) &&
                         (body[-1] == ' ' || body[-1] == '-');
   is_well_formed = is_well_formed && is_digit(body[0]) && body[1] == '.' &&
-                   std::all_of(body + 2, body + kMantissa, is_digit);
-  const char* exponent = body + kMantissa;
+                   std::all_of(body + 2, body + form.mantissa_width(), is_digit);
+  const char* exponent = body + form.mantissa_width();
   if (exponent[0] == 'E') {
     is_well_formed = is_well_formed && (exponent[1] == '+' || exponent[1] == '-') &&
                      is_digit(exponent[2]) && is_digit(exponent[3]);
@@ -136,9 +137,10 @@ double read_real_field(const RecordReader& reader, const char* field, int column
                      is_digit(exponent[1]) && is_digit(exponent[2]) && is_digit(exponent[3]);
   }
   if (!is_well_formed) {
-    reader.fail(columns(column, kRealFieldWidth) + ", " + quoted(field, kRealFieldWidth) +
-                ", are not a real field (d.ddddddddddddddd with an exponent, right-aligned in 25 "
-                "characters)");
+    reader.fail(columns(column, width) + ", " + quoted(field, width) + ", are not a real field (d." +
+                std::string(static_cast<std::size_t>(form.fraction_digits), 'd') +
+                " with an exponent, right-aligned in " + std::to_string(form.width) +
+                " characters)");
   }
 
   // The same number with the exponent letter always present.
@@ -158,7 +160,7 @@ double read_real_field(const RecordReader& reader, const char* field, int column
     return text[0] == '-' ? -std::numeric_limits<double>::max() : std::numeric_limits<double>::max();
   }
   if (error != std::errc() || end != out) {
-    reader.fail(columns(column, kRealFieldWidth) + ", " + quoted(field, kRealFieldWidth) +
+    reader.fail(columns(column, width) + ", " + quoted(field, width) +
                 ", hold a number beyond the range of a double");
   }
   return value;

@@ -1,6 +1,6 @@
 #pragma once
 // Folder readback/: reads the files of a run back into a Mesh, the inverse
-// of output/; it builds on mesh/ and system/.
+// of output/; it builds on formats/, mesh/ and system/.
 //
 // A record reader takes one file read back record by record, in large
 // blocks, and checks each record against its fixed length and its CR LF
@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "formats/file_formats.h"
 #include "system/platform.h"
 
 namespace malha {
@@ -59,18 +60,16 @@ class RecordReader {
   std::int64_t line_ = 0;
 };
 
-// Widths of the two field forms in the files read back.
-inline constexpr std::size_t kIntFieldWidth = 8;
-inline constexpr std::size_t kRealFieldWidth = 25;
-
 // Reads the `int_field_8` at `field` (column `column` of the current
 // record): blanks, an optional minus sign and the digits, right-aligned.
 std::int32_t read_int_field(const RecordReader& reader, const char* field, int column);
 
-// Reads the `real_field_25_15` at `field`: blanks, an optional minus sign,
-// one digit, the point, 15 digits and the exponent ("E", sign and two
+// Reads the real field of `form` at `field` (real_field_25_15 unless told
+// otherwise): blanks, an optional minus sign, one digit, the point, the
+// form's fraction digits (15 or 9) and the exponent ("E", sign and two
 // digits, or sign and three digits), right-aligned; the result is the double
 // nearest to the decimal the field shows.
-double read_real_field(const RecordReader& reader, const char* field, int column);
+double read_real_field(const RecordReader& reader, const char* field, int column,
+                       const RealFieldForm& form = kRealField25);
 
 }  // namespace malha

@@ -3,24 +3,31 @@
 #include <string>
 #include <vector>
 
+#include "formats/file_formats.h"
 #include "system/console.h"
 #include "system/platform.h"
 
 namespace malha {
 namespace {
 
+// The editor opens output files; the plotting program opens the plot
+// scripts that the user keeps beside them.
+constexpr const char* kEditor = "notepad";
+constexpr const char* kPlotter = "wgnuplot";
+
 struct ViewerLine {
-  const char* line;
+  const char* program;
+  const char* file;
   bool is_plot;  // run only when the user asked for plots
 };
 
 constexpr ViewerLine kViewerLines[] = {
-    {"notepad dados_gerais.txt", false},
-    {"notepad dados_malha.txt", false},
-    {"wgnuplot malha_real.gnu", true},
-    {"wgnuplot malha.gnu", true},
-    {"wgnuplot malha_baricentros.gnu", true},
-    {"notepad vol_conectividades.txt", false},
+    {kEditor, file_name(OutputFile::dados_gerais), false},
+    {kEditor, file_name(OutputFile::dados_malha), false},
+    {kPlotter, "malha_real.gnu", true},
+    {kPlotter, "malha.gnu", true},
+    {kPlotter, "malha_baricentros.gnu", true},
+    {kEditor, file_name(OutputFile::vol_conectividades), false},
 };
 
 }  // namespace
@@ -31,7 +38,8 @@ void launch_viewers(std::int32_t show_plots) {
   console_close_line();
   for (const ViewerLine& viewer : kViewerLines) {
     if (viewer.is_plot && show_plots != 1) continue;
-    (void)run_command(viewer.line);  // a failing viewer does not concern the run
+    // A failing viewer does not concern the run.
+    (void)run_command(std::string(viewer.program) + " " + viewer.file);
   }
 }
 

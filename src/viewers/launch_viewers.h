@@ -1,6 +1,6 @@
 #pragma once
 // Folder viewers/: the launch of the editor and the plotting program after
-// the files are written; it builds on system/ only.
+// the files are written; it builds on formats/ (the file names) and system/.
 //
 // launch_viewers: shows the results of a run once every output file is
 // closed.

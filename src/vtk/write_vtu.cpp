@@ -1,15 +1,16 @@
 #include "vtk/write_vtu.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <type_traits>
 #include <utility>
 
+#include "formats/byte_sink.h"
 #include "readback/read_mesh_files.h"
 #include "system/platform.h"
 #include "system/run_error.h"
@@ -17,36 +18,26 @@
 namespace malha {
 namespace {
 
-// The temporary file, written through one large buffer. A failure removes
-// the file before it ends the run, so that nothing half-written remains.
-class TemporaryFile {
+// The temporary file, a byte sink whose blocks go straight to the file. A
+// failure removes the file before it ends the run, so that nothing
+// half-written remains; the report names the grid's final name.
+class TemporaryFileSink : public ByteSink {
  public:
   static constexpr std::size_t kBlockBytes = 1024 * 1024;
 
-  TemporaryFile(std::string path, std::string final_path)
-      : path_(std::move(path)),
-        final_path_(std::move(final_path)),
-        buffer_(std::make_unique_for_overwrite<char[]>(kBlockBytes)) {
+  TemporaryFileSink(std::string path, std::string final_path)
+      : ByteSink(path, kBlockBytes), path_(std::move(path)), final_path_(std::move(final_path)) {
     int os_error = 0;
     file_ = platform::open_for_writing(path_.c_str(), os_error);
     if (file_ == platform::kNoFile) fail_file(RunError::open, path_, os_error);
     if (!platform::cut_file(file_, 0, os_error)) abandon(RunError::write, os_error);
   }
-
-  // Room for `size` (at most kBlockBytes) bytes, to be committed.
-  char* room(std::size_t size) {
-    if (kBlockBytes - used_ < size) flush();
-    return buffer_.get() + used_;
-  }
-  void commit(std::size_t size) { used_ += size; }
-
-  void put(std::string_view text) {
-    while (!text.empty()) {
-      const std::size_t size = text.size() < kBlockBytes ? text.size() : kBlockBytes;
-      std::memcpy(room(size), text.data(), size);
-      commit(size);
-      text.remove_prefix(size);
-    }
+  // Reached before `finish` only when the run ends early: the file goes.
+  ~TemporaryFileSink() override {
+    if (is_finished_) return;
+    int ignored = 0;
+    if (file_ != platform::kNoFile) platform::close_file(file_, ignored);
+    platform::remove_file(path_.c_str(), ignored);
   }
 
   // Writes out the rest, closes the file and gives it its final name.
@@ -58,15 +49,14 @@ class TemporaryFile {
     if (!platform::rename_file(path_.c_str(), final_path_.c_str(), os_error)) {
       abandon(RunError::replace, os_error);
     }
+    is_finished_ = true;
   }
+  void close() override { finish(); }
 
  private:
-  void flush() {
+  void take_block(const char* data, std::size_t size) override {
     int os_error = 0;
-    if (used_ > 0 && !platform::write_file(file_, buffer_.get(), used_, os_error)) {
-      abandon(RunError::write, os_error);
-    }
-    used_ = 0;
+    if (!platform::write_file(file_, data, size, os_error)) abandon(RunError::write, os_error);
   }
 
   [[noreturn]] void abandon(RunError error, int os_error) {
@@ -74,15 +64,25 @@ class TemporaryFile {
     const platform::FileHandle file = std::exchange(file_, platform::kNoFile);
     if (file != platform::kNoFile) platform::close_file(file, ignored);
     platform::remove_file(path_.c_str(), ignored);
+    is_finished_ = true;  // nothing is left for the destructor to remove
     fail_file(error, final_path_, os_error);
   }
 
   std::string path_;
   std::string final_path_;
   platform::FileHandle file_ = platform::kNoFile;
-  std::unique_ptr<char[]> buffer_;
-  std::size_t used_ = 0;
+  bool is_finished_ = false;
 };
+
+// Puts `text` into `sink`, a piece of at most a block at a time.
+void put_text(TemporaryFileSink& sink, std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t size = std::min(text.size(), TemporaryFileSink::kBlockBytes);
+    std::memcpy(sink.room(size), text.data(), size);
+    sink.commit(size);
+    text.remove_prefix(size);
+  }
+}
 
 // Stores `value` at `out` in little-endian byte order, whatever the
 // machine's own order.
@@ -130,7 +130,7 @@ std::string element(const DataArray& array, std::uint64_t offset, bool is_field)
 // Writes the byte count of `array`, then `write_row(i, out)` for every row
 // i = 1 to rows, each filling the row's bytes at `out`.
 template <typename WriteRow>
-void put_array(TemporaryFile& file, const DataArray& array, WriteRow write_row) {
+void put_array(ByteSink& file, const DataArray& array, WriteRow write_row) {
   store_little_endian(file.room(kByteCountBytes), array.bytes());
   file.commit(kByteCountBytes);
   const std::size_t row_bytes = array.row_bytes();
@@ -206,8 +206,8 @@ void write_vtu(const Mesh& mesh, const std::string& folder) {
       "  <AppendedData encoding=\"raw\">\n"
       "   _";
 
-  TemporaryFile file(path_in(folder, kVtuTemporaryFile), path_in(folder, kVtuFile));
-  file.put(header);
+  TemporaryFileSink file(path_in(folder, kVtuTemporaryFile), path_in(folder, kVtuFile));
+  put_text(file, header);
 
   // The data, last array of the XML text first.
   constexpr std::uint8_t kTriangle = 5;
@@ -247,7 +247,7 @@ void write_vtu(const Mesh& mesh, const std::string& folder) {
     put_array(file, counts[i], [&](std::int32_t, char* out) { store_little_endian(out, count_values[i]); });
   }
 
-  file.put("\n  </AppendedData>\n</VTKFile>\n");
+  put_text(file, "\n  </AppendedData>\n</VTKFile>\n");
   file.finish();
 }
 

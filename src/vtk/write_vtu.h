@@ -1,6 +1,6 @@
 #pragma once
 // Folder vtk/: the mesh as a VTK XML unstructured grid for mesh viewers; it
-// builds on readback/, mesh/ and system/.
+// builds on readback/, formats/, mesh/ and system/.
 //
 // Writes "malha.vtu" in `folder` (empty: the current working directory) from
 // the counts and the four arrays that read_mesh_files fills: every node as a

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "output/byte_sink.h"
+#include "formats/byte_sink.h"
 #include "support/dialogue.h"
 
 namespace malha {
@@ -14,23 +14,23 @@ TEST(RecordWriter, CountLinesPutTheFieldInColumns30To37) {
   // Labels as Windows-1252 bytes; the 30-character one loses its last blank.
   struct Case {
     const char* name;
-    const char* label;
+    const RecordLayout& line;
     std::int32_t value;
     const char* record;
   };
   const Case cases[] = {
-      {"26-character label", " N\xFAmero de volumes reais: ", 2,
+      {"26-character label", kCountLines[0], 2,
        " N\xFAmero de volumes reais:           2"},
-      {"30-character label", " N\xFAmero de volumes fict\xED" "cios: ", 4,
+      {"30-character label", kCountLines[1], 4,
        " N\xFAmero de volumes fict\xED" "cios:       4"},
-      {"22-character label", " N\xFAmero de n\xF3s reais: ", 4,
+      {"22-character label", kCountLines[2], 4,
        " N\xFAmero de n\xF3s reais:               4"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     MemorySink sink;
     RecordWriter out(sink);
-    write_count_line(out, c.label, c.value);
+    write_count_line(out, c.line, c.value);
     EXPECT_EQ(sink.bytes(), std::string(c.record) + "\r\n");
     EXPECT_EQ(sink.bytes().size(), 37u + 2u);
   }

@@ -85,27 +85,40 @@ TEST(ReadMeshFiles, ReadsEveryExponentForm) {
   const double values[] = {1e-100, -4.9406564584124654e-324, 1e300, -2.5e-7,
                            76.09624449125756, 0.0, 2.2250738585072014e-308, -1.7976931348623157e308};
   constexpr int kNodes = 4;
-  std::string dados = "       4\r\n       1\r\n       1\r\n       0\r\n";
-  for (int i = 0; i < 2 * kNodes; i += 2) {
-    char pair[51] = {};
-    real_field_25_15(pair, values[i]);
-    real_field_25_15(pair + 25, values[i + 1]);
-    dados += std::string(pair, 50) + "\r\n";
+  // Four nodes with these coordinates, one volume on three of them, its
+  // barycentre at node 1, written by the program's writers.
+  Mesh written_mesh;
+  written_mesh.n_nodes = kNodes;
+  written_mesh.n_volumes = 1;
+  written_mesh.n_real_volumes = 1;
+  written_mesh.node_coords.allocate(kNodes);
+  written_mesh.volume_nodes.allocate(1);
+  written_mesh.volume_neighbours.allocate(1);
+  written_mesh.barycentres.allocate(1);
+  for (int i = 0; i < 2 * kNodes; ++i) written_mesh.node_coords(i / 2 + 1, i % 2 + 1) = values[i];
+  for (int col = 1; col <= 3; ++col) {
+    written_mesh.volume_nodes(1, col) = col;
+    written_mesh.volume_neighbours(1, col) = 0;
   }
-  dados += "       1       2       3\r\n";
+  written_mesh.barycentres(1, 1) = values[0];
+  written_mesh.barycentres(1, 2) = values[1];
+  testing::MemoryOutput output;
+  write_node_files(output.files, written_mesh);
+  write_volume_files(output.files, written_mesh);
   TempDir dir;
-  testing::write_file(dir / kDadosEnt, dados);
-  testing::write_file(dir / kConectividadesEnt, "       0       0       0\r\n");
-  testing::write_file(dir / kBaricentrosEnt, dados.substr(40, 52));
+  for (const OutputFile file : {OutputFile::dados_ent, OutputFile::conectividades_ent,
+                                OutputFile::baricentros_ent}) {
+    testing::write_file(dir / file_name(file), output.bytes(file));
+  }
   Mesh mesh;
   read_mesh_files(mesh, dir.path().string());
   for (int i = 0; i < 2 * kNodes; ++i) {
     SCOPED_TRACE(values[i]);
-    char written[25];
-    char rewritten[25];
+    char written[kRealField25Width];
+    char rewritten[kRealField25Width];
     real_field_25_15(written, values[i]);
     real_field_25_15(rewritten, mesh.node_coords(i / 2 + 1, i % 2 + 1));
-    EXPECT_EQ(std::string(rewritten, 25), std::string(written, 25));
+    EXPECT_EQ(std::string(rewritten, kRealField25Width), std::string(written, kRealField25Width));
   }
 }
 

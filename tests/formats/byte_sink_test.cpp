@@ -1,4 +1,4 @@
-#include "output/byte_sink.h"
+#include "formats/byte_sink.h"
 
 #include <gtest/gtest.h>
 
