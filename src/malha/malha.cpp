@@ -2,6 +2,7 @@
 
 #include <cfenv>
 #include <string>
+#include <type_traits>
 
 #include "mesh/check_finite_values.h"
 #include "mesh/construct_mesh.h"
@@ -12,6 +13,9 @@
 
 namespace malha {
 namespace {
+
+static_assert(std::is_nothrow_move_constructible_v<Mesh> && std::is_nothrow_move_assignable_v<Mesh>,
+              "a Mesh is handed out by value");
 
 // Keeps the caller's floating-point environment: the construction runs with
 // every fault untrapped and the flags it raises are dropped again, whether
