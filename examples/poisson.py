@@ -92,7 +92,7 @@ def solve(mesh, scheme="corrected", tol=1e-12, max_iterations=200):
     grad = np.zeros((mesh.n_volumes, 2))  # every volume, ghosts included
     for step in range(1, max_iterations + 1):
         value = np.concatenate((u, np.zeros(mesh.n_fict_volumes)))
-        value[oth[ghost]] = 2 * g[ghost] - u[own[ghost]]
+        value[oth[ghost]] = 2 * g[ghost] - u[own[ghost]]  # mirror values
         du = value[oth] - u[own]
         rx, ry = (np.bincount(own, d[:, k] * du, n) for k in (0, 1))
         grad[:n, 0] = (myy * rx - mxy * ry) / det
@@ -119,7 +119,7 @@ def run(level, lengths, scheme):
     x, y = mesh.barycentres[:mesh.n_real_volumes].T
     return dict(lengths=list(lengths), scheme=scheme, level=level,
                 n_real_volumes=mesh.n_real_volumes,
-                h=math.sqrt(lengths[0] * lengths[1] / mesh.n_real_volumes),
+                h=math.sqrt(area.mean()),
                 error=math.sqrt(np.sum(area * (u - exact(x, y)) ** 2)),
                 iterations=steps), mesh, u
 
