@@ -79,8 +79,9 @@ TEST(FindVolumeNeighbours, LatticeRowsEqualTheGeneralSearchToLevel16) {
   }
 }
 
-// A lattice table with one row changed, or with counts that do not fit it,
-// is searched like any other table.
+// A lattice table with one row changed (and so no longer marked as the
+// lattice's), or with counts that do not fit it, is searched like any other
+// table.
 TEST(FindVolumeNeighbours, AlteredLatticeTablesMatchTheLiteralRule) {
   struct Case {
     const char* name;
@@ -104,6 +105,7 @@ TEST(FindVolumeNeighbours, AlteredLatticeTablesMatchTheLiteralRule) {
       } else {
         const int v = c.row == 1 ? 1 : c.row == 0 ? mesh.n_volumes / 2 : mesh.n_volumes;
         mesh.volume_nodes(v, c.column) = c.value;
+        mesh.lattice_volumes_level = 0;  // the table is no longer the lattice's
       }
       find_volume_neighbours(mesh);
       expect_same_as_literal(mesh);
