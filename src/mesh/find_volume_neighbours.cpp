@@ -202,7 +202,8 @@ std::uint64_t neighbour_search_scratch_bytes(const Mesh& mesh) {
 void find_volume_neighbours(Mesh& mesh) {
   if (mesh.n_volumes <= 0) return;
   const MeshKind kind = mesh_kind(mesh.level);
-  if (mesh.lattice_volumes_level == mesh.level && lattice_fits(mesh, kind)) {
+  if (mesh.lattice_volumes_level == mesh.level && lattice_counts_fit(mesh, kind) &&
+      mesh.volume_neighbours.rows() >= mesh.n_volumes) {
     store_lattice_neighbours(mesh, kind);
     return;
   }

@@ -35,20 +35,19 @@ Lattice lattice_of(const Mesh& mesh, MeshKind kind) {
   return lattice;
 }
 
-bool lattice_fits(const Mesh& mesh, MeshKind kind) {
+bool lattice_counts_fit(const Mesh& mesh, MeshKind kind) {
   if (!is_lattice(kind)) return false;
   const std::int64_t w = side_edges_of(kind);
   const std::int64_t n = mesh.nodes_per_side;
-  // Level 31 would have 2^15 + 1 nodes per side; every product below then
-  // stays far within 64 bits.
+  // A bound well above the 2^14 + 1 nodes per side of levels 29 and 30
+  // keeps every product below within 64 bits.
   if (n < 3 || n > (1 << 15) + 1 || (n - 1) % w != 0) return false;
   const std::int64_t fans = (n - 1) / w;
   const std::int64_t centres = w == 1 ? fans * fans : 0;
   const std::int64_t real_nodes = n * n + centres;
   const std::int64_t volumes = 4 * w * fans * fans + 4 * (n - 1);
   return mesh.n_real_nodes == real_nodes && mesh.n_nodes == real_nodes + 4 * fans &&
-         mesh.n_volumes == volumes && mesh.volume_nodes.rows() >= mesh.n_volumes &&
-         mesh.volume_neighbours.rows() >= mesh.n_volumes;
+         mesh.n_volumes == volumes;
 }
 
 LatticeVolume fictitious_volume(const Lattice& lattice, std::int32_t e) {

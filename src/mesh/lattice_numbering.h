@@ -42,10 +42,10 @@ struct LatticeVolume {
 // `n_real_nodes` as sizing sets them.
 Lattice lattice_of(const Mesh& mesh, MeshKind kind);
 
-// Whether the counts and the two volume tables of `mesh` have the shape the
-// lattice numbering of `kind` gives, so that every node and volume number
-// it yields lies within them. Sizing and allocation give that shape.
-bool lattice_fits(const Mesh& mesh, MeshKind kind);
+// Whether the counts of `mesh` are those the lattice numbering of `kind`
+// gives (as sizing sets them), so that every node and volume number it
+// yields lies in 1..`n_nodes` and 1..`n_volumes`.
+bool lattice_counts_fit(const Mesh& mesh, MeshKind kind);
 
 // Fictitious volume e, 1 .. 4 (n - 1).
 LatticeVolume fictitious_volume(const Lattice& lattice, std::int32_t e);

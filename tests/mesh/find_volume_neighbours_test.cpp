@@ -113,6 +113,20 @@ TEST(FindVolumeNeighbours, AlteredLatticeTablesMatchTheLiteralRule) {
   }
 }
 
+// Only the tables define_volumes writes for a lattice are marked as the
+// lattice's; a new allocation holds no table and clears the mark.
+TEST(FindVolumeNeighbours, OnlyDefineVolumesMarksALatticeTable) {
+  for (int level = 1; level <= 6; ++level) {
+    SCOPED_TRACE(level);
+    Mesh mesh = testing::sized_mesh(level, 1.0, 1.0);
+    EXPECT_EQ(mesh.lattice_volumes_level, 0);
+    define_volumes(mesh);
+    EXPECT_EQ(mesh.lattice_volumes_level, level >= 3 ? level : 0);
+    allocate_mesh(mesh);
+    EXPECT_EQ(mesh.lattice_volumes_level, 0);
+  }
+}
+
 struct OddTableCase {
   const char* name;
   int n_nodes;
