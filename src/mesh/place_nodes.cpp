@@ -3,6 +3,8 @@
 #include <cassert>
 #include <cstdint>
 
+#include "mesh/mesh_kind.h"
+
 namespace malha {
 namespace {
 
@@ -32,7 +34,7 @@ double offset(std::int32_t index, double spacing) {
 
 // Levels 1 and 2: the four corners of the one cell, then the level's own
 // nodes.
-void place_one_cell(Mesh& mesh) {
+void place_one_cell(Mesh& mesh, MeshKind kind) {
   const double dx = mesh.dx;
   const double dy = mesh.dy;
   NodeWriter nodes(mesh);
@@ -40,7 +42,7 @@ void place_one_cell(Mesh& mesh) {
   nodes.add(dx, 0.0);
   nodes.add(0.0, dy);
   nodes.add(dx, dy);
-  if (mesh.level == 1) {
+  if (kind == MeshKind::level_1) {
     // Each fictitious node mirrors the corner opposite a boundary edge.
     nodes.add(0.0, -dy);
     nodes.add(2 * dx, dy);
@@ -113,9 +115,14 @@ void place_even_level(Mesh& mesh) {
 }  // namespace
 
 void place_nodes(Mesh& mesh) {
-  if (mesh.level == 1 || mesh.level == 2) place_one_cell(mesh);
-  if (mesh.level >= 3 && mesh.level % 2 != 0) place_odd_level(mesh);
-  if (mesh.level >= 3 && mesh.level % 2 == 0) place_even_level(mesh);
+  const MeshKind kind = mesh_kind(mesh.level);
+  switch (kind) {
+    case MeshKind::level_1:
+    case MeshKind::level_2: place_one_cell(mesh, kind); break;
+    case MeshKind::odd_lattice: place_odd_level(mesh); break;
+    case MeshKind::even_lattice: place_even_level(mesh); break;
+    case MeshKind::none: break;
+  }
 }
 
 }  // namespace malha

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "mesh/mesh_kind.h"
+
 namespace malha {
 namespace {
 
@@ -31,47 +33,53 @@ void size_mesh(Mesh& mesh) {
   mesh.n_fict_volumes = pow2(ceil_half(level) + 1);
   mesh.n_volumes = mesh.n_real_volumes + mesh.n_fict_volumes;
 
-  if (level == 1) {
-    mesh.n_real_nodes = 4;
-    mesh.n_fict_nodes = 4;
-    mesh.n_nodes = 8;
-    mesh.dx = mesh.dim_x;
-    mesh.dy = mesh.dim_y;
-  }
-  if (level == 2) {
-    mesh.n_real_nodes = 5;
-    mesh.n_fict_nodes = 4;
-    mesh.n_nodes = 9;
-    mesh.dx = mesh.dim_x;
-    mesh.dy = mesh.dim_y;
-    mesh.half_dx = mesh.dx / 2;
-    mesh.half_dy = mesh.dy / 2;
-  }
-  if (level >= 3 && level % 2 != 0) {
-    const std::int32_t k = floor_half(level);
-    mesh.nodes_per_side = pow2(k) + 1;
-    mesh.n_real_nodes = mesh.nodes_per_side * mesh.nodes_per_side;
-    mesh.n_fict_nodes = pow2(k + 1);
-    mesh.fict_per_side = mesh.n_fict_nodes / 4;
-    mesh.n_nodes = mesh.n_fict_nodes + mesh.n_real_nodes;
-    mesh.dx = mesh.dim_x / static_cast<double>(mesh.nodes_per_side - 1);
-    mesh.dy = mesh.dim_y / static_cast<double>(mesh.nodes_per_side - 1);
-    mesh.two_dx = mesh.dx * 2;
-    mesh.two_dy = mesh.dy * 2;
-  }
-  if (level >= 3 && level % 2 == 0) {
-    const std::int32_t k = floor_half(level);
-    mesh.nodes_per_side = pow2(k - 1) + 1;
-    mesh.centres_per_side = pow2(k - 1);
-    mesh.n_real_nodes = mesh.centres_per_side * mesh.centres_per_side +
-                        mesh.nodes_per_side * mesh.nodes_per_side;
-    mesh.n_fict_nodes = pow2(k + 1);
-    mesh.fict_per_side = mesh.n_fict_nodes / 4;
-    mesh.n_nodes = mesh.n_fict_nodes + mesh.n_real_nodes;
-    mesh.dx = mesh.dim_x / static_cast<double>(mesh.nodes_per_side - 1);
-    mesh.dy = mesh.dim_y / static_cast<double>(mesh.nodes_per_side - 1);
-    mesh.half_dx = mesh.dx / 2;
-    mesh.half_dy = mesh.dy / 2;
+  switch (mesh_kind(level)) {
+    case MeshKind::level_1:
+      mesh.n_real_nodes = 4;
+      mesh.n_fict_nodes = 4;
+      mesh.n_nodes = 8;
+      mesh.dx = mesh.dim_x;
+      mesh.dy = mesh.dim_y;
+      break;
+    case MeshKind::level_2:
+      mesh.n_real_nodes = 5;
+      mesh.n_fict_nodes = 4;
+      mesh.n_nodes = 9;
+      mesh.dx = mesh.dim_x;
+      mesh.dy = mesh.dim_y;
+      mesh.half_dx = mesh.dx / 2;
+      mesh.half_dy = mesh.dy / 2;
+      break;
+    case MeshKind::odd_lattice: {
+      const std::int32_t k = floor_half(level);
+      mesh.nodes_per_side = pow2(k) + 1;
+      mesh.n_real_nodes = mesh.nodes_per_side * mesh.nodes_per_side;
+      mesh.n_fict_nodes = pow2(k + 1);
+      mesh.fict_per_side = mesh.n_fict_nodes / 4;
+      mesh.n_nodes = mesh.n_fict_nodes + mesh.n_real_nodes;
+      mesh.dx = mesh.dim_x / static_cast<double>(mesh.nodes_per_side - 1);
+      mesh.dy = mesh.dim_y / static_cast<double>(mesh.nodes_per_side - 1);
+      mesh.two_dx = mesh.dx * 2;
+      mesh.two_dy = mesh.dy * 2;
+      break;
+    }
+    case MeshKind::even_lattice: {
+      const std::int32_t k = floor_half(level);
+      mesh.nodes_per_side = pow2(k - 1) + 1;
+      mesh.centres_per_side = pow2(k - 1);
+      mesh.n_real_nodes = mesh.centres_per_side * mesh.centres_per_side +
+                          mesh.nodes_per_side * mesh.nodes_per_side;
+      mesh.n_fict_nodes = pow2(k + 1);
+      mesh.fict_per_side = mesh.n_fict_nodes / 4;
+      mesh.n_nodes = mesh.n_fict_nodes + mesh.n_real_nodes;
+      mesh.dx = mesh.dim_x / static_cast<double>(mesh.nodes_per_side - 1);
+      mesh.dy = mesh.dim_y / static_cast<double>(mesh.nodes_per_side - 1);
+      mesh.half_dx = mesh.dx / 2;
+      mesh.half_dy = mesh.dy / 2;
+      break;
+    }
+    case MeshKind::none:
+      break;
   }
 }
 

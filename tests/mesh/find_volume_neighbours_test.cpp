@@ -79,8 +79,9 @@ TEST(FindVolumeNeighbours, LatticeRowsEqualTheGeneralSearchToLevel16) {
   }
 }
 
-// A lattice table with one row changed, or with counts that do not fit it,
-// is searched like any other table.
+// A lattice table with one row changed (and so no longer marked as the
+// lattice's), or with counts that do not fit it, is searched like any other
+// table.
 TEST(FindVolumeNeighbours, AlteredLatticeTablesMatchTheLiteralRule) {
   struct Case {
     const char* name;
@@ -104,10 +105,25 @@ TEST(FindVolumeNeighbours, AlteredLatticeTablesMatchTheLiteralRule) {
       } else {
         const int v = c.row == 1 ? 1 : c.row == 0 ? mesh.n_volumes / 2 : mesh.n_volumes;
         mesh.volume_nodes(v, c.column) = c.value;
+        mesh.lattice_volumes_level = 0;  // the table is no longer the lattice's
       }
       find_volume_neighbours(mesh);
       expect_same_as_literal(mesh);
     }
+  }
+}
+
+// Only the tables define_volumes writes for a lattice are marked as the
+// lattice's; a new allocation holds no table and clears the mark.
+TEST(FindVolumeNeighbours, OnlyDefineVolumesMarksALatticeTable) {
+  for (int level = 1; level <= 6; ++level) {
+    SCOPED_TRACE(level);
+    Mesh mesh = testing::sized_mesh(level, 1.0, 1.0);
+    EXPECT_EQ(mesh.lattice_volumes_level, 0);
+    define_volumes(mesh);
+    EXPECT_EQ(mesh.lattice_volumes_level, level >= 3 ? level : 0);
+    allocate_mesh(mesh);
+    EXPECT_EQ(mesh.lattice_volumes_level, 0);
   }
 }
 

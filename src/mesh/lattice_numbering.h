@@ -1,0 +1,135 @@
+#pragma once
+// The numbering of the lattice levels (3 and above), written once: for every
+// volume its three nodes and its three neighbours. define_volumes takes the
+// nodes, find_volume_neighbours the neighbours.
+//
+// The real mesh is a square of fans: at odd levels a fan is a block of 2 x 2
+// cells around its centre lattice node, at even levels one cell around its
+// centre node. A fan's ring of corner nodes runs anticlockwise from its
+// bottom-left corner with `side_edges` edges per side (2 or 1), and triangle
+// k (k = 0 .. 4 x side_edges - 1) of the fan is (centre, ring k, ring k + 1);
+// fans are numbered row by row from the bottom left, their triangles in a
+// row. The boundary edges are numbered 1 .. 4 (n - 1) anticlockwise from the
+// lower-left corner; fictitious volume e lies on edge e, lists its
+// fictitious node and the edge's two ends in the reverse of the boundary's
+// order, and takes the number `n_real_volumes` + e. A fictitious node serves
+// `side_edges` consecutive edges.
+
+#include <algorithm>
+#include <cstdint>
+
+#include "mesh/mesh.h"
+#include "mesh/mesh_kind.h"
+
+namespace malha {
+
+struct Lattice {
+  std::int32_t n = 0;               // nodes_per_side
+  std::int32_t side_edges = 0;      // edges on one side of a fan: 2 (odd), 1 (even)
+  std::int32_t fans = 0;            // fans along one side: (n - 1) / side_edges
+  std::int32_t n_real_nodes = 0;    // the fictitious nodes follow
+  std::int32_t n_real_volumes = 0;  // 4 x side_edges x fans^2; the fictitious volumes follow
+};
+
+// One row of both tables: the volume's nodes and its neighbours (ascending,
+// 0 for none), as define_volumes and find_volume_neighbours store them.
+struct LatticeVolume {
+  std::int32_t nodes[3];
+  std::int32_t neighbours[3];
+};
+
+// The lattice of an odd or even lattice kind, from `nodes_per_side` and
+// `n_real_nodes` as sizing sets them.
+Lattice lattice_of(const Mesh& mesh, MeshKind kind);
+
+// Whether the counts of `mesh` are those the lattice numbering of `kind`
+// gives (as sizing sets them), so that every node and volume number it
+// yields lies in 1..`n_nodes` and 1..`n_volumes`.
+bool lattice_counts_fit(const Mesh& mesh, MeshKind kind);
+
+// Fictitious volume e, 1 .. 4 (n - 1).
+LatticeVolume fictitious_volume(const Lattice& lattice, std::int32_t e);
+
+namespace detail {
+
+template <int SideEdges, typename Visit>
+void for_each_fan_volume(const Lattice& lattice, Visit& visit) {
+  constexpr int kRing = 4 * SideEdges;
+  const std::int32_t n = lattice.n;
+  const std::int32_t fans = lattice.fans;
+  const std::int32_t side = n - 1;  // boundary edges along one side
+  const std::int32_t first_fict = lattice.n_real_volumes;
+  // Along the ring: right along the bottom, up the right side, left along
+  // the top, down the left side.
+  const std::int32_t step[4] = {1, n, -1, -n};
+  std::int32_t v = 0;
+  for (std::int32_t r = 1; r <= fans; ++r) {
+    for (std::int32_t s = 1; s <= fans; ++s) {
+      std::int32_t ring[kRing + 1];
+      ring[0] = SideEdges * (r - 1) * n + SideEdges * (s - 1) + 1;
+      for (int i = 0; i < kRing; ++i) ring[i + 1] = ring[i] + step[i / SideEdges];
+      // Odd levels: the lattice node in the block's middle; even levels: the
+      // cell's centre node, numbered after the lattice row by row.
+      const std::int32_t centre =
+          SideEdges == 2 ? ring[0] + n + 1 : n * n + (r - 1) * fans + s;
+      const std::int32_t base = v;  // the fan's triangles are base + 1 .. base + kRing
+      // The fan across each side, or none (0) on the boundary, where the
+      // side's edges are instead boundary edges `along` + 1, ... (the
+      // boundary runs left along the top and down the left side).
+      const bool has_fan[4] = {r > 1, s < fans, r < fans, s > 1};
+      const std::int32_t fan_base[4] = {base - kRing * fans, base + kRing, base + kRing * fans,
+                                        base - kRing};
+      const std::int32_t along[4] = {(s - 1) * SideEdges, side + (r - 1) * SideEdges,
+                                     2 * side + (fans - s) * SideEdges,
+                                     3 * side + (fans - r) * SideEdges};
+      for (int k = 0; k < kRing; ++k) {
+        const int fan_side = k / SideEdges;
+        const int place = k % SideEdges;
+        // The facing triangle lies on the other fan's opposite side, where
+        // the ring runs the other way.
+        const int facing = ((fan_side + 2) % 4) * SideEdges + (SideEdges - 1 - place);
+        const std::int32_t across = has_fan[fan_side] ? fan_base[fan_side] + facing + 1
+                                                      : first_fict + along[fan_side] + place + 1;
+        // The fan's own two neighbours, triangles k - 1 and k + 1 around the
+        // ring, in ascending order.
+        const std::int32_t before = base + (k + kRing - 1) % kRing + 1;
+        const std::int32_t after = base + (k + 1) % kRing + 1;
+        const std::int32_t low = std::min(before, after);
+        const std::int32_t high = std::max(before, after);
+        // A fan below or to the left was numbered before this one; a fan
+        // above or to the right, and every fictitious volume, after it.
+        const bool across_first = has_fan[fan_side] && (fan_side == 0 || fan_side == 3);
+        LatticeVolume volume{{centre, ring[k], ring[k + 1]}, {}};
+        if (across_first) {
+          volume.neighbours[0] = across;
+          volume.neighbours[1] = low;
+          volume.neighbours[2] = high;
+        } else {
+          volume.neighbours[0] = low;
+          volume.neighbours[1] = high;
+          volume.neighbours[2] = across;
+        }
+        visit(++v, volume);
+      }
+    }
+  }
+}
+
+}  // namespace detail
+
+// Calls `visit(v, volume)` for v = 1 .. n_real_volumes + 4 (n - 1) in
+// ascending order: the real volumes fan by fan, then the fictitious ones.
+template <typename Visit>
+void for_each_lattice_volume(const Lattice& lattice, Visit visit) {
+  if (lattice.side_edges == 2) {
+    detail::for_each_fan_volume<2>(lattice, visit);
+  } else {
+    detail::for_each_fan_volume<1>(lattice, visit);
+  }
+  const std::int32_t edges = 4 * (lattice.n - 1);
+  for (std::int32_t e = 1; e <= edges; ++e) {
+    visit(lattice.n_real_volumes + e, fictitious_volume(lattice, e));
+  }
+}
+
+}  // namespace malha

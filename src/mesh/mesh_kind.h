@@ -1,0 +1,29 @@
+#pragma once
+// The four shapes a level gives the mesh, decided in this one place; sizing,
+// node placement, volume definition and the neighbour search each branch on
+// it.
+
+#include <cstdint>
+
+namespace malha {
+
+enum class MeshKind {
+  none,          // levels below 1: no shape, nothing is sized or placed
+  level_1,       // one cell cut by one diagonal
+  level_2,       // one cell cut by both diagonals through a centre node
+  odd_lattice,   // odd levels from 3 on: blocks of 2 x 2 cells, 8 triangles each
+  even_lattice,  // even levels from 4 on: cells with a centre node, 4 triangles each
+};
+
+constexpr MeshKind mesh_kind(std::int32_t level) {
+  if (level == 1) return MeshKind::level_1;
+  if (level == 2) return MeshKind::level_2;
+  if (level >= 3) return level % 2 != 0 ? MeshKind::odd_lattice : MeshKind::even_lattice;
+  return MeshKind::none;
+}
+
+constexpr bool is_lattice(MeshKind kind) {
+  return kind == MeshKind::odd_lattice || kind == MeshKind::even_lattice;
+}
+
+}  // namespace malha
