@@ -57,10 +57,10 @@ from . import _malha
 if typing.TYPE_CHECKING:
     import meshio
 
-__all__ = ["Error", "Mesh", "build", "read", "version"]
+__all__ = ["Error", "Mesh", "build", "read"]
 
-#: The package's version, that of the program, as (major, minor).
-version: tuple[int, int] = tuple(_malha.version)
+#: The package's version, that of the program.
+__version__: str = "{}.{}".format(*_malha.version)
 
 _INT32_MIN = -(2**31)
 _INT32_MAX = 2**31 - 1
@@ -87,6 +87,7 @@ class Error(Exception):
 
     def __init__(self, message: str, code: str = "", operation: str = "",
                  description: str = "") -> None:
+        """Makes the error of a report; ``malha`` raises it, callers catch it."""
         super().__init__(message)
         self.code = code
         self.operation = operation
@@ -123,6 +124,7 @@ class Mesh:
     """
 
     def __init__(self, mesh: _malha.Mesh) -> None:
+        """Wraps a compiled mesh of ``build`` or ``read``; not for callers."""
         if not isinstance(mesh, _malha.Mesh):
             raise TypeError("a Mesh is made by malha.build or malha.read")
         self._mesh = mesh
@@ -206,7 +208,8 @@ class Mesh:
         file of its name.
 
         Args:
-            folder: An existing folder.
+            folder: An existing folder; "" is the current working folder,
+                and the reports then name the files alone.
             processing_time: The seconds written as the processing-time
                 record of "dados_gerais.txt".
 
@@ -229,6 +232,11 @@ class Mesh:
         a fictitious volume), ``neighbours`` (int32 x 3, 1-based, 0 for
         none) and ``barycentre`` (float64 x 3, z = 0). Point data: ``node``
         (int32, the 1-based number). meshio is imported only here.
+
+        Note:
+            meshio takes a file named ``*.msh`` for an ANSYS file, which
+            drops the data; for Gmsh's format name it:
+            ``meshio.write("malha.msh", grid, file_format="gmsh")``.
 
         Returns:
             A new ``meshio.Mesh``; its arrays are copies.
@@ -325,7 +333,8 @@ def read(folder: str | os.PathLike[str]) -> Mesh:
     The tables hold exactly the numbers of the text.
 
     Args:
-        folder: The folder of a run's files.
+        folder: The folder of a run's files; "" is the current working
+            folder, and the reports then name the files alone.
 
     Returns:
         A mesh with the counts ``n_nodes``, ``n_volumes``,
