@@ -13,6 +13,10 @@ if(NOT MALHA_BUILD_PYTHON)
   message(STATUS "Python package malha: skipped (MALHA_BUILD_PYTHON is OFF)")
   return()
 endif()
+if(MALHA_FUZZ)
+  message(STATUS "Python package malha: skipped (fuzz build)")
+  return()
+endif()
 if(WIN32 OR CMAKE_CROSSCOMPILING)
   message(STATUS "Python package malha: skipped (built for the build machine's own Python only)")
   return()
@@ -57,6 +61,20 @@ set_target_properties(malha_python PROPERTIES OUTPUT_NAME _malha
   LIBRARY_OUTPUT_DIRECTORY ${MALHA_PYTHON_PACKAGE_DIR})
 target_link_libraries(malha_python PRIVATE malha_lib)
 target_compile_options(malha_python PRIVATE ${MALHA_WARNINGS})
+
+# In the sanitizer build the interpreter, which is not instrumented, loads
+# the sanitizer's runtime first, and the C++ runtime with it so that the
+# runtime sees the exceptions the library throws (MALHA_PYTHON_TEST_PRELOAD,
+# for the test PythonPackage).
+set(MALHA_PYTHON_TEST_PRELOAD "")
+if(MALHA_SANITIZE)
+  foreach(runtime libasan.so libstdc++.so)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime}
+      OUTPUT_VARIABLE runtime_path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    list(APPEND MALHA_PYTHON_TEST_PRELOAD ${runtime_path})
+  endforeach()
+  list(JOIN MALHA_PYTHON_TEST_PRELOAD ":" MALHA_PYTHON_TEST_PRELOAD)
+endif()
 
 install(TARGETS malha_python LIBRARY DESTINATION ${MALHA_INSTALL_PYTHONDIR}/malha)
 install(FILES python/malha/__init__.py DESTINATION ${MALHA_INSTALL_PYTHONDIR}/malha)
