@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The whole test suite (the Python package's too) and one level-12 run under
 # the address and undefined-behaviour sanitizers (the `sanitize` preset, no
-# recovery). Any sanitizer report fails the stage: reports go to log files as well, so that
-# one from a child process whose standard error a test captured still counts.
+# recovery). Any sanitizer report fails the stage: reports go to log files as
+# well, so that one from a child process whose standard error a test captured
+# still counts.
 # The level-12 files must equal those of the release build of stage 10.
 set -euo pipefail
 root="$PWD"
