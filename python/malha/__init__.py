@@ -231,7 +231,9 @@ class Mesh:
         ``volume`` (int32, the 1-based number), ``fictitious`` (uint8, 1 for
         a fictitious volume), ``neighbours`` (int32 x 3, 1-based, 0 for
         none) and ``barycentre`` (float64 x 3, z = 0). Point data: ``node``
-        (int32, the 1-based number). meshio is imported only here.
+        (int32, the 1-based number). The four counts that "malha.vtu" holds
+        as field data are left out: meshio's Gmsh writer takes field data for
+        physical groups. meshio is imported only here.
 
         Note:
             meshio takes a file named ``*.msh`` for an ANSYS file, which
