@@ -79,7 +79,7 @@ class Error(Exception):
             ``"M3003"`` for a non-finite value in the mesh, ``"F4001"`` to
             ``"F4007"`` for files.
         operation: What failed, for example ``"LEVEL"``, ``"ALLOCATE"``,
-            ``"MATH"``, ``"OPEN(dados_gerais.txt)"`` or
+            ``"MATH"``, ``"OPEN(out/dados_malha.txt)"`` or
             ``"READ(dados.ent)"``.
         description: The report's one-line description, for example
             ``"cannot write the file: No space left on device"``.
