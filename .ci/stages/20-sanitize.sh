@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The whole test suite and one level-12 run under the address and
-# undefined-behaviour sanitizers (the `sanitize` preset, no recovery). Any
-# sanitizer report fails the stage: reports go to log files as well, so that
-# one from a child process whose standard error a test captured still counts.
+# The whole test suite (the Python package's too) and one level-12 run under
+# the address and undefined-behaviour sanitizers (the `sanitize` preset, no
+# recovery). Any sanitizer report fails the stage: reports go to log files as
+# well, so that one from a child process whose standard error a test captured
+# still counts.
 # The level-12 files must equal those of the release build of stage 10.
 set -euo pipefail
 root="$PWD"
@@ -13,7 +14,7 @@ export ASAN_OPTIONS="halt_on_error=1:detect_leaks=0:exitcode=86:log_path=$logs/a
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:exitcode=86:log_path=$logs/ubsan"
 
 cmake --preset sanitize
-cmake --build --preset sanitize -j2 --target malha malha_tests
+cmake --build --preset sanitize -j2 --target malha malha_tests malha_python
 status=0
 ctest --test-dir build-sanitize -j2 --output-on-failure || status=1
 

@@ -33,13 +33,16 @@ expect_files() {
   fi
 }
 
+# The Python package's extension is named for the Python it was built for.
+python_module="_malha$(/usr/bin/python3 -c 'import sysconfig; print(sysconfig.get_config_var("EXT_SUFFIX"))')"
 expect_files "$linux_package" "malha-$version-linux-x86_64" \
   bin/malha bin/malha-vtk share/doc/malha/README.md share/doc/malha/changelog.gz share/malha/cmd \
   share/malha/malha.gnu share/malha/malha_baricentros.gnu share/malha/malha_real.gnu \
   share/man/man1/malha.1.gz share/man/man1/malha-vtk.1.gz \
   include/malha/malha.h include/malha/mesh/mesh.h include/malha/system/error.h \
   lib/libmalha.a lib/cmake/malha/malhaConfig.cmake lib/cmake/malha/malhaConfigVersion.cmake \
-  lib/cmake/malha/malhaTargets.cmake lib/cmake/malha/malhaTargets-release.cmake
+  lib/cmake/malha/malhaTargets.cmake lib/cmake/malha/malhaTargets-release.cmake \
+  lib/python3/dist-packages/malha/__init__.py "lib/python3/dist-packages/malha/$python_module"
 expect_files "$windows_package" "malha-$version-windows-x86_64" \
   malha.exe malha-vtk.exe README.md README-windows.txt \
   plots/malha.gnu plots/malha_baricentros.gnu plots/malha_real.gnu
@@ -60,6 +63,17 @@ for golden in tests/golden/level4_2x1/*; do
   else
     cmp -s "$golden" "$work/run/$name" || fail "packaged malha: $name"
   fi
+done
+
+# The packaged Python package, imported from another folder, writes the
+# same files.
+mkdir "$work/python"
+(cd "$work/python" && PYTHONPATH="$linux_top/lib/python3/dist-packages" /usr/bin/python3 -c \
+  'import malha; malha.build(4, 2, 1).write(".")') || fail "packaged Python package failed"
+for golden in tests/golden/level4_2x1/*; do
+  name="$(basename "$golden")"
+  [ "$name" = dados_gerais.txt ] && continue
+  cmp -s "$golden" "$work/python/$name" || fail "packaged Python package: $name"
 done
 
 # The packaged malha-vtk turns that run into a grid.

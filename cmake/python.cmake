@@ -1,0 +1,82 @@
+# The Python package `malha` (python/malha/): the compiled core _malha
+# (target malha_python, pybind11) and the documented layer __init__.py,
+# assembled in ${PROJECT_BINARY_DIR}/python/malha, so that
+# PYTHONPATH=build/python imports it, and installed into
+# MALHA_INSTALL_PYTHONDIR/malha.
+#
+# Built whenever pybind11 (Debian python3-pybind11) and the headers of the
+# system's Python 3 (python3-dev) are found; the configure step says which is
+# missing otherwise. The Python is /usr/bin/python3 unless Python3_EXECUTABLE
+# names another.
+option(MALHA_BUILD_PYTHON "Build the Python package when pybind11 and the Python headers are found" ON)
+if(NOT MALHA_BUILD_PYTHON)
+  message(STATUS "Python package malha: skipped (MALHA_BUILD_PYTHON is OFF)")
+  return()
+endif()
+if(MALHA_FUZZ)
+  message(STATUS "Python package malha: skipped (fuzz build)")
+  return()
+endif()
+if(WIN32 OR CMAKE_CROSSCOMPILING)
+  message(STATUS "Python package malha: skipped (built for the build machine's own Python only)")
+  return()
+endif()
+
+if(NOT DEFINED Python3_EXECUTABLE AND EXISTS /usr/bin/python3)
+  set(Python3_EXECUTABLE /usr/bin/python3 CACHE FILEPATH "The Python 3 the package is built for")
+endif()
+find_package(Python3 COMPONENTS Interpreter Development.Module QUIET)
+if(NOT Python3_Interpreter_FOUND)
+  message(STATUS "Python package malha: skipped (no Python 3 interpreter found)")
+  return()
+endif()
+if(NOT Python3_Development.Module_FOUND)
+  message(STATUS "Python package malha: skipped (no headers for ${Python3_EXECUTABLE}: "
+                 "apt-get install python3-dev)")
+  return()
+endif()
+find_package(pybind11 CONFIG QUIET)
+if(NOT pybind11_FOUND)
+  message(STATUS "Python package malha: skipped (pybind11 not found: apt-get install python3-pybind11)")
+  return()
+endif()
+
+# Debian's own folder for the packages of its python3; under /usr that is
+# /usr/lib/python3/dist-packages, whatever the library folder is.
+set(MALHA_INSTALL_PYTHONDIR lib/python3/dist-packages CACHE STRING
+  "Folder, under the prefix, that receives the Python package malha")
+
+# The extension links the static library into a shared object.
+set_target_properties(malha_lib PROPERTIES POSITION_INDEPENDENT_CODE ON)
+
+set(MALHA_PYTHON_PACKAGE_DIR ${PROJECT_BINARY_DIR}/python/malha)
+add_custom_command(OUTPUT ${MALHA_PYTHON_PACKAGE_DIR}/__init__.py
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/python/malha/__init__.py
+          ${MALHA_PYTHON_PACKAGE_DIR}/__init__.py
+  DEPENDS ${PROJECT_SOURCE_DIR}/python/malha/__init__.py
+  COMMENT "Copying the Python layer of malha")
+pybind11_add_module(malha_python MODULE NO_EXTRAS python/malha/_malha.cpp
+  ${MALHA_PYTHON_PACKAGE_DIR}/__init__.py)
+set_target_properties(malha_python PROPERTIES OUTPUT_NAME _malha
+  LIBRARY_OUTPUT_DIRECTORY ${MALHA_PYTHON_PACKAGE_DIR})
+target_link_libraries(malha_python PRIVATE malha_lib)
+target_compile_options(malha_python PRIVATE ${MALHA_WARNINGS})
+
+# In the sanitizer build the interpreter, which is not instrumented, loads
+# the sanitizer's runtime first, and the C++ runtime with it so that the
+# runtime sees the exceptions the library throws (MALHA_PYTHON_TEST_PRELOAD,
+# for the test PythonPackage).
+set(MALHA_PYTHON_TEST_PRELOAD "")
+if(MALHA_SANITIZE)
+  foreach(runtime libasan.so libstdc++.so)
+    execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime}
+      OUTPUT_VARIABLE runtime_path OUTPUT_STRIP_TRAILING_WHITESPACE)
+    list(APPEND MALHA_PYTHON_TEST_PRELOAD ${runtime_path})
+  endforeach()
+  list(JOIN MALHA_PYTHON_TEST_PRELOAD ":" MALHA_PYTHON_TEST_PRELOAD)
+endif()
+
+install(TARGETS malha_python LIBRARY DESTINATION ${MALHA_INSTALL_PYTHONDIR}/malha)
+install(FILES python/malha/__init__.py DESTINATION ${MALHA_INSTALL_PYTHONDIR}/malha)
+message(STATUS "Python package malha: built for ${Python3_EXECUTABLE} (${Python3_VERSION}), "
+               "installed into ${MALHA_INSTALL_PYTHONDIR}/malha")

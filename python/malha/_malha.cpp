@@ -1,0 +1,87 @@
+// The compiled core of the Python package `malha`: the C++ interface
+// (malha/malha.h) as it is, for the Python layer in __init__.py, which holds
+// the documentation and the conveniences.
+//
+// The four tables go out as read-only numpy views of the Mesh's own storage,
+// each with the Mesh's Python object as its base, so that the storage lives
+// as long as any view does. Building, writing and reading run without the
+// interpreter lock. A malha::Error becomes the package's `malha.Error`.
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl/filesystem.h>
+
+#include <cstdint>
+#include <exception>
+
+#include "malha/malha.h"
+
+namespace py = pybind11;
+
+namespace {
+
+// A read-only view of `table`, kept alive by `owner` (the Mesh's object).
+template <typename T, int Cols>
+py::array table_view(const malha::MeshTable<T, Cols>& table, py::handle owner) {
+  const py::ssize_t rows = table.rows();
+  const T* data = rows > 0 ? table.row(1) : nullptr;
+  py::array view(py::dtype::of<T>(), {rows, static_cast<py::ssize_t>(Cols)},
+                 {static_cast<py::ssize_t>(Cols * sizeof(T)), static_cast<py::ssize_t>(sizeof(T))},
+                 data, owner);
+  view.attr("setflags")(py::arg("write") = false);
+  return view;
+}
+
+template <auto Table>
+py::array mesh_view(py::object mesh) {
+  return table_view(mesh.cast<const malha::Mesh&>().*Table, mesh);
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_malha, m) {
+  m.doc() = "The compiled core of malha; use the package malha, which documents it.";
+
+  py::register_exception_translator([](std::exception_ptr thrown) {
+    try {
+      if (thrown) std::rethrow_exception(thrown);
+    } catch (const malha::Error& error) {
+      py::object type = py::module_::import("malha").attr("Error");
+      py::object value = type(error.what(), error.code(), error.operation(), error.description());
+      PyErr_SetObject(type.ptr(), value.ptr());
+    }
+  });
+
+  using malha::Mesh;
+  py::class_<Mesh>(m, "Mesh")
+      .def_readonly("level", &Mesh::level)
+      .def_readonly("dim_x", &Mesh::dim_x)
+      .def_readonly("dim_y", &Mesh::dim_y)
+      .def_readonly("n_real_volumes", &Mesh::n_real_volumes)
+      .def_readonly("n_fict_volumes", &Mesh::n_fict_volumes)
+      .def_readonly("n_volumes", &Mesh::n_volumes)
+      .def_readonly("n_real_nodes", &Mesh::n_real_nodes)
+      .def_readonly("n_fict_nodes", &Mesh::n_fict_nodes)
+      .def_readonly("n_nodes", &Mesh::n_nodes)
+      .def_readonly("nodes_per_side", &Mesh::nodes_per_side)
+      .def_readonly("centres_per_side", &Mesh::centres_per_side)
+      .def_readonly("fict_per_side", &Mesh::fict_per_side)
+      .def_readonly("dx", &Mesh::dx)
+      .def_readonly("dy", &Mesh::dy)
+      .def_readonly("half_dx", &Mesh::half_dx)
+      .def_readonly("half_dy", &Mesh::half_dy)
+      .def_readonly("two_dx", &Mesh::two_dx)
+      .def_readonly("two_dy", &Mesh::two_dy)
+      .def_property_readonly("node_coords", &mesh_view<&Mesh::node_coords>)
+      .def_property_readonly("volume_nodes", &mesh_view<&Mesh::volume_nodes>)
+      .def_property_readonly("volume_neighbours", &mesh_view<&Mesh::volume_neighbours>)
+      .def_property_readonly("barycentres", &mesh_view<&Mesh::barycentres>);
+
+  m.def("build_mesh", &malha::build_mesh, py::arg("level"), py::arg("dim_x"), py::arg("dim_y"),
+        py::call_guard<py::gil_scoped_release>());
+  m.def("write_mesh_files", &malha::write_mesh_files, py::arg("mesh"), py::arg("folder"),
+        py::arg("processing_time") = 0.0, py::call_guard<py::gil_scoped_release>());
+  m.def("read_mesh_files", &malha::read_mesh_files, py::arg("folder"),
+        py::call_guard<py::gil_scoped_release>());
+  m.attr("version") = py::make_tuple(malha::kVersionMajor, malha::kVersionMinor);
+}

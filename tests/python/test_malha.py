@@ -1,0 +1,269 @@
+"""The Python package against the program's own files and reports.
+
+Needs MALHA_EXE (the program) and MALHA_VTK_EXE (malha-vtk, the program's
+read-back) in the environment and the package on PYTHONPATH, as ctest's
+test PythonPackage sets them.
+"""
+
+import gc
+import os
+import subprocess
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+import malha
+
+FILES = ("dados_gerais.txt", "dados_malha.txt", "nos_malha.txt", "malha.txt", "malha_real.txt",
+         "nos_conectividade.txt", "vol_conectividades.txt", "baricentros.txt", "dados.ent",
+         "conectividades.ent", "baricentros.ent")
+LENGTHS = [(1.0, 1.0), (2.5, 0.7)]
+CASES = [(level, x, y) for level in range(1, 13) for x, y in LENGTHS]
+QUIET = dict(os.environ, COMSPEC="true")  # the run's viewers: a program that does nothing
+
+
+def run_program(folder, answers):
+    """Runs the program in `folder` with the four answers; returns (status, stderr)."""
+    done = subprocess.run([os.environ["MALHA_EXE"]],
+                          input="".join(f"{a}\n" for a in answers).encode(), cwd=folder, env=QUIET,
+                          capture_output=True)
+    return done.returncode, done.stderr.decode()
+
+
+def run_vtk(folder):
+    """Runs malha-vtk in `folder`; returns its stderr (the read-back's report)."""
+    done = subprocess.run([os.environ["MALHA_VTK_EXE"]], cwd=folder, capture_output=True)
+    return done.stderr.decode()
+
+
+@pytest.fixture(scope="session")
+def program_run(tmp_path_factory):
+    """The folder of the program's run for (level, dim_x, dim_y), made once."""
+    folders = {}
+
+    def run(level, dim_x, dim_y):
+        if (level, dim_x, dim_y) not in folders:
+            folder = tmp_path_factory.mktemp(f"level{level}_{dim_x}x{dim_y}")
+            status, stderr = run_program(folder, (level, dim_x, dim_y, 0))
+            assert status == 0, stderr
+            folders[level, dim_x, dim_y] = folder
+        return folders[level, dim_x, dim_y]
+    return run
+
+
+def records(path):
+    data = path.read_bytes()
+    assert data.endswith(b"\r\n")
+    return data[:-2].split(b"\r\n")
+
+
+def real(field):
+    """A real field as a float; a three-digit exponent has no letter."""
+    text = field.strip().decode()
+    if "E" not in text:
+        text = text[:-4] + "e" + text[-4:]
+    return float(text)
+
+
+def ints(record):
+    return [int(record[i:i + 8]) for i in range(0, len(record), 8)]
+
+
+def pairs(rows):
+    return np.array([[real(r[0:25]), real(r[25:50])] for r in rows], dtype=np.float64)
+
+
+def text_tables(folder):
+    """The counts and the four tables as the three .ent files' text holds them."""
+    dados = records(folder / "dados.ent")
+    n_nodes, n_volumes, n_real, n_fict = (int(r) for r in dados[:4])
+    assert len(dados) == 4 + n_nodes + n_volumes
+    return {
+        "counts": (n_nodes, n_volumes, n_real, n_fict),
+        "node_coords": pairs(dados[4:4 + n_nodes]),
+        "volume_nodes": np.array([ints(r) for r in dados[4 + n_nodes:]], dtype=np.int32),
+        "volume_neighbours": np.array([ints(r) for r in records(folder / "conectividades.ent")],
+                                      dtype=np.int32),
+        "barycentres": pairs(records(folder / "baricentros.ent")),
+    }
+
+
+def counts(mesh):
+    return mesh.n_nodes, mesh.n_volumes, mesh.n_real_volumes, mesh.n_fict_volumes
+
+
+@pytest.mark.parametrize("level, dim_x, dim_y", CASES)
+def test_build_equals_the_program(program_run, tmp_path, level, dim_x, dim_y):
+    folder = program_run(level, dim_x, dim_y)
+    text = text_tables(folder)
+    mesh = malha.build(level, dim_x, dim_y)
+    assert counts(mesh) == text["counts"]
+    assert (mesh.level, mesh.dim_x, mesh.dim_y) == (level, dim_x, dim_y)
+    for name in ("volume_nodes", "volume_neighbours"):
+        table = getattr(mesh, name)
+        assert table.dtype == np.int32 and np.array_equal(table, text[name]), name
+    assert mesh.node_coords.shape == (mesh.n_nodes, 2)
+    assert mesh.barycentres.shape == (mesh.n_volumes, 2)
+    assert np.array_equal(mesh.triangles, text["volume_nodes"] - 1)
+    assert np.array_equal(mesh.neighbours, text["volume_neighbours"] - 1)
+    assert np.array_equal(np.flatnonzero(mesh.is_fictitious),
+                          np.arange(mesh.n_real_volumes, mesh.n_volumes))
+
+    # The doubles show in the bytes; the processing time is the program's own.
+    time_record = records(folder / "dados_gerais.txt")[-1]
+    mesh.write(tmp_path, processing_time=real(time_record[-18:]))
+    for name in FILES:
+        assert (tmp_path / name).read_bytes() == (folder / name).read_bytes(), name
+
+
+@pytest.mark.parametrize("level, dim_x, dim_y", CASES)
+def test_read_gives_the_numbers_of_the_text(program_run, level, dim_x, dim_y):
+    folder = program_run(level, dim_x, dim_y)
+    text = text_tables(folder)
+    mesh = malha.read(folder)
+    assert counts(mesh) == text["counts"]
+    for name in ("node_coords", "volume_nodes", "volume_neighbours", "barycentres"):
+        assert np.array_equal(getattr(mesh, name), text[name]), name
+    assert (mesh.level, mesh.dim_x, mesh.dx, mesh.nodes_per_side) == (0, 0.0, 0.0, 0)
+
+
+# meshio takes a bare ".msh" for an ANSYS file, which drops the data: Gmsh's
+# format is named.
+@pytest.mark.parametrize("file_name, options", [
+    ("malha.vtu", {}),
+    ("malha.msh", {"file_format": "gmsh"}),
+    ("malha.msh", {"file_format": "gmsh", "binary": False}),
+    ("malha.msh", {"file_format": "gmsh22", "binary": False}),
+])
+def test_meshio_writes_and_reads_the_mesh(tmp_path, file_name, options):
+    meshio = pytest.importorskip("meshio")
+    mesh = malha.build(7, 2.5, 0.7)
+    grid = mesh.to_meshio()
+    assert np.array_equal(grid.points[:, :2], mesh.node_coords) and not grid.points[:, 2].any()
+    meshio.write(tmp_path / file_name, grid, **options)
+    back = meshio.read(tmp_path / file_name, **({"file_format": "gmsh"} if options else {}))
+    assert [block.type for block in back.cells] == ["triangle"]
+    assert np.array_equal(back.cells[0].data, mesh.triangles)
+    assert np.array_equal(back.points, grid.points)
+    expected = {
+        "volume": np.arange(1, mesh.n_volumes + 1),
+        "fictitious": mesh.is_fictitious,
+        "neighbours": mesh.volume_neighbours,
+        "barycentre": np.column_stack((mesh.barycentres, np.zeros(mesh.n_volumes))),
+    }
+    for name, values in expected.items():
+        assert np.array_equal(back.cell_data[name][0], values), name
+    assert np.array_equal(back.point_data["node"], np.arange(1, mesh.n_nodes + 1))
+
+
+def assert_interpreter_goes_on():
+    assert malha.build(3, 2.0, 1.0).n_volumes == 16
+
+
+@pytest.mark.parametrize("answers, code", [
+    ((0, 1, 1), "S5001"),
+    ((31, 2, 1), "S5001"),
+    ((-7, 2, 1), "S5001"),
+    ((3, 1.7e308, 1), "M3003"),
+])
+def test_build_failure_is_the_programs_report(tmp_path, answers, code):
+    status, report = run_program(tmp_path, answers + (0,))
+    assert status == 1
+    with pytest.raises(malha.Error) as caught:
+        malha.build(*answers)
+    assert str(caught.value) == report
+    assert caught.value.code == code
+    assert report == (f"\r\nrun-time error {code}: {caught.value.operation}\r\n"
+                      f"- {caught.value.description}\r\n")
+    assert_interpreter_goes_on()
+
+
+def test_write_into_a_missing_folder_is_open(tmp_path):
+    with pytest.raises(malha.Error) as caught:
+        malha.build(3, 2.0, 1.0).write(tmp_path / "missing")
+    error = caught.value
+    assert error.code == "F4001"
+    assert error.operation == f"OPEN({tmp_path / 'missing' / 'dados_malha.txt'})"
+    assert error.description == "cannot create or open the file: " + os.strerror(2)
+    assert str(error).startswith("\r\nrun-time error F4001: OPEN(")
+    assert_interpreter_goes_on()
+
+
+def test_write_onto_a_full_device_is_the_programs_report(tmp_path, monkeypatch):
+    program, package = tmp_path / "program", tmp_path / "package"
+    for folder in (program, package):
+        folder.mkdir()
+        (folder / "malha.txt").symlink_to("/dev/full")
+    status, report = run_program(program, (3, 2, 1, 0))
+    assert status == 1 and "WRITE(malha.txt)" in report
+    monkeypatch.chdir(package)
+    with pytest.raises(malha.Error) as caught:
+        malha.build(3, 2.0, 1.0).write("")
+    assert (caught.value.code, str(caught.value)) == ("F4002", report)
+    assert_interpreter_goes_on()
+
+
+def damage_a_record(folder):
+    path = folder / "dados.ent"
+    data = bytearray(path.read_bytes())
+    data[data.index(b"E+00") + 1] = ord("x")
+    path.write_bytes(bytes(data))
+
+
+def remove_a_file(folder):
+    (folder / "baricentros.ent").unlink()
+
+
+@pytest.mark.parametrize("damage, code", [(damage_a_record, "F4007"), (remove_a_file, "F4004")])
+def test_read_of_a_damaged_folder_is_the_programs_report(program_run, tmp_path, monkeypatch,
+                                                         damage, code):
+    source = program_run(4, 2.5, 0.7)
+    for name in FILES:
+        (tmp_path / name).write_bytes((source / name).read_bytes())
+    damage(tmp_path)
+    report = run_vtk(tmp_path)
+    monkeypatch.chdir(tmp_path)
+    with pytest.raises(malha.Error) as caught:
+        malha.read("")
+    assert (caught.value.code, str(caught.value)) == (code, report)
+    assert_interpreter_goes_on()
+
+
+def test_tables_are_read_only_views_that_outlive_the_mesh():
+    mesh = malha.build(6, 2.5, 0.7)
+    for name in ("node_coords", "volume_nodes", "volume_neighbours", "barycentres"):
+        first, second = getattr(mesh, name), getattr(mesh, name)
+        assert np.shares_memory(first, second), name
+        assert not first.flags.writeable and first.flags.c_contiguous, name
+        with pytest.raises(ValueError):
+            first[0, 0] = 0
+    nodes, neighbours = mesh.node_coords, mesh.volume_neighbours
+    nodes_copy, neighbours_copy = nodes.copy(), neighbours.copy()
+    del mesh
+    gc.collect()
+    malha.build(6, 9.0, 9.0)  # storage freed too early would be reused here
+    assert np.array_equal(nodes, nodes_copy) and np.array_equal(neighbours, neighbours_copy)
+
+
+@pytest.mark.parametrize("call", [
+    lambda: malha.build("3", 2.0, 1.0),
+    lambda: malha.build(3.0, 2.0, 1.0),
+    lambda: malha.build(None, 2.0, 1.0),
+    lambda: malha.build(3, "2", 1.0),
+    lambda: malha.build(3, 2.0, [1.0]),
+    lambda: malha.build(3, 2.0, 1j),
+    lambda: malha.read(3),
+    lambda: malha.build(3, 2.0, 1.0).write(None),
+    lambda: malha.build(3, 2.0, 1.0).write(".", processing_time="0"),
+    lambda: malha.Mesh(object()),
+])
+def test_wrong_types_raise_type_error(call):
+    with pytest.raises(TypeError):
+        call()
+
+
+def test_numpy_scalars_and_paths_are_accepted(tmp_path):
+    mesh = malha.build(np.int64(4), np.float32(2.0), np.float64(1.0))
+    mesh.write(str(tmp_path), processing_time=np.float64(0.0))
+    assert np.array_equal(malha.read(Path(tmp_path)).volume_nodes, mesh.volume_nodes)
