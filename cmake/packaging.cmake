@@ -96,7 +96,15 @@ package malha, which gives the mesh as numpy arrays.")
 # libc6, libstdc++6 and libgcc-s1, as dpkg-shlibdeps finds them in the
 # programs, and what the Python package imports.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-numpy")
+# The compiled core of the Python package loads only in the Python version
+# it was built for.
+if(TARGET malha_python)
+  math(EXPR MALHA_PYTHON_NEXT_MINOR "${Python3_VERSION_MINOR} + 1")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "python3 (>= ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR}), python3 (<< ${Python3_VERSION_MAJOR}.${MALHA_PYTHON_NEXT_MINOR}), python3-numpy")
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-numpy")
+endif()
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnuplot, python3-meshio")
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package_config.cmake)
 include(CPack)

@@ -124,13 +124,17 @@ done
 "$source_dir/build/malha-vtk" "$work/built" >/dev/null || fail "build/malha-vtk failed"
 cmp -s "$work/built/malha.vtu" "$work/installed/malha.vtu" || fail "/usr/bin/malha-vtk: malha.vtu differs"
 
-# The Python package, from a folder outside the source tree, when the
-# package carries one.
+# The Python package, from a folder outside the source tree: the installed
+# one, not the build's.
 if grep -q '^/usr/lib/python3/dist-packages/malha/' "$work/files"; then
-  (cd /tmp && /usr/bin/python3 -c "import malha; m = malha.build(5, 2.0, 1.0); assert m.n_real_volumes == 32") ||
+  (cd /tmp && env -u PYTHONPATH /usr/bin/python3 -c "
+import malha
+assert malha.__file__ == '/usr/lib/python3/dist-packages/malha/__init__.py', malha.__file__
+m = malha.build(5, 2.0, 1.0)
+assert m.n_real_volumes == 32 and m.triangles.shape == (m.n_volumes, 3)") ||
     fail "the installed Python package malha failed"
 else
-  echo "skipped: $package holds no Python package (/usr/lib/python3/dist-packages/malha)"
+  fail "$package holds no Python package (/usr/lib/python3/dist-packages/malha)"
 fi
 
 # man finds both pages where the package put them, and shows them.
