@@ -58,9 +58,14 @@ void FileSink::cut_after_written() {
 void FileSink::take_block(const char* data, std::size_t size) {
   assert(file_ != platform::kNoFile);
   if (!is_started_.load()) {
-    // Without a place in the table nothing would cut the old content after
-    // an early end: it goes before the first block.
-    if (slot_ < 0) cut_after_written();
+    // A regular file is replaced by a new empty one in one step, so that it
+    // holds either its old content whole or a beginning of this run's
+    // bytes, however the run ends. Where no new file can be made beside it,
+    // the old content is written over and cut; then, without a place in the
+    // table, nothing would cut it after an early end: it goes before the
+    // first block.
+    const platform::Replacement how = platform::replace_with_empty_file(name().c_str(), file_);
+    if (how == platform::Replacement::not_possible && slot_ < 0) cut_after_written();
     is_started_.store(true);
     if (reserved_ > 0) platform::reserve_file_space(file_, reserved_);
   }
