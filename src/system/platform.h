@@ -29,6 +29,9 @@ void prepare_process();
 // SIGINT, SIGTERM, SIGHUP; Windows: the console's control events), then
 // lets the interrupt end the process as it would have without a handler.
 // `handler` must be safe in a signal handler; nullptr restores the default.
+// On Windows the handler runs on a thread of its own: it first waits (up to
+// two seconds) for an output file write or replacement in progress to end,
+// and no output file write starts after it.
 using InterruptHandler = void (*)();
 void set_interrupt_handler(InterruptHandler handler);
 

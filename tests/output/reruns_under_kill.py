@@ -2,7 +2,8 @@
 """Reruns in a folder that holds an earlier run's files, killed by SIGKILL
 while they write, leave no file that mixes the two runs.
 
-    reruns_under_kill.py MALHA
+    reruns_under_kill.py MALHA [--windows MALHA_EXE] [--signal KILL|INT]
+                               [--kills N] [--reruns N]
 
 The folder is first filled with a complete level-16 run (lengths 2 and 1).
 Three reruns over it, two with other lengths and one with a lower level, are
@@ -15,9 +16,16 @@ else but, at most, one empty file under a hidden temporary name (a kill
 between its creation and its rename). A file that is neither is reported
 with the record at which it leaves the rerun's bytes and what follows there.
 
+With --windows, the reruns that are stopped are MALHA_EXE run under wine
+(whose settings come from the environment), against complete files made by
+MALHA; --signal INT sends an interrupt in place of SIGKILL (under wine, the
+console's control event); --kills and --reruns take fewer moments and the
+first reruns only.
+
 Exits 77 (the test is skipped) where /proc gives no write counts.
 """
 
+import argparse
 import os
 import re
 import shutil
@@ -90,36 +98,49 @@ def written_bytes(pid):
     return None
 
 
-def killed_run(malha, run, folder, at_bytes):
-    """Starts a rerun in `folder` and kills it once it has written
+def killed_run(command, run, folder, at_bytes, stop_signal):
+    """Starts a rerun in `folder` and stops it once it has written
     `at_bytes` bytes.
 
     Args:
-        malha: path of the program.
+        command: the program and any launcher before it, as a list.
         run: (level, dim_x, dim_y).
         folder: the folder with the earlier run's files.
-        at_bytes: the write count at which SIGKILL is sent.
+        at_bytes: the write count at which the signal is sent.
+        stop_signal: the signal that stops the run.
 
     Returns:
-        True when the kill came before the run ended by itself.
+        True when the signal came before the run ended by itself.
+
+    Raises:
+        RuntimeError: the run hung, or ended in another way.
     """
-    process = subprocess.Popen([malha], stdin=subprocess.PIPE, cwd=folder,
-                               stdout=subprocess.DEVNULL)
+    # A run that ends before the signal starts no viewer: COMSPEC names no
+    # program (Windows), and Linux has no cmd.exe.
+    environment = dict(os.environ, COMSPEC="C:\\no\\such\\processor.exe")
+    process = subprocess.Popen(command, stdin=subprocess.PIPE, cwd=folder,
+                               stdout=subprocess.DEVNULL, env=environment)
     process.stdin.write(answers(run))
     process.stdin.close()
     deadline = time.monotonic() + RUN_LIMIT_S
     while process.poll() is None:
         count = written_bytes(process.pid)
         if count is not None and count >= at_bytes:
-            process.send_signal(signal.SIGKILL)
+            process.send_signal(stop_signal)
             break
         if time.monotonic() > deadline:
             process.kill()
             raise RuntimeError(f"run {run} did not reach {at_bytes} bytes")
-    status = process.wait()
-    if status not in (0, -signal.SIGKILL):
+    try:
+        status = process.wait(timeout=RUN_LIMIT_S)
+    except subprocess.TimeoutExpired:
+        process.kill()
+        process.wait()
+        raise RuntimeError(f"run {run} did not end after the signal") from None
+    # Under wine an interrupted run ends with the status of its exit call.
+    if status not in (0, -stop_signal):
         raise RuntimeError(f"run {run} ended with status {status}")
-    return status == -signal.SIGKILL
+    return status == -stop_signal
 
 
 def record_at(data, offset):
@@ -224,10 +245,19 @@ def check_folder(folder, earlier, new):
 
 def main():
     """Runs the kills; exit status 0 when no file mixed two runs."""
-    if len(sys.argv) != 2:
-        print(__doc__)
-        return 2
-    malha = os.path.abspath(sys.argv[1])
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("malha")
+    parser.add_argument("--windows", metavar="MALHA_EXE")
+    parser.add_argument("--signal", choices=["KILL", "INT"], default="KILL")
+    parser.add_argument("--kills", type=int, default=KILLS)
+    parser.add_argument("--reruns", type=int, default=len(RERUNS))
+    options = parser.parse_args()
+    malha = os.path.abspath(options.malha)
+    command = [malha]
+    if options.windows:
+        command = ["wine", os.path.abspath(options.windows)]
+    stop_signal = signal.SIGKILL if options.signal == "KILL" else signal.SIGINT
+    kills = options.kills
     if written_bytes(os.getpid()) is None:
         print("/proc/PID/io is not available: skipped")
         return 77
@@ -235,28 +265,28 @@ def main():
     with tempfile.TemporaryDirectory(prefix="malha-reruns-") as scratch:
         scratch = Path(scratch)
         earlier = complete_run(malha, EARLIER, scratch / "earlier")
-        for index, run in enumerate(RERUNS):
+        for index, run in enumerate(RERUNS[:options.reruns]):
             new = complete_run(malha, run, scratch / f"new-{index}")
             total = sum(len(data) for data in new.values())
             mid_writing = 0
-            for kill in range(KILLS):
+            for kill in range(kills):
                 folder = scratch / "rerun"
                 shutil.rmtree(folder, ignore_errors=True)
                 folder.mkdir()
                 for name in FILES:
                     (folder / name).write_bytes(earlier[name])
-                at_bytes = total * (2 * kill + 1) // (2 * KILLS)
-                killed_run(malha, run, folder, at_bytes)
+                at_bytes = total * (2 * kill + 1) // (2 * kills)
+                killed_run(command, run, folder, at_bytes, stop_signal)
                 faults, between = check_folder(folder, earlier, new)
                 mid_writing += between
                 for fault in faults:
-                    print(f"level {run[0]}, {run[1]} x {run[2]}, killed at {at_bytes} bytes: "
+                    print(f"level {run[0]}, {run[1]} x {run[2]}, stopped at {at_bytes} bytes: "
                           f"{fault}")
                 failures += len(faults)
-            print(f"level {run[0]}, {run[1]} x {run[2]}: {KILLS} kills, {mid_writing} while "
-                  f"writing")
-            # Kills that all came after the end would check nothing.
-            if mid_writing < KILLS // 2:
+            print(f"level {run[0]}, {run[1]} x {run[2]}: {kills} times SIG{options.signal}, "
+                  f"{mid_writing} while writing")
+            # Signals that all came after the end would check nothing.
+            if mid_writing < kills // 2:
                 print("too few kills came while the rerun was writing")
                 failures += 1
     print(f"{failures} faults")
