@@ -42,6 +42,12 @@ void FileSink::cut_after_written() {
 void FileSink::take_block(const char* data, std::size_t size) {
   assert(file_ != platform::kNoFile);
   if (!is_started_.load()) {
+    // A regular file is replaced by a new empty one in one step, so that it
+    // holds either its old content whole or a beginning of this run's
+    // bytes, however the run ends. Where no new file can be made beside it,
+    // the old content is written over, and the cut at close, on a failure
+    // unwinding or at an interrupt leaves only this run's bytes.
+    platform::replace_with_empty_file(name().c_str(), file_);
     is_started_.store(true);
     if (reserved_ > 0) platform::reserve_file_space(file_, reserved_);
   }

@@ -8,16 +8,22 @@
 // block. Open failures end the run with the OPEN report, and failed writes
 // or closes with the WRITE report.
 //
-// A FileSink opens the file at its start without discarding it and writes
-// over the old content; `close` cuts the file after the new bytes. So the
-// file system never sees an emptied file being written again, which it would
-// push to disk at close (doubling the time of a run in the same folder). A
-// run that ends early must not leave this run's records followed by an
-// earlier run's: a FileSink destroyed before `close` (a failure unwinding)
-// cuts its file after the bytes it has written, and `cut_if_started` does
-// the same from an interrupt handler. A file that has received nothing
-// keeps its old content until then, and a file that is a link is written
-// and cut through the link.
+// A FileSink opens the file at its start without discarding it, so that a
+// run that fails to open a later file leaves this one as it was. When the
+// first block is about to be written, a regular file is replaced in one step
+// by a new empty file with its permission bits (platform::
+// replace_with_empty_file), which the sink then writes: however the run
+// ends, even killed outright, the file holds either its old content whole or
+// a beginning of this run's bytes. The new file takes the name while it is
+// empty, so the file system has no data to push to disk at the rename. A
+// file that is a link is replaced through the link; a device or a pipe is
+// written as it is.
+//
+// Where no new file can be made beside the old one (a folder the user may
+// not add to), the file is written over its old content and `close` cuts it
+// after the new bytes; a FileSink destroyed before `close` (a failure
+// unwinding) does the same, and `cut_if_started` from an interrupt handler.
+// For a replaced file the cut changes nothing.
 
 #include <atomic>
 #include <cstddef>
@@ -90,8 +96,8 @@ class FileSink : public ByteSink {
  public:
   static constexpr std::size_t kBlockBytes = 1024 * 1024;
 
-  // Creates the file or opens the existing one; throws the OPEN report
-  // when neither is possible.
+  // Creates the file or opens the existing one, which must be writable;
+  // throws the OPEN report when neither is possible.
   explicit FileSink(std::string name);
   // When `close` was not called (a failure is unwinding): cuts a file that
   // has begun writing after this run's bytes and closes it, without a
@@ -99,7 +105,8 @@ class FileSink : public ByteSink {
   ~FileSink() override;
 
   // Writes out the buffer, cuts the file after this run's bytes (so a file
-  // that received nothing is emptied), and closes it.
+  // that received nothing is emptied, and one written over loses the old
+  // content beyond them), and closes it.
   void close() override;
   // The file's space is set aside (platform::reserve_file_space) when its
   // first block is written, so a file that receives nothing keeps its old

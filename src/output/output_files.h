@@ -8,13 +8,15 @@
 // open_output_files creates or opens all eleven in `folder` (empty: the
 // current working directory), in table order, before any record is written;
 // a file that cannot be created or opened throws the OPEN report, leaving
-// the files opened before it as they were. Each file is written over its old
-// content and cut after the new bytes at close; a failure in between cuts
-// every file that has begun writing after what it has written as the
-// OutputFiles unwinds (an interrupt handler calls cut_started_files), so no
-// file mixes this run's records with an earlier run's. close_output_files
-// writes out and closes them in the same order; a failed write throws the
-// WRITE report. Tests attach memory sinks.
+// the files opened before it as they were. At its first block each regular
+// file is replaced by a new empty file, which is then written (FileSink), so
+// that however the run ends no file mixes this run's records with an
+// earlier run's; where no new file can be made, the file is written over and
+// cut after the new bytes at close, and a failure in between cuts it after
+// what it has written as the OutputFiles unwinds (an interrupt handler calls
+// cut_started_files). close_output_files writes out and closes them in the
+// same order; a failed write throws the WRITE report. Tests attach memory
+// sinks.
 
 #include <array>
 #include <cstdint>

@@ -29,6 +29,9 @@ void prepare_process();
 // SIGINT, SIGTERM, SIGHUP; Windows: the console's control events), then
 // lets the interrupt end the process as it would have without a handler.
 // `handler` must be safe in a signal handler; nullptr restores the default.
+// On Windows the handler runs on a thread of its own: it first waits (up to
+// two seconds) for an output file write or replacement in progress to end,
+// and no output file write starts after it.
 using InterruptHandler = void (*)();
 void set_interrupt_handler(InterruptHandler handler);
 
@@ -89,6 +92,21 @@ bool cut_file(FileHandle file, std::uint64_t length, int& os_error);
 // aside at once (fewer allocations while writing) without changing the
 // file's length or content. Failures are ignored.
 void reserve_file_space(FileHandle file, std::uint64_t size);
+// What replace_with_empty_file did with an open output file.
+enum class Replacement {
+  replaced,      // the handle now writes a new empty file under the old name
+  kept,          // not a regular file (a device, a pipe): written as it is
+  not_possible,  // no new file could be made beside it: the handle is unchanged
+};
+// Puts a new empty file in the place of the regular file open as `file`
+// under `name`, in one step, and hands the new file back through `file`
+// (the old handle is closed). A symbolic link is followed: the file it
+// names is replaced, in that file's folder, and the link stays. The new file
+// gets the old one's permission bits (and owner, where the system allows).
+// Until the step the name holds the old content whole; after it, only what
+// is written through the new handle. Whatever fails before the step leaves
+// no new file behind.
+Replacement replace_with_empty_file(const char* name, FileHandle& file);
 // Writes all bytes, retrying short writes.
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error);
 bool close_file(FileHandle file, int& os_error);

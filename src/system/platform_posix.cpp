@@ -215,6 +215,61 @@ void reserve_file_space(FileHandle file, std::uint64_t size) {
 #endif
 }
 
+Replacement replace_with_empty_file(const char* name, FileHandle& file) {
+  const int fd = static_cast<int>(file);
+  struct stat info {};
+  if (fstat(fd, &info) != 0) return Replacement::not_possible;
+  if (!S_ISREG(info.st_mode)) return Replacement::kept;
+  // An empty file has no old content to keep apart from this run's bytes.
+  if (info.st_size == 0) return Replacement::replaced;
+  // The file that the name leads to through any symbolic links; it must
+  // still be the file that is open.
+  char* resolved = realpath(name, nullptr);
+  if (resolved == nullptr) return Replacement::not_possible;
+  const std::string target(resolved);
+  std::free(resolved);
+  struct stat named {};
+  if (stat(target.c_str(), &named) != 0 || named.st_dev != info.st_dev ||
+      named.st_ino != info.st_ino) {
+    return Replacement::not_possible;
+  }
+  // A hidden name beside the file. The new file is empty when it takes the
+  // old one's name, so the rename has no written data to push to disk.
+  const std::size_t slash = target.rfind('/');
+  std::string temporary =
+      target.substr(0, slash + 1) + "." + target.substr(slash + 1) + ".XXXXXX";
+  // An interrupt between the creation and the rename would leave the new
+  // file under its hidden name: interrupts wait until the rename is done.
+  sigset_t interrupts;
+  sigset_t previous;
+  sigemptyset(&interrupts);
+  for (const int signal_number : kInterruptSignals) sigaddset(&interrupts, signal_number);
+  sigprocmask(SIG_BLOCK, &interrupts, &previous);
+  const int new_fd = mkostemp(temporary.data(), O_CLOEXEC);
+  if (new_fd < 0) {
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    return Replacement::not_possible;
+  }
+  // Only the superuser may give a file away; elsewhere the owner is the
+  // user's own. A change of owner clears the set-user-ID bits, so the
+  // permission bits come after it.
+  if ((named.st_uid != geteuid() || named.st_gid != getegid()) &&
+      fchown(new_fd, named.st_uid, named.st_gid) != 0) {
+    // The new file keeps the user's own owner and group.
+  }
+  if (fchmod(new_fd, info.st_mode & 07777) != 0 ||
+      std::rename(temporary.c_str(), target.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    ::close(new_fd);
+    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    return Replacement::not_possible;
+  }
+  ::close(fd);
+  file = new_fd;
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  return Replacement::replaced;
+}
+
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error) {
   const int fd = static_cast<int>(file);
   while (size > 0) {

@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <cstdio>
+#include <string>
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -12,6 +13,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 namespace malha::platform {
 namespace {
@@ -91,9 +94,30 @@ InterruptHandler g_interrupt_handler = nullptr;
 // The floating-point control word found by enable_fp_traps.
 unsigned int g_saved_fp_control = 0;
 
-// Runs on a thread of its own while the main thread goes on: a block that
-// is being written at that moment can still land after the handler's work.
+// Output file writes and replacements hold this lock shared; the console
+// handler, which runs on a thread of its own while the main thread goes on,
+// takes it exclusively and keeps it until the process ends. So the handler
+// waits for a block being written (or a file being replaced) to finish, and
+// no block is written after its work.
+SRWLOCK g_file_lock = SRWLOCK_INIT;
+
+// The longest the handler waits for the lock: a write that hangs (a pipe
+// that nobody reads) must not keep an interrupt from ending the process.
+constexpr int kLockWaitMs = 2000;
+
+class SharedFileLock {
+ public:
+  SharedFileLock() { AcquireSRWLockShared(&g_file_lock); }
+  ~SharedFileLock() { ReleaseSRWLockShared(&g_file_lock); }
+  SharedFileLock(const SharedFileLock&) = delete;
+  SharedFileLock& operator=(const SharedFileLock&) = delete;
+};
+
 BOOL WINAPI on_console_control(DWORD) {
+  for (int waited = 0; waited < kLockWaitMs && !TryAcquireSRWLockExclusive(&g_file_lock);
+       ++waited) {
+    Sleep(1);
+  }
   if (g_interrupt_handler != nullptr) g_interrupt_handler();
   return FALSE;  // the default handling ends the process
 }
@@ -222,7 +246,85 @@ void reserve_file_space(FileHandle file, std::uint64_t size) {
   SetFileInformationByHandle(handle, FileAllocationInfo, &allocation, sizeof(allocation));
 }
 
+namespace {
+
+// Gives the new file the old one's own access rules, where it has rules of
+// its own rather than only those it inherits from its folder. Failures are
+// ignored: the new file then has its folder's rules.
+void copy_access_rules(HANDLE from, HANDLE to) {
+  PACL rules = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(from, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &rules,
+                      nullptr, &descriptor) != ERROR_SUCCESS) {
+    return;
+  }
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  if (rules != nullptr && GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+      (control & SE_DACL_PROTECTED) != 0) {
+    SetSecurityInfo(to, SE_FILE_OBJECT,
+                    DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                    nullptr, rules, nullptr);
+  }
+  LocalFree(descriptor);
+}
+
+}  // namespace
+
+Replacement replace_with_empty_file(const char* /*name*/, FileHandle& file) {
+  // The open handle names the file itself, through any symbolic link.
+  const HANDLE old_handle = as_handle(file);
+  if (GetFileType(old_handle) != FILE_TYPE_DISK) return Replacement::kept;
+  BY_HANDLE_FILE_INFORMATION info {};
+  if (!GetFileInformationByHandle(old_handle, &info)) return Replacement::not_possible;
+  // An empty file has no old content to keep apart from this run's bytes.
+  if (info.nFileSizeHigh == 0 && info.nFileSizeLow == 0) return Replacement::replaced;
+  std::wstring target(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetFinalPathNameByHandleW(old_handle, target.data(), static_cast<DWORD>(target.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return Replacement::not_possible;
+    if (length < target.size()) {
+      target.resize(length);
+      break;
+    }
+    target.resize(length + 1);
+  }
+  const std::size_t slash = target.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return Replacement::not_possible;
+  const std::wstring temporary = target.substr(0, slash + 1) + L"." + target.substr(slash + 1) +
+                                 L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+  const DWORD attributes =
+      info.dwFileAttributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
+                               FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  // An interrupt waits until the new file has its name (or is gone).
+  const SharedFileLock lock;
+  const HANDLE new_handle =
+      CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE | WRITE_DAC,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                  attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (new_handle == INVALID_HANDLE_VALUE) return Replacement::not_possible;
+  copy_access_rules(old_handle, new_handle);
+  // A file that this process holds open cannot be replaced.
+  CloseHandle(old_handle);
+  if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    CloseHandle(new_handle);
+    DeleteFileW(temporary.c_str());
+    // The old file again, to be written over; if it cannot be opened, the
+    // first write fails with the WRITE report.
+    const HANDLE reopened = CreateFileW(target.c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    file = reopened != INVALID_HANDLE_VALUE ? reinterpret_cast<FileHandle>(reopened) : kNoFile;
+    return Replacement::not_possible;
+  }
+  file = reinterpret_cast<FileHandle>(new_handle);
+  return Replacement::replaced;
+}
+
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error) {
+  const SharedFileLock lock;
   const HANDLE handle = as_handle(file);
   while (size > 0) {
     const DWORD chunk = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);

@@ -8,8 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <regex>
+#include <set>
 #include <string>
 
 #include "output/golden_files.h"
@@ -52,8 +56,9 @@ const GoldenCase kGoldenCases[] = {
 };
 
 // Runs the case in `dir` and compares all eleven files with the golden ones.
-void expect_golden_output(const GoldenCase& c, const TempDir& dir) {
-  const RunResult result = run_malha(dir.path(), c.input);
+void expect_golden_output(const GoldenCase& c, const TempDir& dir,
+                          const testing::RunOptions& options = {}) {
+  const RunResult result = run_malha(dir.path(), c.input, options);
   ASSERT_EQ(result.exit_status, 0) << result.err;
   EXPECT_EQ(result.out, testing::redirected_prompts());
   EXPECT_EQ(result.err, "");
@@ -94,6 +99,93 @@ TEST(OutputFilesEndToEnd, LongerFilesOfAnEarlierRunLeaveNoTrace) {
     write_file(dir / entry.name, std::string(100'000, 'o') + "\r\n");
   }
   expect_golden_output(kGoldenCases[0], dir);
+}
+
+// A rerun puts a new file in the place of each regular file at its first
+// block. What users rely on stays: a link is followed and stays a link, the
+// file's permission bits (and, for the superuser, its owner) are kept, a
+// folder where no file can be made beside the old one has its files written
+// over and cut, and nothing is left under another name.
+TEST(OutputFilesEndToEnd, RerunsKeepLinksPermissionsAndNames) {
+  if (testing::regenerating()) GTEST_SKIP();
+  const std::string longer(100'000, 'o');
+  const fs::perms rw_r = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+  const fs::perms rx_all = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                           fs::perms::group_exec | fs::perms::others_read |
+                           fs::perms::others_exec;
+  struct Case {
+    const char* what;
+    bool linked;          // "malha.txt" is a link to a file in another folder
+    fs::perms mode;       // of every earlier file
+    bool folder_locked;   // the run may not create files in the folder
+    bool other_owner;     // the earlier files belong to user 65534 (superuser only)
+  };
+  const Case cases[] = {
+      {"permission bits", false, rw_r, false, false},
+      {"a link to a file elsewhere", true, fs::perms::owner_read | fs::perms::owner_write, false,
+       false},
+      {"a folder the run may not add to", false, fs::perms::all, true, false},
+      {"another user's files", false, rw_r | fs::perms::others_read, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.other_owner && geteuid() != 0) continue;
+    TempDir dir;
+    TempDir elsewhere;
+    for (const OutputFileEntry& entry : kOutputFiles) {
+      fs::path path = dir / entry.name;
+      if (c.linked && entry.file == OutputFile::malha) {
+        fs::create_symlink(elsewhere / "target.txt", path);
+        path = elsewhere / "target.txt";
+      }
+      write_file(path, longer);
+      fs::permissions(path, c.mode);
+      if (c.other_owner) {
+        ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+      }
+    }
+    testing::RunOptions options;
+    if (c.folder_locked) {
+      fs::permissions(dir.path(), rx_all);
+      options.drop_privileges = true;
+    }
+    expect_golden_output(kGoldenCases[0], dir, options);
+    fs::permissions(dir.path(), fs::perms::owner_all, fs::perm_options::add);
+    EXPECT_EQ(testing::names_in(dir.path()).size(), kOutputFiles.size());
+    for (const OutputFileEntry& entry : kOutputFiles) {
+      SCOPED_TRACE(entry.name);
+      const fs::path path = dir / entry.name;
+      if (c.linked && entry.file == OutputFile::malha) {
+        EXPECT_TRUE(fs::is_symlink(path));
+        EXPECT_EQ(testing::names_in(elsewhere.path()), std::set<std::string>{"target.txt"});
+      }
+      EXPECT_EQ(fs::status(path).permissions(), c.mode);
+      struct stat info {};
+      ASSERT_EQ(stat(path.c_str(), &info), 0);
+      if (c.other_owner) {
+        EXPECT_EQ(info.st_uid, 65534u);
+      }
+    }
+  }
+}
+
+// An earlier file that the user may not write is an OPEN failure, and it
+// keeps its content.
+TEST(OutputFilesEndToEnd, ReadOnlyEarlierFileIsAnOpenFailure) {
+  TempDir dir;
+  write_file(dir / "nos_malha.txt", "earlier run\r\n");
+  fs::permissions(dir / "nos_malha.txt", fs::perms::owner_read | fs::perms::group_read |
+                                             fs::perms::others_read);
+  fs::permissions(dir.path(), fs::perms::all);
+  testing::RunOptions options;
+  options.drop_privileges = true;
+  const RunResult result = run_malha(dir.path(), "3\n2\n1\n0\n", options);
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.err, testing::error_report("F4001", "OPEN(nos_malha.txt)",
+                                              "cannot create or open the file: Permission denied"));
+  EXPECT_EQ(read_file(dir / "nos_malha.txt"), "earlier run\r\n");
+  EXPECT_EQ(testing::names_in(dir.path()),
+            (std::set<std::string>{"dados_malha.txt", "nos_malha.txt"}));
 }
 
 TEST(OutputFilesEndToEnd, UnwritableDirectoryIsAnOpenFailure) {

@@ -11,6 +11,8 @@
 #     before any output file (unreadable answers, input that ends before a
 #     value, refused levels), and that they leave no file behind;
 #   - the floating-point overflow report of level 1 with dim_x = 1e308;
+#   - reruns over an earlier run's files stopped while writing, by SIGKILL
+#     and by an interrupt: no file mixes the two runs;
 #   - the viewer launch with show_plots = 1 through wine's own cmd.exe, with
 #     COMSPEC naming it and with COMSPEC unset: stand-ins notepad.exe and
 #     wgnuplot.exe log the six command lines, each start after the previous
@@ -329,6 +331,24 @@ same_bytes "viewers, COMSPEC unset: the viewer log" "$expected_log" \
 viewer_run "viewers, COMSPEC names no program" COMSPEC='C:\no\such\processor.exe'
 same_bytes "viewers, COMSPEC names no program: the viewer log" /dev/null \
   "$work/cases/viewers, COMSPEC names no program.log"
+
+# Reruns over an earlier run's files, stopped while they write: by SIGKILL,
+# and by an interrupt, which reaches the program as a console control event
+# on a thread of its own while the main thread writes. Every file must be the
+# earlier one whole or a beginning of the rerun's (tests/output/
+# reruns_under_kill.py, with the Linux program's files as the reference).
+python="$(command -v /usr/bin/python3 || command -v python3)"
+if [ -z "$python" ]; then
+  echo "no python3: reruns stopped while writing not checked"
+else
+  for stop in KILL INT; do
+    if ! timeout 300 "$python" "$(dirname "$0")/../output/reruns_under_kill.py" "$linux_exe" \
+        --windows "$windows_exe" --signal "$stop" --kills 4 >"$work/reruns_$stop.log" 2>&1; then
+      fail "reruns stopped by SIG$stop while writing"
+      sed 's/^/    /' "$work/reruns_$stop.log" | head -20
+    fi
+  done
+fi
 
 total=0
 for t in "${windows_runs[@]}"; do total="$(awk -v a="$total" -v b="$t" 'BEGIN { print a + b }')"; done
