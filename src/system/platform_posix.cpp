@@ -43,7 +43,8 @@ void on_interrupt(int signal_number) {
   raise(signal_number);
 }
 
-void on_sigfpe(int, siginfo_t* info, void*) {
+// Not installed where the build has no trap control (MALHA_FP_TRAPS=OFF).
+[[maybe_unused]] void on_sigfpe(int, siginfo_t* info, void*) {
   FpFault fault = FpFault::invalid;
   switch (info->si_code) {
     case FPE_FLTDIV:
