@@ -1,6 +1,7 @@
 #include "formats/byte_sink.h"
 
 #include <cassert>
+#include <cstring>
 #include <utility>
 
 #include "system/run_error.h"
@@ -41,15 +42,13 @@ void FileSink::cut_after_written() {
 
 void FileSink::take_block(const char* data, std::size_t size) {
   assert(file_ != platform::kNoFile);
-  if (!is_started_.load()) {
-    // A regular file is replaced by a new empty one in one step, so that it
-    // holds either its old content whole or a beginning of this run's
-    // bytes, however the run ends. Where no new file can be made beside it,
-    // the old content is written over, and the cut at close, on a failure
-    // unwinding or at an interrupt leaves only this run's bytes.
-    platform::replace_with_empty_file(name().c_str(), file_);
-    is_started_.store(true);
-    if (reserved_ > 0) platform::reserve_file_space(file_, reserved_);
+  if (!is_started_.load()) start();
+  if (is_comparing_) {
+    if (equals_old_bytes(data, size)) {
+      written_.fetch_add(size);
+      return;
+    }
+    stop_comparing();
   }
   int os_error = 0;
   if (!platform::write_file(file_, data, size, os_error)) {
@@ -58,9 +57,67 @@ void FileSink::take_block(const char* data, std::size_t size) {
   written_.fetch_add(size);
 }
 
+void FileSink::start() {
+  is_started_.store(true);
+  // An old file of exactly this run's size may already hold this run's
+  // bytes: it is compared before anything is written.
+  std::uint64_t size = 0;
+  int os_error = 0;
+  if (reserved_ > 0 && platform::file_size(file_, size, os_error) && size == reserved_) {
+    is_comparing_ = true;
+    return;
+  }
+  // A regular file is replaced by a new empty one in one step, so that it
+  // holds either its old content whole or a beginning of this run's bytes,
+  // however the run ends. Where no new file can be made beside it, the old
+  // content is written over, and the cut at close, on a failure unwinding or
+  // at an interrupt leaves only this run's bytes.
+  platform::replace_with_empty_file(name().c_str(), file_);
+  if (reserved_ > 0) platform::reserve_file_space(file_, reserved_);
+}
+
+bool FileSink::equals_old_bytes(const char* data, std::size_t size) {
+  if (!old_block_) old_block_ = std::make_unique_for_overwrite<char[]>(kBlockBytes);
+  if (size > kBlockBytes) return false;
+  const long got = platform::read_file_at(file_, written_.load(), old_block_.get(), size);
+  return got == static_cast<long>(size) && std::memcmp(old_block_.get(), data, size) == 0;
+}
+
+void FileSink::stop_comparing() {
+  is_comparing_ = false;
+  old_block_.reset();
+  const std::uint64_t equal = written_.load();
+  platform::FileHandle old_file = platform::kNoFile;
+  const platform::Replacement how =
+      platform::replace_with_empty_file(name().c_str(), file_, &old_file);
+  int os_error = 0;
+  if (how == platform::Replacement::replaced) {
+    // The new file is empty: the equal beginning goes into it first, so that
+    // it holds a beginning of this run's bytes at every moment.
+    if (reserved_ > 0) platform::reserve_file_space(file_, reserved_);
+    bool is_copied = true;
+    if (equal > 0) {
+      is_copied = old_file != platform::kNoFile &&
+                  platform::copy_file_start(old_file, file_, equal, os_error);
+    }
+    int ignored = 0;
+    if (old_file != platform::kNoFile) platform::close_file(old_file, ignored);
+    if (!is_copied) fail_file(RunError::write, name(), os_error);
+    return;
+  }
+  // Written over where it is: the equal beginning stays, the next bytes go
+  // after it.
+  if (!platform::set_file_position(file_, equal, os_error)) {
+    fail_file(RunError::write, name(), os_error);
+  }
+}
+
 void FileSink::close() {
   if (file_ == platform::kNoFile) return;
   flush();
+  // Every block equal to the old file's: the content stays, and the file
+  // shows that this run wrote it.
+  if (is_comparing_) platform::mark_modified(file_);
   cut_after_written();
   int os_error = 0;
   const platform::FileHandle file = std::exchange(file_, platform::kNoFile);

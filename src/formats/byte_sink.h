@@ -19,6 +19,15 @@
 // file that is a link is replaced through the link; a device or a pipe is
 // written as it is.
 //
+// A rerun that writes what a file holds already writes nothing: when the old
+// file has exactly the size this run will give it (`reserve`), each block is
+// first compared with the old bytes at its place, and only the first block
+// that differs replaces the file, copying the equal beginning into the new
+// one before it goes on. A file whose every block is equal keeps its content,
+// which is this run's, and gets a new modification time at close. While the
+// blocks are equal the file holds its old content whole, which is also a
+// beginning of this run's bytes.
+//
 // Where no new file can be made beside the old one (a folder the user may
 // not add to), the file is written over its old content and `close` cuts it
 // after the new bytes; a FileSink destroyed before `close` (a failure
@@ -118,6 +127,9 @@ class FileSink : public ByteSink {
 
  private:
   void take_block(const char* data, std::size_t size) override;
+  void start();
+  bool equals_old_bytes(const char* data, std::size_t size);
+  void stop_comparing();
   void cut_after_written();
 
   platform::FileHandle file_ = platform::kNoFile;
@@ -126,6 +138,10 @@ class FileSink : public ByteSink {
   // Bytes the system has taken, all of this run.
   std::atomic<std::uint64_t> written_ {0};
   std::uint64_t reserved_ = 0;
+  // Blocks are being compared with the old file's bytes (nothing written).
+  bool is_comparing_ = false;
+  // The old bytes of one block, while comparing.
+  std::unique_ptr<char[]> old_block_;
 };
 
 }  // namespace malha

@@ -81,7 +81,8 @@ using FileHandle = std::intptr_t;
 inline constexpr FileHandle kNoFile = -1;
 
 // Creates the file or opens the existing one for writing at its start,
-// without discarding its content.
+// without discarding its content; an existing regular file is opened for
+// reading too where the user may read it (read_file_at).
 FileHandle open_for_writing(const char* name, int& os_error);
 // Cuts an open regular file to its first `length` bytes when it is longer,
 // and gives back space set aside beyond them; shorter files and other kinds
@@ -106,7 +107,22 @@ enum class Replacement {
 // Until the step the name holds the old content whole; after it, only what
 // is written through the new handle. Whatever fails before the step leaves
 // no new file behind.
-Replacement replace_with_empty_file(const char* name, FileHandle& file);
+// With `old_file`, the old handle is handed back through it instead of being
+// closed (kNoFile when the old file was empty or nothing was replaced).
+Replacement replace_with_empty_file(const char* name, FileHandle& file,
+                                    FileHandle* old_file = nullptr);
+// Reads up to `size` bytes at `offset` of an open output file without moving
+// its position: the count read (short only at the end of the file), or -1
+// where the file cannot be read (opened for writing only, or a platform that
+// does not read output files back).
+long read_file_at(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size);
+// Copies the first `length` bytes of `from` to `to` at its position, which
+// then lies after them.
+bool copy_file_start(FileHandle from, FileHandle to, std::uint64_t length, int& os_error);
+// Moves the position of an open file to `offset`.
+bool set_file_position(FileHandle file, std::uint64_t offset, int& os_error);
+// Gives an open file the current time as its modification time.
+void mark_modified(FileHandle file);
 // Writes all bytes, retrying short writes.
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error);
 bool close_file(FileHandle file, int& os_error);

@@ -179,6 +179,13 @@ void supply_pages(void* start, std::size_t size) {
 }
 
 FileHandle open_for_writing(const char* name, int& os_error) {
+  // Devices and pipes are opened for writing only, as ever: a pipe opened
+  // for reading too would not wait for its reader.
+  struct stat info {};
+  if (::stat(name, &info) == 0 && S_ISREG(info.st_mode)) {
+    const int fd = ::open(name, O_RDWR | O_CLOEXEC);
+    if (fd >= 0) return fd;
+  }
   const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) os_error = errno;
   return fd;
@@ -216,7 +223,8 @@ void reserve_file_space(FileHandle file, std::uint64_t size) {
 #endif
 }
 
-Replacement replace_with_empty_file(const char* name, FileHandle& file) {
+Replacement replace_with_empty_file(const char* name, FileHandle& file, FileHandle* old_file) {
+  if (old_file != nullptr) *old_file = kNoFile;
   const int fd = static_cast<int>(file);
   struct stat info {};
   if (fstat(fd, &info) != 0) return Replacement::not_possible;
@@ -265,11 +273,73 @@ Replacement replace_with_empty_file(const char* name, FileHandle& file) {
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     return Replacement::not_possible;
   }
-  ::close(fd);
+  if (old_file != nullptr) {
+    *old_file = fd;
+  } else {
+    ::close(fd);
+  }
   file = new_fd;
   sigprocmask(SIG_SETMASK, &previous, nullptr);
   return Replacement::replaced;
 }
+
+long read_file_at(FileHandle file, std::uint64_t offset, char* buffer, std::size_t size) {
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t count = ::pread(static_cast<int>(file), buffer + got, size - got,
+                                  static_cast<off_t>(offset + got));
+    if (count < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (count == 0) break;
+    got += static_cast<std::size_t>(count);
+  }
+  return static_cast<long>(got);
+}
+
+bool copy_file_start(FileHandle from, FileHandle to, std::uint64_t length, int& os_error) {
+  const int in = static_cast<int>(from);
+  const int out = static_cast<int>(to);
+  off_t offset = 0;
+  while (length > 0) {
+    const ssize_t copied = copy_file_range(in, &offset, out, nullptr, length, 0);
+    if (copied > 0) {
+      length -= static_cast<std::uint64_t>(copied);
+      continue;
+    }
+    if (copied < 0 && errno == EINTR) continue;
+    if (copied == 0 || (errno != EXDEV && errno != ENOSYS && errno != EINVAL &&
+                        errno != EOPNOTSUPP)) {
+      os_error = copied == 0 ? EIO : errno;
+      return false;
+    }
+    // No copy in the kernel between these files: through a buffer.
+    char block[64 * 1024];
+    while (length > 0) {
+      const std::size_t want = length < sizeof(block) ? static_cast<std::size_t>(length) : sizeof(block);
+      const long got = read_file_at(from, static_cast<std::uint64_t>(offset), block, want);
+      if (got <= 0) {
+        os_error = got < 0 ? errno : EIO;
+        return false;
+      }
+      if (!write_file(to, block, static_cast<std::size_t>(got), os_error)) return false;
+      offset += got;
+      length -= static_cast<std::uint64_t>(got);
+    }
+  }
+  return true;
+}
+
+bool set_file_position(FileHandle file, std::uint64_t offset, int& os_error) {
+  if (::lseek(static_cast<int>(file), static_cast<off_t>(offset), SEEK_SET) < 0) {
+    os_error = errno;
+    return false;
+  }
+  return true;
+}
+
+void mark_modified(FileHandle file) { futimens(static_cast<int>(file), nullptr); }
 
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error) {
   const int fd = static_cast<int>(file);

@@ -271,7 +271,11 @@ void copy_access_rules(HANDLE from, HANDLE to) {
 
 }  // namespace
 
-Replacement replace_with_empty_file(const char* /*name*/, FileHandle& file) {
+Replacement replace_with_empty_file(const char* /*name*/, FileHandle& file,
+                                    FileHandle* old_file) {
+  // The old handle is closed in every case: a file that this process holds
+  // open cannot be replaced.
+  if (old_file != nullptr) *old_file = kNoFile;
   // The open handle names the file itself, through any symbolic link.
   const HANDLE old_handle = as_handle(file);
   if (GetFileType(old_handle) != FILE_TYPE_DISK) return Replacement::kept;
@@ -321,6 +325,36 @@ Replacement replace_with_empty_file(const char* /*name*/, FileHandle& file) {
   }
   file = reinterpret_cast<FileHandle>(new_handle);
   return Replacement::replaced;
+}
+
+// Output files are not read back here: the replacement must close the old
+// file before it can take its name, so its content could not be copied into
+// the new one. A rerun replaces each file at its first block.
+long read_file_at(FileHandle /*file*/, std::uint64_t /*offset*/, char* /*buffer*/,
+                  std::size_t /*size*/) {
+  return -1;
+}
+
+bool copy_file_start(FileHandle /*from*/, FileHandle /*to*/, std::uint64_t /*length*/,
+                     int& os_error) {
+  os_error = ERROR_NOT_SUPPORTED;
+  return false;
+}
+
+bool set_file_position(FileHandle file, std::uint64_t offset, int& os_error) {
+  LARGE_INTEGER distance {};
+  distance.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(as_handle(file), distance, nullptr, FILE_BEGIN)) {
+    os_error = last_error();
+    return false;
+  }
+  return true;
+}
+
+void mark_modified(FileHandle file) {
+  FILETIME now {};
+  GetSystemTimeAsFileTime(&now);
+  SetFileTime(as_handle(file), nullptr, nullptr, &now);
 }
 
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error) {

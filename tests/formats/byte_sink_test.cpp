@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 
 #include "output/record_writer.h"
+#include "support/dialogue.h"
 #include "support/run_malha.h"
 
 namespace malha {
@@ -95,6 +101,61 @@ TEST(FileSink, ASinkDestroyedBeforeCloseCutsWhatItStarted) {
   EXPECT_EQ(bytes.size() % 10, 0u);
   EXPECT_EQ(bytes.find('Z'), std::string::npos);
   EXPECT_EQ(read_file(waiting), old_content);
+}
+
+// A rerun over an earlier file: between any two blocks the file holds the
+// old content whole or a beginning of the new one, and at close the new one.
+// Equal blocks are compared, not written: a file equal throughout keeps its
+// inode; a difference replaces it, the equal beginning copied over.
+TEST(FileSink, ARerunHoldsTheOldFileOrABeginningOfTheNewOne) {
+  const std::size_t block = FileSink::kBlockBytes;
+  std::string pattern(block * 7 / 2, ' ');
+  for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<char>('a' + i % 23);
+  const auto changed_at = [&](std::size_t at) {
+    std::string bytes = pattern;
+    bytes[at] = '#';
+    return bytes;
+  };
+  struct Case {
+    const char* name;
+    std::string old_bytes;
+    std::string new_bytes;
+    bool keeps_inode;
+  };
+  const Case cases[] = {
+      {"the same bytes", pattern, pattern, true},
+      {"a difference in the third block", pattern, changed_at(block * 5 / 2), false},
+      {"a difference in the last byte", pattern, changed_at(pattern.size() - 1), false},
+      {"a difference in the first byte", pattern, changed_at(0), false},
+      {"a shorter old file", pattern.substr(0, block), pattern, false},
+      {"a longer old file", pattern + "tail", pattern, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    const fs::path path = dir / "malha.txt";
+    write_file(path, c.old_bytes);
+    struct stat before {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    {
+      FileSink sink(path.string());
+      sink.reserve(c.new_bytes.size());
+      for (std::size_t at = 0; at < c.new_bytes.size(); at += block / 2) {
+        const std::size_t size = std::min(block / 2, c.new_bytes.size() - at);
+        std::memcpy(sink.room(size), c.new_bytes.data() + at, size);
+        sink.commit(size);
+        const std::string now = read_file(path);
+        ASSERT_TRUE(now == c.old_bytes || c.new_bytes.compare(0, now.size(), now) == 0)
+            << "after " << at + size << " bytes the file holds " << now.size() << " bytes";
+      }
+      sink.close();
+    }
+    ASSERT_TRUE(read_file(path) == c.new_bytes);
+    struct stat after {};
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino == before.st_ino, c.keeps_inode);
+    EXPECT_EQ(testing::names_in(dir.path()), std::set<std::string>{"malha.txt"});
+  }
 }
 
 }  // namespace
