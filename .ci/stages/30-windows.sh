@@ -7,7 +7,7 @@ cmake --build --preset windows -j2
 # Nothing but the system's own DLLs: the runtimes are linked in.
 dlls="$(x86_64-w64-mingw32-objdump -p build-windows/malha.exe | sed -n 's/^[[:space:]]*DLL Name: //p')"
 echo "malha.exe imports:" $dlls
-if grep -viqE '^(kernel32|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\.dll$' <<<"$dlls"; then
+if grep -viqE '^(kernel32|advapi32|msvcrt|ucrtbase|api-ms-win-crt-[a-z0-9-]+)\.dll$' <<<"$dlls"; then
   echo "malha.exe needs a DLL that Windows does not have" >&2
   exit 1
 fi
