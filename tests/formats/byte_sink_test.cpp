@@ -55,52 +55,48 @@ TEST(FileSink, AFileThatReceivesNothingIsEmptiedAtClose) {
   EXPECT_EQ(read_file(path), "");
 }
 
-// The cut that interrupts make: a file that has begun writing keeps only its
-// written blocks, a file that has not keeps its content.
-TEST(FileSink, CutIfStartedLeavesOnlyTheWrittenBlocks) {
-  TempDir dir;
+// An early end: the cut an interrupt makes (cut_if_started), and a failure
+// unwinding, which destroys the sinks before close. A file that has begun
+// writing keeps only its written blocks, a file that has not its content.
+TEST(FileSink, AnEarlyEndLeavesOnlyTheWrittenBlocks) {
   const std::string old_content(3 * FileSink::kBlockBytes, 'Z');
-  const fs::path started = dir / "malha.txt";
-  const fs::path waiting = dir / "dados_gerais.txt";
-  write_file(started, old_content);
-  write_file(waiting, old_content);
-  FileSink sink(started.string());
-  FileSink idle(waiting.string());
-  write_records(sink, 150'000);  // 1.5 MB: one block written, the rest buffered
-  sink.cut_if_started();
-  idle.cut_if_started();
-  const std::string bytes = read_file(started);
-  ASSERT_GT(bytes.size(), 0u);
-  EXPECT_LE(bytes.size(), FileSink::kBlockBytes);
-  EXPECT_EQ(bytes.size() % 10, 0u);  // whole records
-  EXPECT_EQ(bytes.substr(0, 10), "       0\r\n");
-  EXPECT_EQ(bytes.find('Z'), std::string::npos);
-  EXPECT_EQ(read_file(waiting), old_content);
-  sink.close();
-  idle.close();
-  EXPECT_EQ(read_file(started).size(), 150'000u * 10);
-  EXPECT_EQ(read_file(waiting), "");
-}
-
-// A failure unwinding destroys the sinks before close: the one that has begun
-// writing keeps only its written blocks, the other its old content.
-TEST(FileSink, ASinkDestroyedBeforeCloseCutsWhatItStarted) {
-  TempDir dir;
-  const std::string old_content(3 * FileSink::kBlockBytes, 'Z');
-  const fs::path started = dir / "malha.txt";
-  const fs::path waiting = dir / "dados_gerais.txt";
-  write_file(started, old_content);
-  write_file(waiting, old_content);
-  {
-    FileSink sink(started.string());
-    FileSink idle(waiting.string());
-    write_records(sink, 150'000);
+  for (const bool is_interrupt : {true, false}) {
+    SCOPED_TRACE(is_interrupt ? "interrupt" : "failure unwinding");
+    TempDir dir;
+    const fs::path started = dir / "malha.txt";
+    const fs::path waiting = dir / "dados_gerais.txt";
+    write_file(started, old_content);
+    write_file(waiting, old_content);
+    {
+      FileSink sink(started.string());
+      FileSink idle(waiting.string());
+      write_records(sink, 150'000);  // 1.5 MB: one block written, the rest buffered
+      if (is_interrupt) {
+        sink.cut_if_started();
+        idle.cut_if_started();
+      }
+      const std::string bytes = read_file(started);
+      if (is_interrupt) {
+        ASSERT_GT(bytes.size(), 0u);
+        EXPECT_LE(bytes.size(), FileSink::kBlockBytes);
+        EXPECT_EQ(bytes.size() % 10, 0u);  // whole records
+        EXPECT_EQ(bytes.substr(0, 10), "       0\r\n");
+        EXPECT_EQ(bytes.find('Z'), std::string::npos);
+        EXPECT_EQ(read_file(waiting), old_content);
+        sink.close();
+        idle.close();
+        EXPECT_EQ(read_file(started).size(), 150'000u * 10);
+        EXPECT_EQ(read_file(waiting), "");
+      }
+    }
+    if (!is_interrupt) {
+      const std::string bytes = read_file(started);
+      ASSERT_GT(bytes.size(), 0u);
+      EXPECT_EQ(bytes.size() % 10, 0u);
+      EXPECT_EQ(bytes.find('Z'), std::string::npos);
+      EXPECT_EQ(read_file(waiting), old_content);
+    }
   }
-  const std::string bytes = read_file(started);
-  ASSERT_GT(bytes.size(), 0u);
-  EXPECT_EQ(bytes.size() % 10, 0u);
-  EXPECT_EQ(bytes.find('Z'), std::string::npos);
-  EXPECT_EQ(read_file(waiting), old_content);
 }
 
 // A rerun over an earlier file: between any two blocks the file holds the
