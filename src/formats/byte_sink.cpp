@@ -48,7 +48,9 @@ void FileSink::take_block(const char* data, std::size_t size) {
       written_.fetch_add(size);
       return;
     }
-    stop_comparing();
+    is_comparing_ = false;
+    old_block_.reset();
+    replace_file();
   }
   int os_error = 0;
   if (!platform::write_file(file_, data, size, os_error)) {
@@ -67,13 +69,7 @@ void FileSink::start() {
     is_comparing_ = true;
     return;
   }
-  // A regular file is replaced by a new empty one in one step, so that it
-  // holds either its old content whole or a beginning of this run's bytes,
-  // however the run ends. Where no new file can be made beside it, the old
-  // content is written over, and the cut at close, on a failure unwinding or
-  // at an interrupt leaves only this run's bytes.
-  platform::replace_with_empty_file(name().c_str(), file_);
-  if (reserved_ > 0) platform::reserve_file_space(file_, reserved_);
+  replace_file();
 }
 
 bool FileSink::equals_old_bytes(const char* data, std::size_t size) {
@@ -83,18 +79,22 @@ bool FileSink::equals_old_bytes(const char* data, std::size_t size) {
   return got == static_cast<long>(size) && std::memcmp(old_block_.get(), data, size) == 0;
 }
 
-void FileSink::stop_comparing() {
-  is_comparing_ = false;
-  old_block_.reset();
+// A regular file is replaced by a new empty one in one step, so that it holds
+// either its old content whole or a beginning of this run's bytes, however
+// the run ends; the beginning found equal while comparing goes into the new
+// file first. Where no new file can be made beside it, the old content is
+// written over from the end of that beginning, and the cut at close, on a
+// failure unwinding or at an interrupt leaves only this run's bytes.
+void FileSink::replace_file() {
   const std::uint64_t equal = written_.load();
   platform::FileHandle old_file = platform::kNoFile;
   const platform::Replacement how =
       platform::replace_with_empty_file(name().c_str(), file_, &old_file);
+  if (reserved_ > 0) platform::reserve_file_space(file_, reserved_);
   int os_error = 0;
   if (how == platform::Replacement::replaced) {
     // The new file is empty: the equal beginning goes into it first, so that
     // it holds a beginning of this run's bytes at every moment.
-    if (reserved_ > 0) platform::reserve_file_space(file_, reserved_);
     bool is_copied = true;
     if (equal > 0) {
       is_copied = old_file != platform::kNoFile &&
@@ -106,8 +106,8 @@ void FileSink::stop_comparing() {
     return;
   }
   // Written over where it is: the equal beginning stays, the next bytes go
-  // after it.
-  if (!platform::set_file_position(file_, equal, os_error)) {
+  // after it (a device or a pipe is never compared, so `equal` is 0 there).
+  if (equal > 0 && !platform::set_file_position(file_, equal, os_error)) {
     fail_file(RunError::write, name(), os_error);
   }
 }

@@ -129,7 +129,7 @@ class FileSink : public ByteSink {
   void take_block(const char* data, std::size_t size) override;
   void start();
   bool equals_old_bytes(const char* data, std::size_t size);
-  void stop_comparing();
+  void replace_file();
   void cut_after_written();
 
   platform::FileHandle file_ = platform::kNoFile;
