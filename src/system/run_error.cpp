@@ -44,6 +44,7 @@ constexpr ErrorEntry kErrors[] = {
 };
 constexpr const char* kLevelCode = "S5001";
 constexpr const char* kRecordCode = "F4007";
+constexpr const char* kArgumentCode = "S5002";
 
 const ErrorEntry& entry_for(RunError error) {
   for (const ErrorEntry& entry : kErrors) {
@@ -132,6 +133,12 @@ void fail_level(std::int32_t level) {
                 static_cast<int>(level), static_cast<int>(kMinLevel),
                 static_cast<int>(kMaxLevel));
   throw Error(kLevelCode, "LEVEL", description);
+}
+
+void fail_argument(std::string_view function, std::string_view what) {
+  std::string operation = "ARGUMENT(";
+  operation.append(function).append(")");
+  throw Error(kArgumentCode, std::move(operation), std::string(what));
 }
 
 void check_level(std::int32_t level) {

@@ -51,6 +51,12 @@ Error error_for(RunError error);
 [[noreturn]] void fail_record(std::string_view file_name, std::int64_t line,
                               std::string_view what);
 
+// A library call given arguments it cannot use (a mesh whose counts
+// disagree with its tables, a time that is not a finite number of seconds,
+// a field of the wrong length): the ARGUMENT report, operation
+// "ARGUMENT(function)", description `what`.
+[[noreturn]] void fail_argument(std::string_view function, std::string_view what);
+
 // A mesh level outside the accepted range, refused before sizing.
 [[noreturn]] void fail_level(std::int32_t level);
 // Throws the LEVEL report when `level` is outside kMinLevel to kMaxLevel.
