@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 #include "faces/faces.h"
@@ -67,10 +68,17 @@ class FaceBuilder {
   }
 
   void build() {
+    // The sides follow from the face numbers alone: interior faces are on
+    // none, and the boundary faces run round the rectangle side by side.
+    if (faces_.n_interior_faces > 0) {
+      std::memset(faces_.face_sides.row(1), 0, static_cast<std::size_t>(faces_.n_interior_faces));
+    }
     // Boundary faces are filled in the order of their owners, not their
     // own; a zero owner marks one not filled yet.
     for (std::int32_t j = 1; j <= faces_.n_boundary_faces; ++j) {
       faces_.face_owners(faces_.n_interior_faces + j, 1) = 0;
+      faces_.face_sides(faces_.n_interior_faces + j, 1) =
+          static_cast<std::int8_t>(1 + (j - 1) / boundary_per_side_);
     }
     for (std::int32_t v = 1; v <= mesh_.n_real_volumes; ++v) add_volume(v);
     if (next_interior_ != faces_.n_interior_faces) {
@@ -129,15 +137,14 @@ class FaceBuilder {
         if (faces_.face_owners(face, 1) != 0) {
           fail_mesh("a fictitious volume has two real neighbours");
         }
-        const auto side = static_cast<std::int8_t>(1 + (j - 1) / boundary_per_side_);
-        write_face(face, v, w, nodes[edge], nodes[edge == 2 ? 0 : edge + 1], turn, side);
+        write_face(face, v, w, nodes[edge], nodes[edge == 2 ? 0 : edge + 1], turn);
         faces_.volume_areas(w, 1) = area;  // the mirror image's
       } else if (w > v) {
         if (next_interior_ == faces_.n_interior_faces) {
           fail_mesh("the interior faces do not number (3 real - fictitious) / 2");
         }
         face = ++next_interior_;
-        write_face(face, v, w, nodes[edge], nodes[edge == 2 ? 0 : edge + 1], turn, 0);
+        write_face(face, v, w, nodes[edge], nodes[edge == 2 ? 0 : edge + 1], turn);
       } else {
         const std::int32_t* other = mesh_.volume_nodes.row(w);
         face = faces_.volume_faces(w, edge_opposite(lacking_node(other, nodes)) + 1);
@@ -150,7 +157,7 @@ class FaceBuilder {
   }
 
   void write_face(std::int32_t face, std::int32_t owner, std::int32_t neighbour,
-                  std::int32_t from, std::int32_t to, double turn, std::int8_t side) {
+                  std::int32_t from, std::int32_t to, double turn) {
     const double* p = mesh_.node_coords.row(from);
     const double* q = mesh_.node_coords.row(to);
     const double ex = q[0] - p[0];
@@ -171,7 +178,6 @@ class FaceBuilder {
     normal[0] = turn * ey / length;
     normal[1] = -turn * ex / length;
     faces_.face_lengths(face, 1) = length;
-    faces_.face_sides(face, 1) = side;
   }
 
   const Mesh& mesh_;
