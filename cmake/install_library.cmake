@@ -2,11 +2,13 @@
 # CMake files that find_package(malha CONFIG) reads.
 #
 #   lib/libmalha.a
-#   include/malha/malha.h, include/malha/mesh/mesh.h, include/malha/system/error.h
+#   include/malha/malha.h, include/malha/faces.h, include/malha/mesh/mesh.h,
+#   include/malha/system/error.h
 #   lib/cmake/malha/malhaConfig.cmake, malhaConfigVersion.cmake, malhaTargets*.cmake
 #
-# malha.h includes the other two by paths relative to its own folder, so
-# the same lines serve in the source tree (src/) and under the prefix.
+# malha.h and faces.h include the other two by paths relative to their own
+# folder, so the same lines serve in the source tree (src/) and under the
+# prefix.
 # Not part of the Windows package, which holds the programs alone.
 if(WIN32)
   return()
@@ -16,7 +18,7 @@ include(CMakePackageConfigHelpers)
 set(MALHA_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/malha)
 install(TARGETS malha_lib EXPORT malhaTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES src/malha/malha.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/malha)
+install(FILES src/malha/malha.h src/faces/faces.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/malha)
 install(FILES src/mesh/mesh.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/malha/mesh)
 install(FILES src/system/error.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/malha/system)
 install(EXPORT malhaTargets NAMESPACE malha:: DESTINATION ${MALHA_INSTALL_CMAKEDIR})

@@ -6,7 +6,8 @@ set -euo pipefail
 work="$(mktemp -d)"
 trap 'rm -rf -- "$work"' EXIT
 cmake --install build --prefix "$work/prefix" >/dev/null
-ls "$work/prefix/include/malha/malha.h" "$work/prefix/lib/libmalha.a" \
+ls "$work/prefix/include/malha/malha.h" "$work/prefix/include/malha/faces.h" \
+  "$work/prefix/lib/libmalha.a" \
   "$work/prefix/lib/cmake/malha/malhaConfig.cmake" "$work/prefix/lib/cmake/malha/malhaConfigVersion.cmake"
 cmake -S examples/cpp -B "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix" \
   -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS=-Werror >/dev/null
@@ -15,3 +16,5 @@ cmake --build "$work/build" -j2 >/dev/null
 grep -q 'area 2, neighbours symmetric' "$work/out.txt"
 grep -q 'level 31 refused (S5001)' "$work/out.txt"
 test "$(ls "$work/files" | wc -l)" -eq 11
+"$work/build/faces_check" | tee "$work/faces.txt"
+grep -q 'volumes closed, area 2$' "$work/faces.txt"

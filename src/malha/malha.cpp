@@ -1,6 +1,5 @@
 #include "malha/malha.h"
 
-#include <cfenv>
 #include <string>
 #include <type_traits>
 
@@ -9,6 +8,7 @@
 #include "output/output_files.h"
 #include "output/write_output_files.h"
 #include "readback/read_mesh_files.h"
+#include "system/fp_environment_kept.h"
 #include "system/run_error.h"
 
 namespace malha {
@@ -16,20 +16,6 @@ namespace {
 
 static_assert(std::is_nothrow_move_constructible_v<Mesh> && std::is_nothrow_move_assignable_v<Mesh>,
               "a Mesh is handed out by value");
-
-// Keeps the caller's floating-point environment: the construction runs with
-// every fault untrapped and the flags it raises are dropped again, whether
-// it completes or throws.
-class FpEnvironmentKept {
- public:
-  FpEnvironmentKept() { std::feholdexcept(&saved_); }
-  ~FpEnvironmentKept() { std::fesetenv(&saved_); }
-  FpEnvironmentKept(const FpEnvironmentKept&) = delete;
-  FpEnvironmentKept& operator=(const FpEnvironmentKept&) = delete;
-
- private:
-  std::fenv_t saved_ {};
-};
 
 }  // namespace
 

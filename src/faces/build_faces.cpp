@@ -1,0 +1,226 @@
+#include <cfloat>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+#include "faces/faces.h"
+#include "system/fp_environment_kept.h"
+#include "system/platform.h"
+#include "system/run_error.h"
+
+namespace malha {
+namespace {
+
+[[noreturn]] void fail_mesh(const char* what) { fail_argument("build_faces", what); }
+
+// Every element of the face tables is written once, in one pass, so their
+// pages are asked for at once, as for the mesh's own arrays.
+template <typename T, int Cols>
+void allocate_table(MeshTable<T, Cols>& table, std::int32_t rows) {
+  table.allocate(rows);
+  if (rows > 0) {
+    platform::supply_pages(table.row(1), static_cast<std::size_t>(rows) * Cols * sizeof(T));
+  }
+}
+
+// The counts a mesh's tables must agree with before any of them is read.
+void check_counts(const Mesh& mesh) {
+  if (mesh.n_real_volumes < 0 || mesh.n_fict_volumes < 0 || mesh.n_nodes < 0 ||
+      static_cast<std::int64_t>(mesh.n_real_volumes) + mesh.n_fict_volumes != mesh.n_volumes) {
+    fail_mesh("the volume counts do not add up");
+  }
+  if (mesh.node_coords.rows() != mesh.n_nodes || mesh.volume_nodes.rows() != mesh.n_volumes ||
+      mesh.volume_neighbours.rows() != mesh.n_volumes) {
+    fail_mesh("a table's rows disagree with the mesh's counts");
+  }
+  const std::int64_t twice_interior = 3 * static_cast<std::int64_t>(mesh.n_real_volumes) -
+                                      mesh.n_fict_volumes;
+  if (twice_interior < 0 || twice_interior % 2 != 0 || mesh.n_fict_volumes % 4 != 0 ||
+      twice_interior / 2 + mesh.n_fict_volumes > INT32_MAX) {
+    fail_mesh("the volume counts are not those of a mesh of a rectangle");
+  }
+}
+
+// The position (0, 1, 2) of the one node of `nodes` that `other` lacks.
+int lacking_node(const std::int32_t* nodes, const std::int32_t* other) {
+  int position = -1;
+  int lacking = 0;
+  for (int i = 0; i < 3; ++i) {
+    if (nodes[i] != other[0] && nodes[i] != other[1] && nodes[i] != other[2]) {
+      position = i;
+      ++lacking;
+    }
+  }
+  if (lacking != 1) fail_mesh("two neighbours do not share exactly one edge");
+  return position;
+}
+
+// Edge k (0-based) joins nodes k and k + 1, so the edge opposite node i is
+// edge i + 1.
+int edge_opposite(int node_position) { return node_position == 2 ? 0 : node_position + 1; }
+
+class FaceBuilder {
+ public:
+  FaceBuilder(const Mesh& mesh, Faces& faces) : mesh_(mesh), faces_(faces) {
+    boundary_per_side_ = mesh.n_fict_volumes / 4;
+  }
+
+  void build() {
+    // The sides follow from the face numbers alone: interior faces are on
+    // none, and the boundary faces run round the rectangle side by side.
+    if (faces_.n_interior_faces > 0) {
+      std::memset(faces_.face_sides.row(1), 0, static_cast<std::size_t>(faces_.n_interior_faces));
+    }
+    // Boundary faces are filled in the order of their owners, not their
+    // own; a zero owner marks one not filled yet.
+    for (std::int32_t j = 1; j <= faces_.n_boundary_faces; ++j) {
+      faces_.face_owners(faces_.n_interior_faces + j, 1) = 0;
+      faces_.face_sides(faces_.n_interior_faces + j, 1) =
+          static_cast<std::int8_t>(1 + (j - 1) / boundary_per_side_);
+    }
+    for (std::int32_t v = 1; v <= mesh_.n_real_volumes; ++v) add_volume(v);
+    if (next_interior_ != faces_.n_interior_faces) {
+      fail_mesh("the interior faces do not number (3 real - fictitious) / 2");
+    }
+    for (std::int32_t j = 1; j <= faces_.n_boundary_faces; ++j) {
+      if (faces_.face_owners(faces_.n_interior_faces + j, 1) == 0) {
+        fail_mesh("a fictitious volume has no real neighbour");
+      }
+    }
+    if (has_zero_length_) fail(RunError::math_invalid);
+    if (has_overflow_) fail(RunError::math_overflow);
+  }
+
+ private:
+  // Real volume `v`: its area and its three faces by edge. A face whose
+  // owner is `v` is written here; a face owned by a lower real volume was
+  // written with that volume and is looked up in its row of volume_faces.
+  void add_volume(std::int32_t v) {
+    const std::int32_t* nodes = mesh_.volume_nodes.row(v);
+    for (int i = 0; i < 3; ++i) {
+      if (nodes[i] < 1 || nodes[i] > mesh_.n_nodes) fail_mesh("a node number is out of range");
+    }
+    const double* a = mesh_.node_coords.row(nodes[0]);
+    const double* b = mesh_.node_coords.row(nodes[1]);
+    const double* c = mesh_.node_coords.row(nodes[2]);
+    const double signed_area = 0.5 * ((b[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (b[1] - a[1]));
+    const double area = std::fabs(signed_area);
+    has_overflow_ |= !(area <= DBL_MAX);
+    faces_.volume_areas(v, 1) = area;
+    // The outward normal of an anticlockwise volume is the edge turned
+    // clockwise; a clockwise volume (a negative length) turns it the other
+    // way.
+    const double turn = signed_area < 0.0 ? -1.0 : 1.0;
+
+    // The neighbour columns are sorted by volume number: each is placed
+    // against its edge, the one opposite the node it lacks.
+    std::int32_t across[3] = {0, 0, 0};
+    for (int col = 0; col < 3; ++col) {
+      const std::int32_t w = mesh_.volume_neighbours(v, col + 1);
+      if (w < 1 || w > mesh_.n_volumes || w == v) {
+        fail_mesh("a real volume does not have three neighbours in range");
+      }
+      const int edge = edge_opposite(lacking_node(nodes, mesh_.volume_nodes.row(w)));
+      if (across[edge] != 0) fail_mesh("two neighbours share one edge");
+      across[edge] = w;
+    }
+
+    std::int32_t* volume_faces = faces_.volume_faces.row(v);
+    for (int edge = 0; edge < 3; ++edge) {
+      const std::int32_t w = across[edge];
+      std::int32_t face = 0;
+      if (w > mesh_.n_real_volumes) {
+        const std::int32_t j = w - mesh_.n_real_volumes;
+        face = faces_.n_interior_faces + j;
+        if (faces_.face_owners(face, 1) != 0) {
+          fail_mesh("a fictitious volume has two real neighbours");
+        }
+        write_face(face, v, w, nodes[edge], nodes[edge == 2 ? 0 : edge + 1], turn);
+        faces_.volume_areas(w, 1) = area;  // the mirror image's
+      } else if (w > v) {
+        if (next_interior_ == faces_.n_interior_faces) {
+          fail_mesh("the interior faces do not number (3 real - fictitious) / 2");
+        }
+        face = ++next_interior_;
+        write_face(face, v, w, nodes[edge], nodes[edge == 2 ? 0 : edge + 1], turn);
+      } else {
+        const std::int32_t* other = mesh_.volume_nodes.row(w);
+        face = faces_.volume_faces(w, edge_opposite(lacking_node(other, nodes)) + 1);
+        if (faces_.face_owners(face, 1) != w || faces_.face_neighbours(face, 1) != v) {
+          fail_mesh("two real volumes do not list each other as neighbours");
+        }
+      }
+      volume_faces[edge] = face;
+    }
+  }
+
+  void write_face(std::int32_t face, std::int32_t owner, std::int32_t neighbour,
+                  std::int32_t from, std::int32_t to, double turn) {
+    const double* p = mesh_.node_coords.row(from);
+    const double* q = mesh_.node_coords.row(to);
+    const double ex = q[0] - p[0];
+    const double ey = q[1] - p[1];
+    const double square = ex * ex + ey * ey;
+    // The plain root where the square is a normal double; hypot where it
+    // would overflow or lose digits below the normal range.
+    const double length =
+        square >= DBL_MIN && square <= DBL_MAX ? std::sqrt(square) : std::hypot(ex, ey);
+    has_zero_length_ |= length == 0.0;
+    has_overflow_ |= !(length <= DBL_MAX);
+    faces_.face_owners(face, 1) = owner;
+    faces_.face_neighbours(face, 1) = neighbour;
+    std::int32_t* face_nodes = faces_.face_nodes.row(face);
+    face_nodes[0] = from;
+    face_nodes[1] = to;
+    double* normal = faces_.face_normals.row(face);
+    normal[0] = turn * ey / length;
+    normal[1] = -turn * ex / length;
+    faces_.face_lengths(face, 1) = length;
+  }
+
+  const Mesh& mesh_;
+  Faces& faces_;
+  std::int32_t boundary_per_side_ = 0;
+  std::int32_t next_interior_ = 0;
+  bool has_zero_length_ = false;
+  bool has_overflow_ = false;
+};
+
+}  // namespace
+
+std::uint64_t faces_table_bytes(const Mesh& mesh) {
+  const auto real = static_cast<std::uint64_t>(mesh.n_real_volumes);
+  const auto fict = static_cast<std::uint64_t>(mesh.n_fict_volumes);
+  const std::uint64_t faces = 3 * real >= fict ? (3 * real - fict) / 2 + fict : 0;
+  const std::uint64_t per_face = 4 + 4 + 2 * 4 + 2 * 8 + 8 + 1;
+  return faces * per_face + (real + fict) * 8 + real * 3 * 4;
+}
+
+Faces build_faces(const Mesh& mesh) {
+  check_counts(mesh);
+  const FpEnvironmentKept kept;
+  Faces faces;
+  faces.n_boundary_faces = mesh.n_fict_volumes;
+  faces.n_interior_faces = static_cast<std::int32_t>(
+      (3 * static_cast<std::int64_t>(mesh.n_real_volumes) - mesh.n_fict_volumes) / 2);
+  faces.n_faces = faces.n_interior_faces + faces.n_boundary_faces;
+  if (faces_table_bytes(mesh) > platform::obtainable_memory_bytes()) fail(RunError::allocate);
+  try {
+    allocate_table(faces.face_owners, faces.n_faces);
+    allocate_table(faces.face_neighbours, faces.n_faces);
+    allocate_table(faces.face_nodes, faces.n_faces);
+    allocate_table(faces.face_normals, faces.n_faces);
+    allocate_table(faces.face_lengths, faces.n_faces);
+    allocate_table(faces.face_sides, faces.n_faces);
+    allocate_table(faces.volume_areas, mesh.n_volumes);
+    allocate_table(faces.volume_faces, mesh.n_real_volumes);
+  } catch (const std::bad_alloc&) {
+    fail(RunError::allocate);
+  }
+  FaceBuilder(mesh, faces).build();
+  return faces;
+}
+
+}  // namespace malha
