@@ -6,7 +6,8 @@
 #     share/doc/malha/ (README.md and changelog.gz), the usual prefix layout.
 #   Debian (cpack -G DEB): malha_VERSION_ARCH.deb, the same files under /usr,
 #     depending on what dpkg-shlibdeps finds the programs need and on the
-#     Python packages that malha's Python package imports.
+#     Python packages that malha's Python package imports, with maintainer
+#     scripts (docs/debian/) that compile and remove its bytecode.
 #   Windows: malha-VERSION-windows-x86_64.zip with one folder as a user
 #     unpacks it: malha.exe, plots\ (the plot scripts), README.md and
 #     README-windows.txt. tools/cmd is a POSIX script and stays out.
@@ -106,5 +107,13 @@ else()
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-numpy")
 endif()
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "gnuplot, python3-meshio")
+# The Python package's bytecode: compiled at installation (postinst) and
+# removed before the package's files (prerm), so that removing the package
+# leaves no __pycache__ and no folder behind.
+if(TARGET malha_python)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    ${PROJECT_SOURCE_DIR}/docs/debian/postinst ${PROJECT_SOURCE_DIR}/docs/debian/prerm)
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+endif()
 set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/package_config.cmake)
 include(CPack)

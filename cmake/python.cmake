@@ -5,20 +5,57 @@
 # MALHA_INSTALL_PYTHONDIR/malha.
 #
 # Built whenever pybind11 (Debian python3-pybind11) and the headers of the
-# system's Python 3 (python3-dev) are found; the configure step says which is
-# missing otherwise. The Python is /usr/bin/python3 unless Python3_EXECUTABLE
-# names another.
+# system's Python 3 (python3-dev) are found; otherwise the configure step
+# warns which is missing, and the package's tests are registered as skipped
+# tests that say why (malha_add_python_test). The Python is /usr/bin/python3
+# unless Python3_EXECUTABLE names another.
 option(MALHA_BUILD_PYTHON "Build the Python package when pybind11 and the Python headers are found" ON)
+
+# Why the package is not built ("" when it is).
+set(MALHA_PYTHON_SKIPPED "")
+
+# malha_add_python_test(NAME <test> MODULES <module>... ARGS <argument>...)
+# Registers `python3 -m pytest -q ARGS` as the test NAME. When the package is
+# not built, or one of the Python modules MODULES (each in Debian's
+# python3-<module>) is not installed, NAME is registered instead as a test
+# that prints why and is reported as skipped, and the configure step says so.
+function(malha_add_python_test)
+  cmake_parse_arguments(PARSE_ARGV 0 arg "" "NAME" "MODULES;ARGS")
+  set(reason "${MALHA_PYTHON_SKIPPED}")
+  if(NOT reason AND arg_MODULES)
+    execute_process(COMMAND ${Python3_EXECUTABLE} -c
+        "import importlib.util, sys; print(*(m for m in sys.argv[1:] if not importlib.util.find_spec(m)))"
+        ${arg_MODULES}
+      OUTPUT_VARIABLE missing OUTPUT_STRIP_TRAILING_WHITESPACE)
+    if(missing)
+      string(REPLACE " " " python3-" packages "python3-${missing}")
+      set(reason "no Python module ${missing}: apt-get install ${packages}")
+    endif()
+  endif()
+  if(reason)
+    # A missing package has had its own message; a missing module has not.
+    if(MALHA_PYTHON_SKIPPED)
+      message(STATUS "Test ${arg_NAME} will be skipped (${reason})")
+    else()
+      message(WARNING "Test ${arg_NAME} will be skipped (${reason})")
+    endif()
+    add_test(NAME ${arg_NAME} COMMAND sh -c "echo \"$1\"; exit 77" sh "skipped: ${reason}")
+    set_tests_properties(${arg_NAME} PROPERTIES SKIP_RETURN_CODE 77)
+  else()
+    add_test(NAME ${arg_NAME} COMMAND ${Python3_EXECUTABLE} -m pytest -q -p no:cacheprovider ${arg_ARGS})
+  endif()
+endfunction()
+
+# Builds that leave the package out on purpose.
 if(NOT MALHA_BUILD_PYTHON)
-  message(STATUS "Python package malha: skipped (MALHA_BUILD_PYTHON is OFF)")
-  return()
+  set(MALHA_PYTHON_SKIPPED "MALHA_BUILD_PYTHON is OFF")
+elseif(MALHA_FUZZ)
+  set(MALHA_PYTHON_SKIPPED "fuzz build")
+elseif(WIN32 OR CMAKE_CROSSCOMPILING)
+  set(MALHA_PYTHON_SKIPPED "built for the build machine's own Python only")
 endif()
-if(MALHA_FUZZ)
-  message(STATUS "Python package malha: skipped (fuzz build)")
-  return()
-endif()
-if(WIN32 OR CMAKE_CROSSCOMPILING)
-  message(STATUS "Python package malha: skipped (built for the build machine's own Python only)")
+if(MALHA_PYTHON_SKIPPED)
+  message(STATUS "Python package malha: skipped (${MALHA_PYTHON_SKIPPED})")
   return()
 endif()
 
@@ -27,17 +64,18 @@ if(NOT DEFINED Python3_EXECUTABLE AND EXISTS /usr/bin/python3)
 endif()
 find_package(Python3 COMPONENTS Interpreter Development.Module QUIET)
 if(NOT Python3_Interpreter_FOUND)
-  message(STATUS "Python package malha: skipped (no Python 3 interpreter found)")
-  return()
+  set(MALHA_PYTHON_SKIPPED "no Python 3 interpreter found: apt-get install python3")
+elseif(NOT Python3_Development.Module_FOUND)
+  set(MALHA_PYTHON_SKIPPED "no headers for ${Python3_EXECUTABLE}: apt-get install python3-dev")
+else()
+  find_package(pybind11 CONFIG QUIET)
+  if(NOT pybind11_FOUND)
+    set(MALHA_PYTHON_SKIPPED "pybind11 not found: apt-get install python3-pybind11")
+  endif()
 endif()
-if(NOT Python3_Development.Module_FOUND)
-  message(STATUS "Python package malha: skipped (no headers for ${Python3_EXECUTABLE}: "
-                 "apt-get install python3-dev)")
-  return()
-endif()
-find_package(pybind11 CONFIG QUIET)
-if(NOT pybind11_FOUND)
-  message(STATUS "Python package malha: skipped (pybind11 not found: apt-get install python3-pybind11)")
+if(MALHA_PYTHON_SKIPPED)
+  message(WARNING "Python package malha: not built (${MALHA_PYTHON_SKIPPED}); "
+                  "-DMALHA_BUILD_PYTHON=OFF builds without it on purpose")
   return()
 endif()
 

@@ -4,7 +4,8 @@
 One unknown per real volume, u = g on the boundary. A ghost volume, the
 mirror image of its real neighbour i across a boundary edge, carries 2 g - u_i.
 The flux is the two-point difference between the barycentres, plus (scheme
-"corrected") a least-squares gradient correction. --study runs them all.
+"corrected") a least-squares gradient correction. --study runs them all and
+draws two pictures into the current folder (--pictures DIR: into DIR).
 """
 import argparse
 import json
@@ -183,8 +184,8 @@ def main():
     p.add_argument("--study", action="store_true", help="convergence study")
     p.add_argument("--json", action="store_true", help="study: JSON lines")
     p.add_argument("--levels", type=int, nargs=2, default=(4, 14))
-    p.add_argument("--pictures", type=Path, help="folder of the pictures",
-                   default=Path(__file__).resolve().parent.parent / "docs")
+    p.add_argument("--pictures", type=Path, default=Path("."),
+                   help="study: folder of the pictures (default: the current one)")
     args = p.parse_args()
     if args.study:
         levels = range(args.levels[0], args.levels[1] + 1)

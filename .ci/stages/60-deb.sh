@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Debian package, from the release build of stage 10: made by cpack,
-# its files and fields checked, installed with apt-get on this machine, the
-# installed programs run on a level-5 case against the build's own, the
+# its files, fields and maintainer scripts checked, installed with apt-get on
+# this machine, the installed programs run on a level-5 case against the
+# build's own, the Python package imported with bytecode writing on, the
 # manual pages found by man, and the package removed again (on a failure
-# too).
+# too), leaving no folder of it and no dpkg warning.
 set -euo pipefail
 source_dir="$PWD"
 (cd build && cpack -G DEB >/dev/null)
@@ -91,6 +92,19 @@ done
 [ "$(field Recommends)" = "gnuplot, python3-meshio" ] || fail "Recommends is '$(field Recommends)'"
 dpkg-deb -f "$package"
 
+# The maintainer scripts: postinst compiles the Python package's bytecode,
+# prerm removes it before dpkg removes the package's folders.
+dpkg-deb -e "$package" "$work/control"
+for script in postinst prerm; do
+  [ -x "$work/control/$script" ] || fail "$package has no executable $script"
+done
+grep -q '^[[:space:]]*py3compile -p malha$' "$work/control/postinst" || fail "postinst runs no py3compile -p malha"
+grep -q '^[[:space:]]*py3clean -p malha$' "$work/control/prerm" || fail "prerm runs no py3clean -p malha"
+
+# dpkg's warnings in an apt-get log (a folder it could not remove, a
+# maintainer script that failed).
+dpkg_warnings() { grep -iE 'dpkg: warning|^W: |^E: ' "$1" || true; }
+
 # Installed on this machine. A package left by an earlier run goes first,
 # so that the one just built is the one tested. Its recommendations are
 # not fetched: the checks below need neither gnuplot nor meshio.
@@ -100,8 +114,10 @@ if dpkg-query -W -f='${Status}' malha 2>/dev/null | grep -q 'install ok installe
 fi
 export DEBIAN_FRONTEND=noninteractive
 installed=yes
-apt-get install -y -q --no-install-recommends "$source_dir/$package" >"$work/apt.log" ||
+apt-get install -y -q --no-install-recommends "$source_dir/$package" >"$work/apt.log" 2>&1 ||
   { cat "$work/apt.log"; fail "apt-get install $package failed"; exit 1; }
+warnings="$(dpkg_warnings "$work/apt.log")"
+[ -z "$warnings" ] || fail "apt-get install $package warned: $warnings"
 
 # The installed program writes the build's own bytes on the same answers
 # (the processing time, the last 20 bytes of "dados_gerais.txt", aside), and
@@ -125,14 +141,20 @@ done
 cmp -s "$work/built/malha.vtu" "$work/installed/malha.vtu" || fail "/usr/bin/malha-vtk: malha.vtu differs"
 
 # The Python package, from a folder outside the source tree: the installed
-# one, not the build's.
-if grep -q '^/usr/lib/python3/dist-packages/malha/' "$work/files"; then
-  (cd /tmp && env -u PYTHONPATH /usr/bin/python3 -c "
+# one, not the build's, imported as a user imports it, with bytecode writing
+# on (which would write what postinst had not compiled).
+python_dir=/usr/lib/python3/dist-packages/malha
+if grep -q "^$python_dir/" "$work/files"; then
+  (cd /tmp && env -u PYTHONPATH -u PYTHONDONTWRITEBYTECODE -u PYTHONPYCACHEPREFIX /usr/bin/python3 -c "
+import sys
+assert not sys.dont_write_bytecode
 import malha
-assert malha.__file__ == '/usr/lib/python3/dist-packages/malha/__init__.py', malha.__file__
+assert malha.__file__ == '$python_dir/__init__.py', malha.__file__
 m = malha.build(5, 2.0, 1.0)
 assert m.n_real_volumes == 32 and m.triangles.shape == (m.n_volumes, 3)") ||
     fail "the installed Python package malha failed"
+  compgen -G "$python_dir/__pycache__/__init__.cpython-*.pyc" >/dev/null ||
+    fail "$python_dir holds no compiled bytecode after the installation and an import"
 else
   fail "$package holds no Python package (/usr/lib/python3/dist-packages/malha)"
 fi
@@ -145,11 +167,15 @@ for page in malha malha-vtk; do
   grep -q 'EXIT STATUS' "$work/page.txt" || fail "man $page shows no EXIT STATUS"
 done
 
-# Removed again: nothing of it stays in /usr/bin.
-apt-get remove -y -q malha >/dev/null || fail "apt-get remove malha failed"
+# Removed again: nothing of it stays, not even the Python package's
+# bytecode, and dpkg warns of nothing.
+apt-get remove -y -q malha >"$work/remove.log" 2>&1 || { cat "$work/remove.log"; fail "apt-get remove malha failed"; }
 installed=no
-[ ! -e /usr/bin/malha ] || fail "/usr/bin/malha is still there after the removal"
-[ ! -e /usr/bin/malha-vtk ] || fail "/usr/bin/malha-vtk is still there after the removal"
+warnings="$(dpkg_warnings "$work/remove.log")"
+[ -z "$warnings" ] || fail "apt-get remove malha warned: $warnings"
+for path in /usr/bin/malha /usr/bin/malha-vtk "$python_dir" /usr/include/malha /usr/share/malha; do
+  [ ! -e "$path" ] || fail "$path is still there after the removal"
+done
 
 ls -l "$package"
 if [ "$failures" -gt 0 ]; then

@@ -28,7 +28,9 @@ Numbering:
     (1 to n_real_volumes), then the fictitious ones, anticlockwise around
     the boundary; real nodes come first, then the fictitious ones. For
     indexing numpy arrays use the 0-based ``triangles`` and ``neighbours``
-    (-1 for none) and the ``is_fictitious`` mask.
+    (-1 for none) and the ``is_fictitious`` mask. No array can be made
+    writable (``setflags(write=True)`` raises ``ValueError``); take a copy
+    to change one.
 
 Threads:
     ``build``, ``Mesh.write`` and ``read`` release the interpreter lock while
@@ -38,12 +40,14 @@ Threads:
 Failures:
     Every failure of the mesh, of a file or of a read-back raises
     ``malha.Error``, whose message is the program's run-time error report;
-    arguments of the wrong type raise ``TypeError``.
+    arguments of the wrong type raise ``TypeError``, and a processing time
+    that is NaN, infinite or negative ``ValueError``.
 """
 
 from __future__ import annotations
 
 import functools
+import math
 import numbers
 import operator
 import os
@@ -102,9 +106,14 @@ def _field(name: str, doc: str) -> property:
     return property(lambda self: getattr(self._mesh, name), doc=doc)
 
 
-def _read_only(array: np.ndarray) -> np.ndarray:
-    array.setflags(write=False)
-    return array
+def _frozen(array: np.ndarray) -> np.ndarray:
+    """A read-only copy of ``array`` that no caller can make writable.
+
+    The copy's bytes live in a ``bytes`` object, which lends its buffer for
+    reading only: numpy refuses ``setflags(write=True)`` on the copy and on
+    its base alike, so a cached array cannot be changed behind the mesh.
+    """
+    return np.frombuffer(array.tobytes(), dtype=array.dtype).reshape(array.shape)
 
 
 class Mesh:
@@ -115,7 +124,10 @@ class Mesh:
     are not copies, cannot be written, and keep the storage alive as long as
     any of them lives, also after the ``Mesh`` itself is gone. Numbers in
     them are 1-based, as in the files; ``triangles``, ``neighbours`` and
-    ``is_fictitious`` are the 0-based forms for numpy indexing.
+    ``is_fictitious`` are the 0-based forms for numpy indexing, computed
+    once. No array that a ``Mesh`` hands out can be made writable:
+    ``setflags(write=True)`` raises ``ValueError``; ``numpy.array(table)``
+    gives a writable copy.
 
     A mesh from ``read`` holds the counts ``n_nodes``, ``n_volumes``,
     ``n_real_volumes``, ``n_fict_volumes`` and the four tables; its other
@@ -177,7 +189,7 @@ class Mesh:
         The 0-based rows of ``node_coords`` of each volume's corners, in the
         same anticlockwise order. Computed once, on first use.
         """
-        return _read_only(self.volume_nodes - np.int32(1))
+        return _frozen(self.volume_nodes - np.int32(1))
 
     @functools.cached_property
     def neighbours(self) -> npt.NDArray[np.int32]:
@@ -186,7 +198,7 @@ class Mesh:
         The 0-based rows of each volume's neighbours, -1 where a column
         holds none. Computed once, on first use.
         """
-        return _read_only(self.volume_neighbours - np.int32(1))
+        return _frozen(self.volume_neighbours - np.int32(1))
 
     @functools.cached_property
     def is_fictitious(self) -> npt.NDArray[np.bool_]:
@@ -195,7 +207,7 @@ class Mesh:
         These are the rows from ``n_real_volumes`` on. Computed once, on
         first use.
         """
-        return _read_only(np.arange(self.n_volumes) >= self.n_real_volumes)
+        return _frozen(np.arange(self.n_volumes) >= self.n_real_volumes)
 
     def write(self, folder: str | os.PathLike[str], processing_time: float = 0.0) -> None:
         """Writes the program's eleven files of this mesh into a folder.
@@ -208,10 +220,11 @@ class Mesh:
         file of its name.
 
         Args:
-            folder: An existing folder; "" is the current working folder,
-                and the reports then name the files alone.
+            folder: An existing folder (it is not created); "" is the
+                current working folder, and the reports then name the files
+                alone.
             processing_time: The seconds written as the processing-time
-                record of "dados_gerais.txt".
+                record of "dados_gerais.txt": finite and not negative.
 
         Raises:
             Error: OPEN when a file cannot be created or opened, WRITE when
@@ -219,9 +232,11 @@ class Mesh:
                 it received.
             TypeError: When ``folder`` is not a path or ``processing_time``
                 not a real number.
+            ValueError: When ``processing_time`` is NaN, infinite or
+                negative; no file is then touched.
         """
         _malha.write_mesh_files(self._mesh, _path("folder", folder),
-                                _real("processing_time", processing_time))
+                                _seconds("processing_time", processing_time))
 
     def to_meshio(self) -> meshio.Mesh:
         """The mesh as a ``meshio.Mesh``, with the data of "malha.vtu".
@@ -281,6 +296,13 @@ def _real(name: str, value: typing.Any) -> float:
     if not isinstance(value, numbers.Real):
         raise TypeError(f"{name} must be a real number, not {type(value).__name__}")
     return float(value)
+
+
+def _seconds(name: str, value: typing.Any) -> float:
+    seconds = _real(name, value)
+    if not (math.isfinite(seconds) and seconds >= 0.0):
+        raise ValueError(f"{name} must be a finite number of seconds, not negative: {seconds!r}")
+    return seconds + 0.0  # -0.0 becomes 0.0, the record of no time at all
 
 
 def _path(name: str, value: typing.Any) -> str | bytes:

@@ -4,7 +4,8 @@
 //
 // The four tables go out as read-only numpy views of the Mesh's own storage,
 // each with the Mesh's Python object as its base, so that the storage lives
-// as long as any view does. Building, writing and reading run without the
+// as long as any view does. That base lends numpy no buffer, so numpy refuses
+// to make a view writable again. Building, writing and reading run without the
 // interpreter lock. A malha::Error becomes the package's `malha.Error`.
 
 #include <pybind11/numpy.h>

@@ -267,3 +267,70 @@ def test_numpy_scalars_and_paths_are_accepted(tmp_path):
     mesh = malha.build(np.int64(4), np.float32(2.0), np.float64(1.0))
     mesh.write(str(tmp_path), processing_time=np.float64(0.0))
     assert np.array_equal(malha.read(Path(tmp_path)).volume_nodes, mesh.volume_nodes)
+
+
+ARRAYS = ("node_coords", "volume_nodes", "volume_neighbours", "barycentres", "triangles",
+          "neighbours", "is_fictitious")
+
+
+@pytest.mark.parametrize("name", ARRAYS)
+@pytest.mark.parametrize("source", ["build", "read"])
+def test_no_array_can_be_made_writable(program_run, source, name):
+    mesh = (malha.build(4, 2.5, 0.7) if source == "build"
+            else malha.read(program_run(4, 2.5, 0.7)))
+    array = getattr(mesh, name)
+    before = array.copy()
+    chain = [array]  # the array and every array beneath it
+    while isinstance(chain[-1].base, np.ndarray):
+        chain.append(chain[-1].base)
+    for link in chain:
+        with pytest.raises(ValueError):
+            link.setflags(write=True)
+        with pytest.raises(ValueError):
+            link.flat[0] = 1
+    assert np.array_equal(getattr(mesh, name), before)
+
+
+def test_meshio_arrays_are_copies():
+    pytest.importorskip("meshio")
+    mesh = malha.build(4, 2.5, 0.7)
+    grid = mesh.to_meshio()
+    arrays = [grid.points, grid.cells[0].data, *grid.point_data.values(),
+              *(data[0] for data in grid.cell_data.values())]
+    for array in arrays:
+        array.setflags(write=True)
+        array[...] = 7
+    fresh = malha.build(4, 2.5, 0.7)
+    for name in ARRAYS:
+        assert np.array_equal(getattr(mesh, name), getattr(fresh, name)), name
+
+
+def snapshot(folder):
+    """Every file of a folder: its bytes and its modification time."""
+    return {path.name: (path.read_bytes(), path.stat().st_mtime_ns) for path in folder.iterdir()}
+
+
+@pytest.mark.parametrize("seconds", [float("nan"), float("inf"), float("-inf"), -1.0, -5e-324,
+                                     np.float64("nan")],
+                         ids=["nan", "inf", "-inf", "-1", "-denormal", "numpy nan"])
+def test_write_refuses_a_time_that_is_not_finite_seconds(tmp_path, seconds):
+    mesh = malha.build(3, 2.0, 1.0)
+    empty, earlier = tmp_path / "empty", tmp_path / "earlier"
+    empty.mkdir()
+    earlier.mkdir()
+    mesh.write(earlier, processing_time=1.5)
+    before = snapshot(earlier)
+    for folder in (empty, earlier):
+        with pytest.raises(ValueError, match="processing_time"):
+            mesh.write(folder, processing_time=seconds)
+    assert snapshot(empty) == {} and snapshot(earlier) == before
+
+
+def test_write_takes_minus_zero_seconds_for_zero(tmp_path):
+    mesh = malha.build(3, 2.0, 1.0)
+    for name, seconds in (("zero", 0.0), ("minus_zero", -0.0)):
+        (tmp_path / name).mkdir()
+        mesh.write(tmp_path / name, processing_time=seconds)
+    record = (tmp_path / "minus_zero" / "dados_gerais.txt").read_bytes()
+    assert record == (tmp_path / "zero" / "dados_gerais.txt").read_bytes()
+    assert record.endswith(b" 0.000000000E+00\r\n")
