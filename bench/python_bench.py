@@ -156,8 +156,8 @@ def faces_against_cpp(faces_bench, repeats):
     cpp = float(line.split()[1])
     mesh = malha.build(BUILD_LEVEL, 2.0, 1.0)
     python = median_time(mesh.faces, repeats)
-    print(f"faces level {BUILD_LEVEL}:   mesh.faces() {python:.3f} s, C++ build_faces {cpp:.3f} s, "
-          f"ratio {python / cpp:.2f} (aim <= 1.2)")
+    print(f"faces level {BUILD_LEVEL}:   mesh.faces() {python:.3f} s, "
+          f"C++ build_faces {cpp:.3f} s, ratio {python / cpp:.2f} (aim <= 1.2)")
 
 
 def main():
@@ -167,7 +167,8 @@ def main():
     parser.add_argument("-r", "--repeats", type=int, default=5)
     parser.add_argument("-d", "--folder", default=None, help="where the runs' files go")
     parser.add_argument("-f", "--faces-bench",
-                        default=str(Path(__file__).parent.parent / "build/bench/build_faces_bench"),
+                        default=str(Path(__file__).parent.parent / "build" / "bench"
+                                    / "build_faces_bench"),
                         help="the C++ faces benchmark (default: build/bench/build_faces_bench)")
     args = parser.parse_args()
     exe = str(Path(args.exe).resolve())

@@ -25,7 +25,7 @@ import malha
 
 SCHEMES = ("two-point", "corrected")
 BOUNDARIES = ("dirichlet", "mixed")
-NEUMANN_SIDES = {"dirichlet": (), "mixed": (1, 3)}  # mixed: y = 0 and y = dim_y
+NEUMANN_SIDES = {"dirichlet": (), "mixed": (1, 3)}  # y = 0 and y = dim_y
 STUDY_LENGTHS = ((1.0, 1.0), (2.0, 1.0), (1.0, 3.0))
 
 
@@ -43,11 +43,11 @@ def exact_gradient(x, y):
 
 def diffusion_solver(mesh, faces, neumann, diagonal=0.0, scheme="corrected",
                      tol=1e-12, max_iterations=200):
-    """Factorise the diffusion balance of the real volumes once; return its solver.
+    """Factorise the real volumes' diffusion balance once; return a solver.
 
     The balance of real volume i is
 
-        diagonal_i u_i - (sum of the fluxes of grad u into i through its faces) = b_i,
+        diagonal_i u_i - (sum over i's faces of the flux of grad u) = b_i,
 
     so diagonal = 0 and b_i = f_i area_i solve -Laplace(u) = f, and
     diagonal = area / dt with b = area / dt * u_old + f area is one implicit
@@ -132,7 +132,8 @@ def diffusion_solver(mesh, faces, neumann, diagonal=0.0, scheme="corrected",
             grad[n:] = grad[own_b]  # a ghost takes its volume's
             flux = np.einsum("ij,ij->i", skew, (grad[vol] + grad[oth]) / 2)
             u_next = lu.solve(rhs + np.bincount(vol, flux, n))
-            settled = np.linalg.norm(u_next - u) <= tol * np.linalg.norm(u_next)
+            change = np.linalg.norm(u_next - u)
+            settled = change <= tol * np.linalg.norm(u_next)
             u = u_next
             if settled:
                 return u, step
@@ -183,7 +184,8 @@ def run(level, lengths, scheme, boundary="dirichlet"):
     mesh = malha.build(level, *lengths)
     u, area, steps = solve(mesh, scheme, boundary)
     x, y = mesh.barycentres[:mesh.n_real_volumes].T
-    return dict(lengths=list(lengths), scheme=scheme, boundary=boundary, level=level,
+    return dict(lengths=list(lengths), scheme=scheme, boundary=boundary,
+                level=level,
                 n_real_volumes=mesh.n_real_volumes,
                 h=math.sqrt(area.mean()),
                 error=math.sqrt(np.sum(area * (u - exact(x, y)) ** 2)),
@@ -196,7 +198,8 @@ def study(levels, as_json, boundary="dirichlet"):
     for lengths in STUDY_LENGTHS:
         for scheme in SCHEMES:
             if not as_json:
-                print(f"\n{lengths[0]:g} x {lengths[1]:g}, {scheme}, {boundary}\n"
+                print(f"\n{lengths[0]:g} x {lengths[1]:g}, {scheme}, "
+                      f"{boundary}\n"
                       "level  volumes          h      error  order")
             for level in levels:
                 rec = run(level, lengths, scheme, boundary)[0]
@@ -263,9 +266,11 @@ def main():
     args = p.parse_args()
     if args.study:
         levels = range(args.levels[0], args.levels[1] + 1)
-        draw(study(levels, args.json, args.boundary), args.pictures, args.boundary)
+        draw(study(levels, args.json, args.boundary), args.pictures,
+             args.boundary)
     else:
-        rec = run(args.level, tuple(args.lengths), args.scheme, args.boundary)[0]
+        rec = run(args.level, tuple(args.lengths), args.scheme,
+                  args.boundary)[0]
         print(", ".join(f"{k} {v}" for k, v in rec.items()))
 
 
