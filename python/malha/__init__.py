@@ -348,10 +348,14 @@ class Faces:
         it reads alive, also after its ``Mesh`` is gone.
 
     Example:
-        >>> mesh = malha.build(6, 2.0, 1.0)  # doctest: +SKIP
-        >>> faces = mesh.faces()  # doctest: +SKIP
-        >>> bottom = faces.on_side("bottom")  # a range of face indices  # doctest: +SKIP
-        >>> faces.owner[bottom], faces.normal[bottom]  # doctest: +SKIP
+        >>> faces = malha.build(4, 2.0, 1.0).faces()
+        >>> faces.n_faces, faces.n_interior_faces, faces.n_boundary_faces
+        (28, 20, 8)
+        >>> bottom = faces.on_side("bottom")  # or on_side(1)
+        >>> bottom
+        range(20, 22)
+        >>> faces.owner[bottom], faces.normal[bottom[0]], faces.length[bottom[0]]
+        (array([0, 4], dtype=int32), array([ 0., -1.]), 1.0)
     """
 
     def __init__(self, mesh: _malha.Mesh, faces: _malha.Faces) -> None:
