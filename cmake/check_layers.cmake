@@ -2,8 +2,9 @@
 #
 #   cmake -DSOURCE_DIR=<project root> -P cmake/check_layers.cmake
 #
-# The folders are layers: the machine interface at the bottom, the dialogue
-# and the mesh above it, the file formats and byte sinks above the mesh, the
+# The folders are layers: the machine interface at the bottom, the
+# program's process-wide services (process/) just above it, which no folder
+# of the library may include, the dialogue and the mesh above them, the file formats and byte sinks above the mesh, the
 # output files above them, the viewer launch, the files read back beside the
 # output files, the VTK grid above them,
 # and the driver (the files directly in src/) on top. Each folder lists what
@@ -14,15 +15,16 @@
 cmake_minimum_required(VERSION 3.25)
 
 set(allowed_system "")
-set(allowed_dialogue system mesh/mesh.h)
+set(allowed_process system)
+set(allowed_dialogue system process mesh/mesh.h)
 set(allowed_mesh system)
 set(allowed_formats system mesh)
 set(allowed_output system mesh formats)
-set(allowed_viewers system formats)
+set(allowed_viewers system process formats)
 set(allowed_readback system mesh formats)
 set(allowed_vtk system mesh formats readback)
 set(allowed_malha system mesh formats output readback)
-set(layers system dialogue mesh formats output viewers readback vtk malha)
+set(layers system process dialogue mesh formats output viewers readback vtk malha)
 
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "check_layers: set SOURCE_DIR to the project root")
