@@ -1,7 +1,7 @@
 #pragma once
 // Folder process/: what a process has one of (its signals and console
-// events, its floating-point traps, its console, the programs it starts),
-// for the program alone; it builds on system/. No folder of the library
+// events, its floating-point traps, its console, the programs it starts)
+// and the run's clock, for the program alone; it builds on system/. No folder of the library
 // includes it.
 //
 // The operating-system services of the program's process, behind one small
@@ -11,6 +11,7 @@
 // std::bad_alloc; the others throw nothing.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,10 @@ void write_console(int stream, const char* data, std::size_t size);
 // Reads up to `size` bytes from a standard stream: the count read, 0 at the
 // end of the input, -1 on a read error.
 long read_console(int stream, char* buffer, std::size_t size);
+
+// Current system time in universal time, as 100-nanosecond ticks since
+// 1601-01-01.
+std::int64_t system_time_ticks();
 
 // Floating-point faults that end a run.
 enum class FpFault { invalid, divide_by_zero, overflow };

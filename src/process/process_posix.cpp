@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 #include <spawn.h>
 #include <sys/stat.h>
@@ -18,6 +19,9 @@ extern char** environ;
 
 namespace malha::process {
 namespace {
+
+// Seconds from 1601-01-01 to 1970-01-01, the two epochs of system time.
+constexpr std::int64_t kEpochOffsetSeconds = 11644473600;
 
 FpFaultHandler g_fp_handler = nullptr;
 // What enable_fp_traps found, put back by disable_fp_traps.
@@ -100,6 +104,13 @@ long read_console(int stream, char* buffer, std::size_t size) {
     if (got >= 0) return static_cast<long>(got);
     if (errno != EINTR) return -1;
   }
+}
+
+std::int64_t system_time_ticks() {
+  timespec now {};
+  clock_gettime(CLOCK_REALTIME, &now);
+  return (static_cast<std::int64_t>(now.tv_sec) + kEpochOffsetSeconds) * 10'000'000 +
+         now.tv_nsec / 100;
 }
 
 bool enable_fp_traps(FpFaultHandler handler) {

@@ -125,6 +125,15 @@ long read_console(int stream, char* buffer, std::size_t size) {
   return -1;
 }
 
+std::int64_t system_time_ticks() {
+  SYSTEMTIME now {};
+  GetSystemTime(&now);
+  FILETIME ticks {};
+  SystemTimeToFileTime(&now, &ticks);
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(ticks.dwHighDateTime) << 32) |
+                                   ticks.dwLowDateTime);
+}
+
 bool enable_fp_traps(FpFaultHandler handler) {
 #if !defined(MALHA_NO_FP_TRAPS)
   g_fp_handler = handler;

@@ -1,6 +1,6 @@
 #pragma once
-// Folder system/: what the library needs from the machine (files, the
-// clock, memory) and the one way a library call fails; it includes no other
+// Folder system/: what the library needs from the machine (files and
+// memory) and the one way a library call fails; it includes no other
 // folder of the program.
 //
 // The operating-system services the library needs, behind one small
@@ -18,10 +18,6 @@
 #include <string>
 
 namespace malha::platform {
-
-// Current system time in universal time, as 100-nanosecond ticks since
-// 1601-01-01.
-std::int64_t system_time_ticks();
 
 // Physical memory plus swap, in bytes: more than this cannot be obtained for
 // the mesh without the system killing the process later.
@@ -87,11 +83,11 @@ void mark_modified(FileHandle file);
 // thread (POSIX), the handler runs while the write it interrupted waits, so
 // the gate does nothing: the replacement blocks the interrupt signals
 // itself. Where the handler runs on a thread of its own (Windows), each
-// write and replacement passes through the gate, and the handler closes it:
-// close_write_gate waits (up to two seconds, for a write that hangs) for a
-// write in progress to end, and a writer that comes to the closed gate waits
-// there until the process ends, so no byte is written after the cut. None
-// of the three throws.
+// write, replacement and close passes through the gate, and the handler
+// closes it: close_write_gate waits (up to two seconds, for a write that
+// hangs) for a write in progress to end, and a writer that comes to the
+// closed gate waits there until the process ends, so no byte is written
+// after the cut. None of the three throws.
 struct WriteGate {
   std::atomic<int> writers {0};
   std::atomic<bool> is_closed {false};

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <memory>
 
 #include <fcntl.h>
@@ -21,19 +20,6 @@
 #endif
 
 namespace malha::platform {
-namespace {
-
-// Seconds from 1601-01-01 to 1970-01-01, the two epochs of system time.
-constexpr std::int64_t kEpochOffsetSeconds = 11644473600;
-
-}  // namespace
-
-std::int64_t system_time_ticks() {
-  timespec now {};
-  clock_gettime(CLOCK_REALTIME, &now);
-  return (static_cast<std::int64_t>(now.tv_sec) + kEpochOffsetSeconds) * 10'000'000 +
-         now.tv_nsec / 100;
-}
 
 std::uint64_t obtainable_memory_bytes() {
 #if defined(__linux__)

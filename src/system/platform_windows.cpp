@@ -28,15 +28,6 @@ int last_error() { return static_cast<int>(GetLastError()); }
 
 }  // namespace
 
-std::int64_t system_time_ticks() {
-  SYSTEMTIME now {};
-  GetSystemTime(&now);
-  FILETIME ticks {};
-  SystemTimeToFileTime(&now, &ticks);
-  return static_cast<std::int64_t>((static_cast<std::uint64_t>(ticks.dwHighDateTime) << 32) |
-                                   ticks.dwLowDateTime);
-}
-
 std::uint64_t obtainable_memory_bytes() {
   MEMORYSTATUSEX status {};
   status.dwLength = sizeof(status);
