@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "mesh/mesh.h"
+#include "process/process.h"
 #include "readback/read_mesh_files.h"
 #include "system/error.h"
-#include "system/platform.h"
 #include "system/run_error.h"
 #include "vtk/write_vtu.h"
 
@@ -20,20 +20,20 @@ constexpr std::string_view kUsage =
     "one by default) and writes the mesh there as malha.vtu, a VTK unstructured grid.\n";
 
 void write_out(int stream, std::string_view text) {
-  platform::write_console(stream, text.data(), text.size());
+  process::write_console(stream, text.data(), text.size());
 }
 
 }  // namespace
 
 int run_vtk(int argc, const char* const* argv) {
-  platform::prepare_process();
+  process::prepare_process();
   const std::string_view argument = argc > 1 ? argv[1] : "";
   if (argument == "-h" || argument == "--help") {
-    write_out(platform::kStdout, kUsage);
+    write_out(process::kStdout, kUsage);
     return 0;
   }
   if (argc > 2 || (argc == 2 && argument.empty())) {
-    write_out(platform::kStderr, kUsage);
+    write_out(process::kStderr, kUsage);
     return 1;
   }
   const std::string folder(argument);
@@ -42,14 +42,14 @@ int run_vtk(int argc, const char* const* argv) {
     Mesh mesh;
     read_mesh_files(mesh, folder);
     write_vtu(mesh, folder);
-    write_out(platform::kStdout, path_in(folder, kVtuFile) + ": " +
+    write_out(process::kStdout, path_in(folder, kVtuFile) + ": " +
                                      std::to_string(mesh.n_nodes) + " points, " +
                                      std::to_string(mesh.n_volumes) + " cells\n");
   } catch (const Error& error) {
-    write_out(platform::kStderr, error.what());
+    write_out(process::kStderr, error.what());
     return 1;
   } catch (const std::bad_alloc&) {
-    write_out(platform::kStderr, error_for(RunError::allocate).what());
+    write_out(process::kStderr, error_for(RunError::allocate).what());
     return 1;
   }
   return 0;
