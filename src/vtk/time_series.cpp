@@ -9,7 +9,7 @@
 #include "system/run_error.h"
 #include "vtk/temporary_file.h"
 #include "vtk/vtu.h"
-#include "vtk/vtu_names.h"
+#include "vtk/vtu_checks.h"
 
 namespace malha {
 namespace {
@@ -52,6 +52,10 @@ bool is_series_temporary(std::string_view file, std::string_view name) {
 
 TimeSeries::TimeSeries(const Mesh& mesh, fs::path folder, std::string name, VtuOptions options)
     : mesh_(&mesh), folder_(std::move(folder)), name_(std::move(name)), options_(options) {
+  reporting_allocation([&] { start(); });
+}
+
+void TimeSeries::start() {
   const std::string quoted = "\"" + name_ + "\"";
   if (name_.empty()) fail_argument(kFunction, "the series name is empty");
   if (!is_xml_name(name_) || name_.find_first_of("/\\:*?|") != std::string::npos) {
@@ -83,6 +87,10 @@ fs::path TimeSeries::step_file(std::size_t index) const {
 fs::path TimeSeries::collection_file() const { return folder_ / (name_ + ".pvd"); }
 
 void TimeSeries::write(double time, std::span<const CellField> fields) {
+  reporting_allocation([&] { add_step(time, fields); });
+}
+
+void TimeSeries::add_step(double time, std::span<const CellField> fields) {
   if (!std::isfinite(time)) {
     fail_argument(kFunction, "time " + time_text(time) + " is not a finite number");
   }
@@ -92,17 +100,17 @@ void TimeSeries::write(double time, std::span<const CellField> fields) {
   }
   // Everything that needs memory is had before the step file is written, so
   // that after it only a file error can fail.
-  times_.reserve(times_.size() + 1);
+  if (times_.size() == times_.capacity()) times_.reserve(2 * times_.size() + 16);
   std::string collection =
       "<?xml version=\"1.0\"?>\n"
       "<VTKFile type=\"Collection\" version=\"0.1\" byte_order=\"LittleEndian\">\n"
       "  <Collection>\n";
-  auto add_step = [&](std::size_t index, double step_time) {
+  auto list_step = [&](std::size_t index, double step_time) {
     collection += "    <DataSet timestep=\"" + time_text(step_time) + "\" group=\"\" part=\"0\" file=\"" +
                   name_ + "_" + step_number(index) + ".vtu\"/>\n";
   };
-  for (std::size_t i = 0; i < times_.size(); ++i) add_step(i, times_[i]);
-  add_step(times_.size(), time);
+  for (std::size_t i = 0; i < times_.size(); ++i) list_step(i, times_[i]);
+  list_step(times_.size(), time);
   collection += "  </Collection>\n</VTKFile>\n";
 
   const fs::path step = step_file(times_.size());

@@ -15,7 +15,7 @@
 #include "formats/byte_sink.h"
 #include "system/run_error.h"
 #include "vtk/temporary_file.h"
-#include "vtk/vtu_names.h"
+#include "vtk/vtu_checks.h"
 
 namespace malha {
 namespace {
@@ -188,10 +188,8 @@ void check_fields(std::span<const CellField> fields, std::uint64_t cells,
   fail_argument(kFunction, "a volume names a node outside the grid");
 }
 
-}  // namespace
-
-void write_vtu(const Mesh& mesh, const std::filesystem::path& file,
-               std::span<const CellField> fields, const VtuOptions& options) {
+void write_grid(const Mesh& mesh, const std::filesystem::path& file,
+                std::span<const CellField> fields, const VtuOptions& options) {
   check_mesh(mesh, options);
   const bool all = options.include_fictitious;
   const std::int32_t n_points = all ? mesh.n_nodes : mesh.n_real_nodes;
@@ -360,6 +358,13 @@ void write_vtu(const Mesh& mesh, const std::filesystem::path& file,
   }
   sink.put_text("\n  </AppendedData>\n</VTKFile>\n");
   sink.finish();
+}
+
+}  // namespace
+
+void write_vtu(const Mesh& mesh, const std::filesystem::path& file,
+               std::span<const CellField> fields, const VtuOptions& options) {
+  reporting_allocation([&] { write_grid(mesh, file, fields, options); });
 }
 
 }  // namespace malha

@@ -37,7 +37,7 @@
 // - OPEN (a missing folder, one the user may not write in), WRITE (a full
 //   disk) and the replace report (a rename refused), naming the file;
 // - ALLOCATE when memory for the file's buffer cannot be had.
-// Nothing here ends the process, writes to the console or keeps global
+// No function here exits, writes to the console or keeps global
 // state; threads may write different files at the same time.
 
 #include <cstddef>
@@ -118,6 +118,9 @@ class TimeSeries {
   std::filesystem::path collection_file() const;
 
  private:
+  void start();
+  void add_step(double time, std::span<const CellField> fields);
+
   const Mesh* mesh_;
   std::filesystem::path folder_;
   std::string name_;
