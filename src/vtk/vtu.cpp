@@ -114,29 +114,24 @@ void check_mesh(const Mesh& mesh, const VtuOptions& options) {
   auto refuse = [](const std::string& what) {
     fail_argument(kFunction, "the mesh's counts disagree with its tables: " + what);
   };
-  if (mesh.n_volumes < 0 || mesh.n_real_volumes < 0 || mesh.n_real_volumes > mesh.n_volumes) {
-    refuse(count_text(mesh.n_real_volumes) + " real of " + count_text(mesh.n_volumes) + " volumes");
+  if (mesh.n_real_volumes < 0 || mesh.n_fict_volumes < 0 ||
+      std::int64_t{mesh.n_real_volumes} + mesh.n_fict_volumes != mesh.n_volumes) {
+    refuse(count_text(mesh.n_real_volumes) + " real and " + count_text(mesh.n_fict_volumes) +
+           " fictitious volumes for " + count_text(mesh.n_volumes) + " volumes");
   }
   if (mesh.n_nodes < 0 || mesh.n_real_nodes < 0 || mesh.n_real_nodes > mesh.n_nodes) {
     refuse(count_text(mesh.n_real_nodes) + " real of " + count_text(mesh.n_nodes) + " nodes");
   }
-  if (mesh.node_coords.rows() != mesh.n_nodes) {
-    refuse("node_coords has " + count_text(mesh.node_coords.rows()) + " rows for " +
-           count_text(mesh.n_nodes) + " nodes");
-  }
-  if (mesh.volume_nodes.rows() != mesh.n_volumes) {
-    refuse("volume_nodes has " + count_text(mesh.volume_nodes.rows()) + " rows for " +
-           count_text(mesh.n_volumes) + " volumes");
-  }
+  auto check_rows = [&](const char* table, std::int32_t rows, std::int32_t count, const char* what) {
+    if (rows != count) {
+      refuse(std::string(table) + " has " + count_text(rows) + " rows for " + count_text(count) + what);
+    }
+  };
+  check_rows("node_coords", mesh.node_coords.rows(), mesh.n_nodes, " nodes");
+  check_rows("volume_nodes", mesh.volume_nodes.rows(), mesh.n_volumes, " volumes");
   if (!options.include_tables) return;
-  if (mesh.volume_neighbours.rows() != mesh.n_volumes) {
-    refuse("volume_neighbours has " + count_text(mesh.volume_neighbours.rows()) + " rows for " +
-           count_text(mesh.n_volumes) + " volumes");
-  }
-  if (mesh.barycentres.rows() != mesh.n_volumes) {
-    refuse("barycentres has " + count_text(mesh.barycentres.rows()) + " rows for " +
-           count_text(mesh.n_volumes) + " volumes");
-  }
+  check_rows("volume_neighbours", mesh.volume_neighbours.rows(), mesh.n_volumes, " volumes");
+  check_rows("barycentres", mesh.barycentres.rows(), mesh.n_volumes, " volumes");
 }
 
 // Refuses fields the grid of `cells` cells cannot carry; `taken` are the
