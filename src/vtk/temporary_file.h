@@ -1,7 +1,7 @@
 #pragma once
 // A file written complete under a temporary name beside its final one (the
-// final name + ".tmp"), then renamed, so that no reader (and no kill of the writer) ever finds half of
-// it under the final name.
+// final name + ".tmp"), then renamed, so that no reader (and no kill of the writer) ever finds half
+// of it under the final name.
 //
 // TemporaryFile is a byte sink whose blocks go straight to the temporary
 // file, opened (created or emptied) at construction. `finish` writes out the

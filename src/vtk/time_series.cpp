@@ -106,8 +106,9 @@ void TimeSeries::add_step(double time, std::span<const CellField> fields) {
       "<VTKFile type=\"Collection\" version=\"0.1\" byte_order=\"LittleEndian\">\n"
       "  <Collection>\n";
   auto list_step = [&](std::size_t index, double step_time) {
-    collection += "    <DataSet timestep=\"" + time_text(step_time) + "\" group=\"\" part=\"0\" file=\"" +
-                  name_ + "_" + step_number(index) + ".vtu\"/>\n";
+    collection += "    <DataSet timestep=\"" + time_text(step_time) +
+                  "\" group=\"\" part=\"0\" file=\"" + name_ + "_" + step_number(index) +
+                  ".vtu\"/>\n";
   };
   for (std::size_t i = 0; i < times_.size(); ++i) list_step(i, times_[i]);
   list_step(times_.size(), time);

@@ -26,9 +26,8 @@ constexpr std::string_view kFunction = "write_vtu";
 // machine's own order.
 template <typename T>
 void store_little_endian(char* out, T value) {
-  using Bits = std::conditional_t<
-      sizeof(T) == 8, std::uint64_t,
-      std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint8_t>>;
+  using Bits = std::conditional_t<sizeof(T) == 8, std::uint64_t,
+                                  std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint8_t>>;
   const Bits bits = std::bit_cast<Bits>(value);
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(out, &bits, sizeof(bits));
@@ -92,6 +91,16 @@ void put_doubles(ByteSink& sink, std::span<const double> values) {
   }
 }
 
+// Puts rows 1 to `rows` of a table of x, y as little-endian x, y, 0.
+void put_xyz_rows(ByteSink& sink, const MeshTable<double, 2>& table, std::uint64_t rows) {
+  put_rows(sink, rows, 24, [&](std::uint64_t i, char* out) {
+    const double* row = table.row(static_cast<std::int32_t>(i + 1));
+    store_little_endian(out, row[0]);
+    store_little_endian(out + 8, row[1]);
+    store_little_endian(out + 16, 0.0);
+  });
+}
+
 // The XML element of `array` at `offset` in the appended data, indented.
 std::string element(const DataArray& array, std::uint64_t offset) {
   std::string text;
@@ -99,7 +108,8 @@ std::string element(const DataArray& array, std::uint64_t offset) {
     text = "      <DataArray type=\"" + std::string(array.type) + "\" Name=\"" + array.name +
            "\" NumberOfTuples=\"" + std::to_string(array.rows) + "\"";
   } else {
-    text = "        <DataArray type=\"" + std::string(array.type) + "\" Name=\"" + array.name + "\"";
+    text =
+        "        <DataArray type=\"" + std::string(array.type) + "\" Name=\"" + array.name + "\"";
     if (array.components > 1) {
       text += " NumberOfComponents=\"" + std::to_string(array.components) + "\"";
     }
@@ -122,9 +132,11 @@ void check_mesh(const Mesh& mesh, const VtuOptions& options) {
   if (mesh.n_nodes < 0 || mesh.n_real_nodes < 0 || mesh.n_real_nodes > mesh.n_nodes) {
     refuse(count_text(mesh.n_real_nodes) + " real of " + count_text(mesh.n_nodes) + " nodes");
   }
-  auto check_rows = [&](const char* table, std::int32_t rows, std::int32_t count, const char* what) {
+  auto check_rows = [&](const char* table, std::int32_t rows, std::int32_t count,
+                        const char* what) {
     if (rows != count) {
-      refuse(std::string(table) + " has " + count_text(rows) + " rows for " + count_text(count) + what);
+      refuse(std::string(table) + " has " + count_text(rows) + " rows for " + count_text(count) +
+             what);
     }
   };
   check_rows("node_coords", mesh.node_coords.rows(), mesh.n_nodes, " nodes");
@@ -143,8 +155,9 @@ void check_fields(std::span<const CellField> fields, std::uint64_t cells,
     const std::string quoted = "\"" + field.name + "\"";
     if (field.name.empty()) fail_argument(kFunction, "a field has an empty name");
     if (!is_xml_name(field.name)) {
-      fail_argument(kFunction, "field name " + quoted +
-                                   " holds a character other than printable ASCII, or one of < > & \" '");
+      fail_argument(kFunction,
+                    "field name " + quoted +
+                        " holds a character other than printable ASCII, or one of < > & \" '");
     }
     if (std::find(taken.begin(), taken.end(), field.name) != taken.end()) {
       fail_argument(kFunction, "field name " + quoted + " is the name of the grid's own cell data");
@@ -162,8 +175,8 @@ void check_fields(std::span<const CellField> fields, std::uint64_t cells,
     if (field.values.size() != expected) {
       fail_argument(kFunction, "field " + quoted + " has " + std::to_string(field.values.size()) +
                                    " values, not " + std::to_string(cells) + " cells x " +
-                                   std::to_string(field.components) + " components = " +
-                                   std::to_string(expected));
+                                   std::to_string(field.components) +
+                                   " components = " + std::to_string(expected));
     }
   }
 }
@@ -229,48 +242,40 @@ void write_grid(const Mesh& mesh, const std::filesystem::path& file,
                     }});
   if (all) {
     const auto n_real = static_cast<std::uint64_t>(mesh.n_real_volumes);
-    arrays.push_back({"fictitious", "UInt8", 1, cells, 1, 1, Section::cell_data, [&, n_real](ByteSink& sink) {
-                        put_rows(sink, cells, 1, [n_real](std::uint64_t v, char* out) {
-                          store_little_endian(out, static_cast<std::uint8_t>(v >= n_real ? 1 : 0));
-                        });
-                      }});
+    arrays.push_back(
+        {"fictitious", "UInt8", 1, cells, 1, 1, Section::cell_data, [&, n_real](ByteSink& sink) {
+           put_rows(sink, cells, 1, [n_real](std::uint64_t v, char* out) {
+             store_little_endian(out, static_cast<std::uint8_t>(v >= n_real ? 1 : 0));
+           });
+         }});
   }
   if (options.include_tables) {
-    arrays.push_back({"neighbours", "Int32", 3, cells, 3, 4, Section::cell_data, [&](ByteSink& sink) {
-                        put_rows(sink, cells, 12, [&](std::uint64_t v, char* out) {
-                          const std::int32_t* row = mesh.volume_neighbours.row(static_cast<std::int32_t>(v + 1));
-                          for (int col = 0; col < 3; ++col) store_little_endian(out + 4 * col, row[col]);
-                        });
-                      }});
-    arrays.push_back({"barycentre", "Float64", 3, cells, 3, 8, Section::cell_data, [&](ByteSink& sink) {
-                        put_rows(sink, cells, 24, [&](std::uint64_t v, char* out) {
-                          const double* row = mesh.barycentres.row(static_cast<std::int32_t>(v + 1));
-                          store_little_endian(out, row[0]);
-                          store_little_endian(out + 8, row[1]);
-                          store_little_endian(out + 16, 0.0);
-                        });
-                      }});
+    arrays.push_back(
+        {"neighbours", "Int32", 3, cells, 3, 4, Section::cell_data, [&](ByteSink& sink) {
+           put_rows(sink, cells, 12, [&](std::uint64_t v, char* out) {
+             const std::int32_t* row = mesh.volume_neighbours.row(static_cast<std::int32_t>(v + 1));
+             for (int col = 0; col < 3; ++col) store_little_endian(out + 4 * col, row[col]);
+           });
+         }});
+    arrays.push_back({"barycentre", "Float64", 3, cells, 3, 8, Section::cell_data,
+                      [&](ByteSink& sink) { put_xyz_rows(sink, mesh.barycentres, cells); }});
   }
   for (const CellField& field : fields) {
     const auto components = static_cast<std::uint64_t>(field.components);
-    arrays.push_back({field.name, "Float64", field.components, cells, components, 8, Section::cell_data,
+    arrays.push_back({field.name, "Float64", field.components, cells, components, 8,
+                      Section::cell_data,
                       [&field](ByteSink& sink) { put_doubles(sink, field.values); }});
   }
-  arrays.push_back({"Points", "Float64", 3, points, 3, 8, Section::points, [&](ByteSink& sink) {
-                      put_rows(sink, points, 24, [&](std::uint64_t n, char* out) {
-                        const double* row = mesh.node_coords.row(static_cast<std::int32_t>(n + 1));
-                        store_little_endian(out, row[0]);
-                        store_little_endian(out + 8, row[1]);
-                        store_little_endian(out + 16, 0.0);
-                      });
-                    }});
+  arrays.push_back({"Points", "Float64", 3, points, 3, 8, Section::points,
+                    [&](ByteSink& sink) { put_xyz_rows(sink, mesh.node_coords, points); }});
   // The connectivity is one list of point numbers, three for each volume;
   // the viewers number points from 0.
   arrays.push_back({"connectivity", "Int32", 1, cells, 3, 4, Section::cells, [&](ByteSink& sink) {
                       bool is_outside = false;
                       const auto limit = static_cast<std::uint32_t>(n_points);
                       put_rows(sink, cells, 12, [&](std::uint64_t v, char* out) {
-                        const std::int32_t* row = mesh.volume_nodes.row(static_cast<std::int32_t>(v + 1));
+                        const std::int32_t* row =
+                            mesh.volume_nodes.row(static_cast<std::int32_t>(v + 1));
                         for (int col = 0; col < 3; ++col) {
                           const std::int32_t point = row[col] - 1;
                           is_outside |= static_cast<std::uint32_t>(point) >= limit;
@@ -281,9 +286,10 @@ void write_grid(const Mesh& mesh, const std::filesystem::path& file,
                     }});
   // Each cell's end in the connectivity; past the Int32 range (meshes of
   // more than 715 million volumes) as Int64.
-  const bool is_wide = 3 * cells > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
-  arrays.push_back({"offsets", is_wide ? "Int64" : "Int32", 1, cells, 1, is_wide ? 8u : 4u, Section::cells,
-                    [&](ByteSink& sink) {
+  const bool is_wide =
+      3 * cells > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+  arrays.push_back({"offsets", is_wide ? "Int64" : "Int32", 1, cells, 1, is_wide ? 8u : 4u,
+                    Section::cells, [&](ByteSink& sink) {
                       if (is_wide) {
                         put_rows(sink, cells, 8, [](std::uint64_t v, char* out) {
                           store_little_endian(out, static_cast<std::int64_t>(3 * (v + 1)));
@@ -296,7 +302,9 @@ void write_grid(const Mesh& mesh, const std::filesystem::path& file,
                     }});
   constexpr std::uint8_t kTriangle = 5;
   arrays.push_back({"types", "UInt8", 1, cells, 1, 1, Section::cells, [&](ByteSink& sink) {
-                      put_rows(sink, cells, 1, [](std::uint64_t, char* out) { store_little_endian(out, kTriangle); });
+                      put_rows(sink, cells, 1, [](std::uint64_t, char* out) {
+                        store_little_endian(out, kTriangle);
+                      });
                     }});
 
   // The data is appended in the reverse order of the elements: a reader

@@ -107,7 +107,8 @@ ReadGrid read_grid(const fs::path& file, std::string& error) {
   // and the closing text must follow the last.
   std::vector<std::size_t> order(grid.arrays.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return offsets[a] < offsets[b]; });
+  std::sort(order.begin(), order.end(),
+            [&](std::size_t a, std::size_t b) { return offsets[a] < offsets[b]; });
   std::uint64_t at = 0;
   for (const std::size_t i : order) {
     if (offsets[i] != at || base + at + 8 > bytes.size()) {
@@ -123,7 +124,8 @@ ReadGrid read_grid(const fs::path& file, std::string& error) {
     grid.arrays[i].bytes = bytes.substr(base + at + 8, size);
     at += 8 + size;
   }
-  if (bytes.substr(base + at) != "\n  </AppendedData>\n</VTKFile>\n") error = "wrong end after the data";
+  if (bytes.substr(base + at) != "\n  </AppendedData>\n</VTKFile>\n")
+    error = "wrong end after the data";
   return grid;
 }
 
@@ -136,8 +138,12 @@ std::string bytes_of(const std::vector<T>& values) {
 // Field values that hold what a text form could lose: signed zeros, a
 // NaN with a payload, infinities, a subnormal, and many digits.
 std::vector<double> awkward_values(std::size_t count, double seed) {
-  const double specials[] = {-0.0, std::bit_cast<double>(std::uint64_t{0x7FF8000000001234}),
-                             std::numeric_limits<double>::infinity(), 4.9e-324, 0.1, -1e308};
+  const double specials[] = {-0.0,
+                             std::bit_cast<double>(std::uint64_t{0x7FF8000000001234}),
+                             std::numeric_limits<double>::infinity(),
+                             4.9e-324,
+                             0.1,
+                             -1e308};
   std::vector<double> values(count);
   for (std::size_t i = 0; i < count; ++i) {
     values[i] = i < std::size(specials) ? specials[i] : seed + std::sqrt(static_cast<double>(i));
@@ -149,7 +155,8 @@ std::vector<double> awkward_values(std::size_t count, double seed) {
 std::map<std::string, std::string> folder_state(const fs::path& dir) {
   std::map<std::string, std::string> state;
   for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-    state[entry.path().filename().string()] = entry.is_regular_file() ? read_file(entry.path()) : "<folder>";
+    state[entry.path().filename().string()] =
+        entry.is_regular_file() ? read_file(entry.path()) : "<folder>";
   }
   return state;
 }
@@ -263,7 +270,8 @@ struct Fixture {
   std::vector<double> long_values;  // one more
   std::optional<TimeSeries> series;
 
-  void write(std::vector<CellField> fields, VtuOptions options = {}, const char* file = "grid.vtu") {
+  void write(std::vector<CellField> fields, VtuOptions options = {},
+             const char* file = "grid.vtu") {
     write_vtu(mesh, dir / file, fields, options);
   }
   CellField field(const char* name) const { return {name, values}; }
@@ -294,15 +302,31 @@ Mesh mesh_with_few_real_nodes() {
 }
 
 const Refusal kRefusals[] = {
-    {"a field too short", "S5002", [](Fixture& f) {
+    {"a field too short", "S5002",
+     [](Fixture& f) {
        f.write({{"u", std::span<const double>(f.values).first(f.values.size() - 1)}});
      }},
-    {"a field too long", "S5002", [](Fixture& f) { f.write({{"u", f.long_values}}); }},
-    {"a vector field with a value per volume", "S5002", [](Fixture& f) { f.write({{"u", f.values, 2}}); }},
-    {"components 0", "S5002", [](Fixture& f) { f.write({{"u", {}, 0}}); }},
-    {"components -1", "S5002", [](Fixture& f) { f.write({{"u", f.values, -1}}); }},
+    {"a field too long", "S5002",
+     [](Fixture& f) {
+       f.write({{"u", f.long_values}});
+     }},
+    {"a vector field with a value per volume", "S5002",
+     [](Fixture& f) {
+       f.write({{"u", f.values, 2}});
+     }},
+    {"components 0", "S5002",
+     [](Fixture& f) {
+       f.write({{"u", {}, 0}});
+     }},
+    {"components -1", "S5002",
+     [](Fixture& f) {
+       f.write({{"u", f.values, -1}});
+     }},
     {"an empty name", "S5002", [](Fixture& f) { f.write({f.field("")}); }},
-    {"a name given twice", "S5002", [](Fixture& f) { f.write({f.field("u"), f.field("v"), f.field("u")}); }},
+    {"a name given twice", "S5002",
+     [](Fixture& f) {
+       f.write({f.field("u"), f.field("v"), f.field("u")});
+     }},
     {"the name volume", "S5002", [](Fixture& f) { f.write({f.field("volume")}); }},
     {"the name fictitious with the fictitious volumes", "S5002",
      [](Fixture& f) { f.write({f.field("fictitious")}, {.include_fictitious = true}); }},
@@ -321,16 +345,21 @@ const Refusal kRefusals[] = {
     {"a volume naming a node beyond the real ones", "S5002",
      [](Fixture& f) { write_vtu(mesh_with_few_real_nodes(), f.dir / "grid.vtu"); }},
     {"a missing folder", "F4001", [](Fixture& f) { f.write({}, {}, "missing/grid.vtu"); }},
-    {"a file too large for the file-size limit", "F4002", [](Fixture& f) { f.write({f.field("u")}); },
-     Where::small_file_limit},
+    {"a final name taken by a folder", "F4006", [](Fixture& f) { f.write({}, {}, "t.pvd"); }},
+    {"a file too large for the file-size limit", "F4002",
+     [](Fixture& f) { f.write({f.field("u")}); }, Where::small_file_limit},
     {"a folder the user may not write in", "F4001", [](Fixture& f) { f.write({f.field("u")}); },
      Where::unprivileged},
     {"a series name that is empty", "S5002", [](Fixture& f) { TimeSeries(f.mesh, f.dir, ""); }},
     {"a series name with /", "S5002", [](Fixture& f) { TimeSeries(f.mesh, f.dir, "a/b"); }},
     {"a series name with \\", "S5002", [](Fixture& f) { TimeSeries(f.mesh, f.dir, "a\\b"); }},
     {"a series name with <", "S5002", [](Fixture& f) { TimeSeries(f.mesh, f.dir, "a<b"); }},
-    {"a series in a missing folder", "F4001", [](Fixture& f) { TimeSeries(f.mesh, f.dir / "missing", "s"); }},
-    {"a series in a file", "F4001", [](Fixture& f) { TimeSeries(f.mesh, f.dir / "grid.vtu", "s"); }},
+    {"a series in a missing folder", "F4001",
+     [](Fixture& f) { TimeSeries(f.mesh, f.dir / "missing", "s"); }},
+    {"a series in a file", "F4001",
+     [](Fixture& f) { TimeSeries(f.mesh, f.dir / "grid.vtu", "s"); }},
+    {"a collection name taken by a folder", "F4006",
+     [](Fixture& f) { TimeSeries(f.mesh, f.dir, "t").write(0.0, {}); }},
     {"a time NaN", "S5002", [](Fixture& f) { f.series->write(std::nan(""), {}); }},
     {"a time +inf", "S5002",
      [](Fixture& f) { f.series->write(std::numeric_limits<double>::infinity(), {}); }},
@@ -338,13 +367,17 @@ const Refusal kRefusals[] = {
      [](Fixture& f) { f.series->write(-std::numeric_limits<double>::infinity(), {}); }},
     {"a time equal to the last", "S5002", [](Fixture& f) { f.series->write(1.0, {}); }},
     {"a time before the last", "S5002", [](Fixture& f) { f.series->write(0.5, {}); }},
-    {"a step with a field too short", "S5002", [](Fixture& f) {
-       f.series->write(2.0, std::vector<CellField>{{"u", std::span<const double>(f.values).first(3)}});
+    {"a step with a field too short", "S5002",
+     [](Fixture& f) {
+       f.series->write(2.0,
+                       std::vector<CellField>{{"u", std::span<const double>(f.values).first(3)}});
      }},
     {"a step too large for the file-size limit", "F4002",
-     [](Fixture& f) { f.series->write(2.0, std::vector<CellField>{f.field("u")}); }, Where::small_file_limit},
+     [](Fixture& f) { f.series->write(2.0, std::vector<CellField>{f.field("u")}); },
+     Where::small_file_limit},
     {"a step in a folder the user may not write in", "F4001",
-     [](Fixture& f) { f.series->write(2.0, std::vector<CellField>{f.field("u")}); }, Where::unprivileged},
+     [](Fixture& f) { f.series->write(2.0, std::vector<CellField>{f.field("u")}); },
+     Where::unprivileged},
 };
 
 // Runs `call` in a child process limited as `where` says; returns the code
@@ -370,7 +403,8 @@ std::string code_in_child(Where where, const std::function<std::string()>& call)
   close(pipe_ends[1]);
   std::string code;
   char buffer[64];
-  for (ssize_t got; (got = read(pipe_ends[0], buffer, sizeof(buffer))) > 0;) code.append(buffer, static_cast<std::size_t>(got));
+  for (ssize_t got; (got = read(pipe_ends[0], buffer, sizeof(buffer))) > 0;)
+    code.append(buffer, static_cast<std::size_t>(got));
   close(pipe_ends[0]);
   int status = 0;
   waitpid(child, &status, 0);
@@ -387,8 +421,10 @@ TEST(WriteVtu, RefusedCallsLeaveTheFolderAsItWas) {
     const fs::path folder = dir / "data";
     fs::create_directory(folder);
     const auto n_real = static_cast<std::size_t>(mesh.n_real_volumes);
-    Fixture f{folder, mesh, std::vector<double>(n_real, 0.5), std::vector<double>(n_real + 1, 0.5), {}};
+    Fixture f{
+        folder, mesh, std::vector<double>(n_real, 0.5), std::vector<double>(n_real + 1, 0.5), {}};
     write_file(folder / "grid.vtu", "an earlier grid");
+    fs::create_directory(folder / "t.pvd");
     f.series.emplace(mesh, folder, "s");
     f.series->write(1.0, {});
     const auto before = folder_state(folder);
@@ -408,8 +444,8 @@ TEST(WriteVtu, RefusedCallsLeaveTheFolderAsItWas) {
       if (r.where == Where::unprivileged) {
         // Readable by all, writable by none but root, who becomes nobody.
         fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_exec);
-        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
-                                    fs::perms::others_exec);
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
       }
       code = code_in_child(r.where, run);
       fs::permissions(folder, fs::perms::owner_all);
@@ -436,7 +472,8 @@ TEST(TimeSeries, WritesEachStepAndTheCollection) {
             "  <Collection>\n"
             "    <DataSet timestep=\"0\" group=\"\" part=\"0\" file=\"heat_0000.vtu\"/>\n"
             "    <DataSet timestep=\"0.25\" group=\"\" part=\"0\" file=\"heat_0001.vtu\"/>\n"
-            "    <DataSet timestep=\"0.3333333333333333\" group=\"\" part=\"0\" file=\"heat_0002.vtu\"/>\n"
+            "    <DataSet timestep=\"0.3333333333333333\" group=\"\" part=\"0\" "
+            "file=\"heat_0002.vtu\"/>\n"
             "    <DataSet timestep=\"1.001\" group=\"\" part=\"0\" file=\"heat_0003.vtu\"/>\n"
             "  </Collection>\n"
             "</VTKFile>\n");
@@ -468,13 +505,16 @@ TEST(TimeSeries, ANewSeriesRemovesItsNamesakesTemporaries) {
 }
 
 // The steps that the collection in `dir` lists, or nothing when it is absent.
-std::vector<std::pair<std::string, std::string>> listed_steps(const fs::path& dir, std::string& error) {
+std::vector<std::pair<std::string, std::string>> listed_steps(const fs::path& dir,
+                                                              std::string& error) {
   std::vector<std::pair<std::string, std::string>> steps;
   if (!fs::exists(dir / "s.pvd")) return steps;
   const std::string text = read_file(dir / "s.pvd");
   if (!text.ends_with("  </Collection>\n</VTKFile>\n")) error = "collection incomplete";
-  const std::regex data_set("<DataSet timestep=\"([^\"]*)\" group=\"\" part=\"0\" file=\"([^\"]*)\"/>");
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), data_set); it != std::sregex_iterator(); ++it) {
+  const std::regex data_set(
+      "<DataSet timestep=\"([^\"]*)\" group=\"\" part=\"0\" file=\"([^\"]*)\"/>");
+  for (auto it = std::sregex_iterator(text.begin(), text.end(), data_set);
+       it != std::sregex_iterator(); ++it) {
     steps.emplace_back((*it)[1], (*it)[2]);
   }
   return steps;
@@ -546,7 +586,8 @@ TEST(TimeSeries, AKilledSeriesListsOnlyCompleteSteps) {
     EXPECT_TRUE(grids == steps.size() || grids == steps.size() + 1) << grids << " grids";
     // A new series of the same name clears what the killed one left.
     const TimeSeries again(mesh, dir.path(), "s");
-    for (const auto& [name, bytes] : folder_state(dir.path())) EXPECT_FALSE(name.ends_with(".tmp")) << name;
+    for (const auto& [name, bytes] : folder_state(dir.path()))
+      EXPECT_FALSE(name.ends_with(".tmp")) << name;
   }
 }
 
