@@ -42,6 +42,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <vector>
@@ -73,6 +74,11 @@ struct VtuOptions {
 // `include_fictitious`.
 void write_vtu(const Mesh& mesh, const std::filesystem::path& file,
                std::span<const CellField> fields = {}, const VtuOptions& options = {});
+// The same with the fields listed in braces: write_vtu(mesh, file, {{"u", u}}).
+inline void write_vtu(const Mesh& mesh, const std::filesystem::path& file,
+                      std::initializer_list<CellField> fields, const VtuOptions& options = {}) {
+  write_vtu(mesh, file, std::span<const CellField>(fields.begin(), fields.size()), options);
+}
 
 // A series of grids in time, one file per step, listed with their times in
 // a ParaView collection "`name`.pvd" in `folder`, which opens as one series
@@ -110,6 +116,9 @@ class TimeSeries {
 
   // Adds the next step, at `time`, with `fields` as for write_vtu.
   void write(double time, std::span<const CellField> fields);
+  void write(double time, std::initializer_list<CellField> fields) {
+    write(time, std::span<const CellField>(fields.begin(), fields.size()));
+  }
 
   // The number of steps written.
   std::size_t steps() const { return times_.size(); }

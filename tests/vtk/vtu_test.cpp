@@ -187,8 +187,8 @@ TEST(WriteVtu, GridsReadBackArrayByArray) {
     const std::int32_t cells = all ? mesh.n_volumes : mesh.n_real_volumes;
     const std::vector<double> scalar = awkward_values(static_cast<std::size_t>(cells), 1.0);
     const std::vector<double> vector = awkward_values(2 * static_cast<std::size_t>(cells), -3.0);
-    const CellField fields[] = {{"temperature", scalar}, {"flux (W/m^2)", vector, 2}};
-    write_vtu(mesh, dir / "grid.vtu", fields, c.options);
+    write_vtu(mesh, dir / "grid.vtu", {{"temperature", scalar}, {"flux (W/m^2)", vector, 2}},
+              c.options);
 
     EXPECT_EQ(folder_state(dir.path()).size(), 1u);  // no temporary file
     std::string error;
@@ -463,7 +463,7 @@ TEST(TimeSeries, WritesEachStepAndTheCollection) {
   std::vector<std::vector<double>> values;
   for (const double time : times) {
     values.push_back(awkward_values(static_cast<std::size_t>(mesh.n_real_volumes), time));
-    series.write(time, std::vector<CellField>{{"u", values.back()}});
+    series.write(time, {{"u", values.back()}});
   }
   EXPECT_EQ(series.steps(), 4u);
   EXPECT_EQ(read_file(dir / "heat.pvd"),
