@@ -22,7 +22,9 @@
 // (the final name + ".tmp") and then renamed over the final name in one
 // step: a reader, or a kill of the writing process, finds under the final
 // name the earlier file whole or the new one whole. After a failure no new
-// file is left behind and an earlier file of the final name is as it was.
+// file is left behind and an earlier file of the final name is as it was; a
+// kill may leave the temporary file, which the next write of the same file
+// replaces.
 //
 // Failures throw malha::Error (malha/system/error.h); nothing is written
 // when the arguments are refused:
@@ -34,8 +36,9 @@
 //   whose volumes name a node outside the grid's points; for TimeSeries, a
 //   series name as above or holding / \ : * ? |, and a time that is not
 //   finite or not after the series' last one;
-// - OPEN (a missing folder, one the user may not write in), WRITE (a full
-//   disk) and the replace report (a rename refused), naming the file;
+// - OPEN (F4001: a missing folder, one the user may not write in), WRITE
+//   (F4002: a full disk) and WRITE (F4006: the rename refused, as where a
+//   folder has the final name), naming the file;
 // - ALLOCATE when memory for the file's buffer cannot be had.
 // No function here exits, writes to the console or keeps global
 // state; threads may write different files at the same time.
