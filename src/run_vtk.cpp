@@ -9,7 +9,7 @@
 #include "readback/read_mesh_files.h"
 #include "system/error.h"
 #include "system/run_error.h"
-#include "vtk/write_vtu.h"
+#include "vtk/vtu.h"
 
 namespace malha {
 namespace {
@@ -18,6 +18,8 @@ constexpr std::string_view kUsage =
     "usage: malha-vtk [folder]\n"
     "Reads dados.ent, conectividades.ent and baricentros.ent from the folder (the current\n"
     "one by default) and writes the mesh there as malha.vtu, a VTK unstructured grid.\n";
+
+constexpr const char* kVtuFile = "malha.vtu";
 
 void write_out(int stream, std::string_view text) {
   process::write_console(stream, text.data(), text.size());
@@ -41,8 +43,10 @@ int run_vtk(int argc, const char* const* argv) {
   try {
     Mesh mesh;
     read_mesh_files(mesh, folder);
-    write_vtu(mesh, folder);
-    write_out(process::kStdout, path_in(folder, kVtuFile) + ": " +
+    const std::string grid = path_in(folder, kVtuFile);
+    // Every volume over every node, with the mesh's tables.
+    write_vtu(mesh, grid, {}, {.include_fictitious = true, .include_tables = true});
+    write_out(process::kStdout, grid + ": " +
                                      std::to_string(mesh.n_nodes) + " points, " +
                                      std::to_string(mesh.n_volumes) + " cells\n");
   } catch (const Error& error) {
