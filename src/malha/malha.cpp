@@ -129,8 +129,7 @@ void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,
     check_processing_time(processing_time);
     check_mesh_to_write(mesh);
     OutputFiles files;
-    // + 0.0 writes a time of -0 as 0.
-    write_output_files(files, mesh, processing_time + 0.0, folder.string());
+    write_output_files(files, mesh, processing_time, folder.string());
   } catch (const std::bad_alloc&) {
     fail(RunError::allocate);
   }

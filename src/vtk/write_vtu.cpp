@@ -19,8 +19,8 @@ namespace malha {
 namespace {
 
 // The temporary file, a byte sink whose blocks go straight to the file. A
-// failure removes the file before it ends the run, so that nothing
-// half-written remains; the report names the grid's final name.
+// failure removes the file (before its own report is thrown, or as another
+// failure unwinds), so that nothing half-written remains; the report names the grid's final name.
 class TemporaryFileSink : public ByteSink {
  public:
   static constexpr std::size_t kBlockBytes = 1024 * 1024;
