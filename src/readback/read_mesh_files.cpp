@@ -65,22 +65,22 @@ void check_counts_against_level(RecordReader& reader, Mesh& mesh) {
   std::int32_t level = kMinLevel;
   while (level < kMaxLevel && (std::int32_t{1} << level) < mesh.n_real_volumes) ++level;
   if ((std::int32_t{1} << level) != mesh.n_real_volumes) {
-    reader.fail("the " + text(mesh.n_real_volumes) +
-                " real volumes of line 3 are not those of a mesh level (2^level, level " +
-                text(kMinLevel) + " to " + text(kMaxLevel) + ")");
+    reader.fail("the real volumes of line 3 (" + text(mesh.n_real_volumes) +
+                ") are not 2^level for a mesh level " + text(kMinLevel) + " to " +
+                text(kMaxLevel));
   }
   Mesh sized;
   sized.level = level;
   size_mesh(sized);
-  const std::string of_level = " of line 3 give level " + text(level) + ", with ";
+  const std::string of_level = "the real volumes of line 3 (" + text(mesh.n_real_volumes) +
+                               ") give level " + text(level) + ", with ";
   if (sized.n_fict_volumes != mesh.n_fict_volumes) {
-    reader.fail("the " + text(mesh.n_real_volumes) + " real volumes" + of_level +
-                text(sized.n_fict_volumes) + " fictitious volumes, not the " +
+    reader.fail(of_level + text(sized.n_fict_volumes) + " fictitious volumes, not the " +
                 text(mesh.n_fict_volumes) + " of line 4");
   }
   if (sized.n_nodes != mesh.n_nodes) {
-    reader.fail("the " + text(mesh.n_real_volumes) + " real volumes" + of_level +
-                text(sized.n_nodes) + " nodes, not the " + text(mesh.n_nodes) + " of line 1");
+    reader.fail(of_level + text(sized.n_nodes) + " nodes, not the " + text(mesh.n_nodes) +
+                " of line 1");
   }
   mesh.level = level;
 }
