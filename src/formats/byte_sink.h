@@ -5,8 +5,10 @@
 // writer fills it and commits what it used (`commit`); a full buffer is
 // handed on as one block. `MemorySink` collects the blocks in memory (for
 // tests); `FileSink` writes them to an output file with one system call per
-// block. Open failures end the run with the OPEN report, and failed writes
-// or closes with the WRITE report.
+// block.
+// Throws: a FileSink's open failure throws the OPEN report, a failed write or
+// close the WRITE report; a buffer that cannot be obtained throws
+// std::bad_alloc from the constructor.
 //
 // A FileSink opens the file at its start without discarding it, so that a
 // run that fails to open a later file leaves this one as it was. When the
