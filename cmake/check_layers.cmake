@@ -2,28 +2,31 @@
 #
 #   cmake -DSOURCE_DIR=<project root> -P cmake/check_layers.cmake
 #
-# The folders are layers: the machine interface at the bottom, the dialogue
-# and the mesh above it, the faces of the mesh and the file formats and byte
-# sinks each above the mesh, the output files above the formats, the viewer
-# launch, the files read back beside the output files, the VTK grid above
-# them, and the driver (the files directly in src/) on top. Each folder
-# lists what its `#include "..."` lines may name, besides itself: a folder
-# name allows every header in it, a path allows that header alone. The
-# driver may include everything. Standard headers (<...>) are not checked.
+# The folders are layers: the machine interface at the bottom, the
+# program's process-wide services (process/) just above it, which no folder
+# of the library may include, the dialogue and the mesh above them, the faces
+# of the mesh and the file formats and byte sinks each above the mesh, the
+# output files above the formats, the viewer launch, the files read back
+# beside the output files, the VTK grid above them, and the driver (the files
+# directly in src/) on top. Each folder lists what its `#include "..."` lines
+# may name, besides itself: a folder name allows every header in it, a path
+# allows that header alone. The driver may include everything. Standard
+# headers (<...>) are not checked.
 
 cmake_minimum_required(VERSION 3.25)
 
 set(allowed_system "")
-set(allowed_dialogue system mesh/mesh.h)
+set(allowed_process system)
+set(allowed_dialogue system process mesh/mesh.h)
 set(allowed_mesh system)
 set(allowed_faces system mesh)
 set(allowed_formats system mesh)
 set(allowed_output system mesh formats)
-set(allowed_viewers system formats)
+set(allowed_viewers system process formats)
 set(allowed_readback system mesh formats)
 set(allowed_vtk system mesh formats readback)
 set(allowed_malha system mesh formats output readback)
-set(layers system dialogue mesh faces formats output viewers readback vtk malha)
+set(layers system process dialogue mesh faces formats output viewers readback vtk malha)
 
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "check_layers: set SOURCE_DIR to the project root")

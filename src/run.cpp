@@ -9,11 +9,11 @@
 #include "mesh/mesh.h"
 #include "output/output_files.h"
 #include "output/write_output_files.h"
-#include "system/clock.h"
-#include "system/console.h"
+#include "process/console.h"
+#include "process/fp_traps.h"
+#include "process/clock.h"
+#include "process/process.h"
 #include "system/error.h"
-#include "system/fp_traps.h"
-#include "system/platform.h"
 #include "system/run_error.h"
 #include "viewers/launch_viewers.h"
 
@@ -35,10 +35,10 @@ class InterruptCutsFiles {
  public:
   explicit InterruptCutsFiles(OutputFiles& files) {
     g_files_being_written = &files;
-    platform::set_interrupt_handler(on_interrupt);
+    process::set_interrupt_handler(on_interrupt);
   }
   ~InterruptCutsFiles() {
-    platform::set_interrupt_handler(nullptr);
+    process::set_interrupt_handler(nullptr);
     g_files_being_written = nullptr;
   }
   InterruptCutsFiles(const InterruptCutsFiles&) = delete;
@@ -56,7 +56,7 @@ class FpTrapsOn {
 
 void report(std::string_view text) {
   console_close_line();
-  platform::write_console(platform::kStderr, text.data(), text.size());
+  process::write_console(process::kStderr, text.data(), text.size());
 }
 
 void run_steps() {
@@ -90,7 +90,7 @@ void run_steps() {
 }  // namespace
 
 int run() {
-  platform::prepare_process();
+  process::prepare_process();
   console_start();
   try {
     run_steps();

@@ -5,11 +5,11 @@
 #include <string_view>
 
 #include "mesh/mesh.h"
+#include "process/process.h"
 #include "readback/read_mesh_files.h"
 #include "system/error.h"
-#include "system/platform.h"
 #include "system/run_error.h"
-#include "vtk/write_vtu.h"
+#include "vtk/vtu.h"
 
 namespace malha {
 namespace {
@@ -19,21 +19,23 @@ constexpr std::string_view kUsage =
     "Reads dados.ent, conectividades.ent and baricentros.ent from the folder (the current\n"
     "one by default) and writes the mesh there as malha.vtu, a VTK unstructured grid.\n";
 
+constexpr const char* kVtuFile = "malha.vtu";
+
 void write_out(int stream, std::string_view text) {
-  platform::write_console(stream, text.data(), text.size());
+  process::write_console(stream, text.data(), text.size());
 }
 
 }  // namespace
 
 int run_vtk(int argc, const char* const* argv) {
-  platform::prepare_process();
+  process::prepare_process();
   const std::string_view argument = argc > 1 ? argv[1] : "";
   if (argument == "-h" || argument == "--help") {
-    write_out(platform::kStdout, kUsage);
+    write_out(process::kStdout, kUsage);
     return 0;
   }
   if (argc > 2 || (argc == 2 && argument.empty())) {
-    write_out(platform::kStderr, kUsage);
+    write_out(process::kStderr, kUsage);
     return 1;
   }
   const std::string folder(argument);
@@ -41,15 +43,17 @@ int run_vtk(int argc, const char* const* argv) {
   try {
     Mesh mesh;
     read_mesh_files(mesh, folder);
-    write_vtu(mesh, folder);
-    write_out(platform::kStdout, path_in(folder, kVtuFile) + ": " +
+    const std::string grid = path_in(folder, kVtuFile);
+    // Every volume over every node, with the mesh's tables.
+    write_vtu(mesh, grid, {}, {.include_fictitious = true, .include_tables = true});
+    write_out(process::kStdout, grid + ": " +
                                      std::to_string(mesh.n_nodes) + " points, " +
                                      std::to_string(mesh.n_volumes) + " cells\n");
   } catch (const Error& error) {
-    write_out(platform::kStderr, error.what());
+    write_out(process::kStderr, error.what());
     return 1;
   } catch (const std::bad_alloc&) {
-    write_out(platform::kStderr, error_for(RunError::allocate).what());
+    write_out(process::kStderr, error_for(RunError::allocate).what());
     return 1;
   }
   return 0;

@@ -3,7 +3,8 @@
 // one optional argument; the current working directory without one) and
 // writes them as "malha.vtu" in the same folder. Returns the exit status:
 // 0 after "malha.vtu" is in place, 1 for a wrong command line; every other
-// failure ends the process with its report and status 1.
+// failure (a malha::Error, or memory that cannot be had as the ALLOCATE
+// report) is written to standard error and returns 1.
 
 namespace malha {
 

@@ -129,10 +129,10 @@ class Mesh:
     ``setflags(write=True)`` raises ``ValueError``; ``numpy.array(table)``
     gives a writable copy.
 
-    A mesh from ``read`` holds the counts ``n_nodes``, ``n_volumes``,
-    ``n_real_volumes``, ``n_fict_volumes`` and the four tables; its other
-    counts, lengths, lattice figures and spacings are 0, since the files
-    that it reads do not hold them.
+    A mesh from ``read`` holds every field: the four tables and counts
+    of the files, the level their real volumes give, the other counts and
+    the spacings as the level's sizing gives them, and the lengths that the
+    far corner node holds.
     """
 
     def __init__(self, mesh: _malha.Mesh) -> None:

@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "dialogue/list_input.h"
-#include "system/console.h"
-#include "system/platform.h"
+#include "process/console.h"
+#include "process/process.h"
 #include "system/run_error.h"
 
 namespace malha {
@@ -13,7 +13,7 @@ namespace {
 class StandardInput final : public ByteSource {
  public:
   long read(char* buffer, std::size_t size) override {
-    return platform::read_console(platform::kStdin, buffer, size);
+    return process::read_console(process::kStdin, buffer, size);
   }
 };
 

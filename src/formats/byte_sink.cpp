@@ -7,6 +7,24 @@
 #include "system/run_error.h"
 
 namespace malha {
+namespace {
+
+// A write or replacement of the file, kept apart from an interrupt
+// handler's cut while it lasts.
+class InsideGate {
+ public:
+  explicit InsideGate(platform::WriteGate& gate) : gate_(gate) {
+    platform::enter_write_gate(gate_);
+  }
+  ~InsideGate() { platform::leave_write_gate(gate_); }
+  InsideGate(const InsideGate&) = delete;
+  InsideGate& operator=(const InsideGate&) = delete;
+
+ private:
+  platform::WriteGate& gate_;
+};
+
+}  // namespace
 
 ByteSink::ByteSink(std::string name, std::size_t capacity)
     : name_(std::move(name)),
@@ -28,7 +46,7 @@ FileSink::FileSink(std::string name) : ByteSink(std::move(name), kBlockBytes) {
 
 FileSink::~FileSink() {
   if (file_ == platform::kNoFile) return;
-  cut_if_started();
+  cut_started();
   int ignored = 0;
   platform::close_file(file_, ignored);
 }
@@ -52,6 +70,7 @@ void FileSink::take_block(const char* data, std::size_t size) {
     old_block_.reset();
     replace_file();
   }
+  const InsideGate inside(gate_);
   int os_error = 0;
   if (!platform::write_file(file_, data, size, os_error)) {
     fail_file(RunError::write, name(), os_error);
@@ -86,6 +105,7 @@ bool FileSink::equals_old_bytes(const char* data, std::size_t size) {
 // written over from the end of that beginning, and the cut at close, on a
 // failure unwinding or at an interrupt leaves only this run's bytes.
 void FileSink::replace_file() {
+  const InsideGate inside(gate_);
   const std::uint64_t equal = written_.load();
   platform::FileHandle old_file = platform::kNoFile;
   const platform::Replacement how =
@@ -115,6 +135,7 @@ void FileSink::replace_file() {
 void FileSink::close() {
   if (file_ == platform::kNoFile) return;
   flush();
+  const InsideGate inside(gate_);
   // Every block equal to the old file's: the content stays, and the file
   // shows that this run wrote it.
   if (is_comparing_) platform::mark_modified(file_);
@@ -125,6 +146,11 @@ void FileSink::close() {
 }
 
 void FileSink::cut_if_started() noexcept {
+  platform::close_write_gate(gate_);
+  cut_started();
+}
+
+void FileSink::cut_started() noexcept {
   const platform::FileHandle file = file_;
   if (file == platform::kNoFile || !is_started_.load()) return;
   int ignored = 0;

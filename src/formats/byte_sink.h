@@ -5,8 +5,10 @@
 // writer fills it and commits what it used (`commit`); a full buffer is
 // handed on as one block. `MemorySink` collects the blocks in memory (for
 // tests); `FileSink` writes them to an output file with one system call per
-// block. Open failures end the run with the OPEN report, and failed writes
-// or closes with the WRITE report.
+// block.
+// Throws: a FileSink's open failure throws the OPEN report, a failed write or
+// close the WRITE report; a buffer that cannot be obtained throws
+// std::bad_alloc from the constructor.
 //
 // A FileSink opens the file at its start without discarding it, so that a
 // run that fails to open a later file leaves this one as it was. When the
@@ -122,7 +124,10 @@ class FileSink : public ByteSink {
   // state; what is not used is given back at close or by the cut.
   void reserve(std::uint64_t size) override { reserved_ = size; }
   // Cuts the file after the bytes written so far when it has begun
-  // writing; errors are ignored, since the run is ending.
+  // writing; errors are ignored, since the run is ending. Where the
+  // interrupt handler runs beside the writing thread (Windows), it first
+  // waits for a block being written to end, and no block is written after
+  // it (platform::WriteGate).
   void cut_if_started() noexcept override;
 
  private:
@@ -131,8 +136,11 @@ class FileSink : public ByteSink {
   bool equals_old_bytes(const char* data, std::size_t size);
   void replace_file();
   void cut_after_written();
+  void cut_started() noexcept;
 
   platform::FileHandle file_ = platform::kNoFile;
+  // Writes and replacements kept apart from an interrupt handler's cut.
+  platform::WriteGate gate_;
   // Set before the first write reaches the file.
   std::atomic<bool> is_started_ {false};
   // Bytes the system has taken, all of this run.

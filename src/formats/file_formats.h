@@ -11,7 +11,8 @@
 // the text that reaches that column. A file is a sequence of record groups,
 // each written once, or once per node, per volume or per real volume.
 // Every record of every layout has a fixed length, so each file's size
-// follows from the mesh's counts (`output_file_bytes`).
+// follows from the mesh's counts (`output_file_bytes`). Descriptions and
+// arithmetic only: nothing here throws.
 
 #include <array>
 #include <cstddef>

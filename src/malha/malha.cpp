@@ -1,6 +1,11 @@
 #include "malha/malha.h"
 
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <new>
 #include <string>
+#include <utility>
 #include <type_traits>
 
 #include "mesh/check_finite_values.h"
@@ -16,6 +21,79 @@ namespace {
 
 static_assert(std::is_nothrow_move_constructible_v<Mesh> && std::is_nothrow_move_assignable_v<Mesh>,
               "a Mesh is handed out by value");
+
+constexpr const char* kWriteMeshFiles = "write_mesh_files";
+
+// Refuses a time that the processing-time record cannot show as seconds.
+void check_processing_time(double seconds) {
+  if (std::isfinite(seconds) && seconds >= 0.0) return;
+  char what[96];
+  std::snprintf(what, sizeof(what),
+                "the processing time %g is not a finite number of seconds, 0 or more", seconds);
+  fail_argument(kWriteMeshFiles, what);
+}
+
+std::string named(const char* name, std::int64_t value) {
+  return std::string(name) + " (" + std::to_string(value) + ")";
+}
+
+// Refuses a mesh whose counts disagree with each other or with its tables:
+// its files would count records they do not hold, and a node number outside
+// the node table would be looked up beyond it.
+void check_mesh_to_write(const Mesh& mesh) {
+  auto refuse = [](const std::string& what) { fail_argument(kWriteMeshFiles, what); };
+  const std::pair<const char*, std::int32_t> counts[] = {
+      {"n_real_volumes", mesh.n_real_volumes}, {"n_fict_volumes", mesh.n_fict_volumes},
+      {"n_volumes", mesh.n_volumes},           {"n_real_nodes", mesh.n_real_nodes},
+      {"n_fict_nodes", mesh.n_fict_nodes},     {"n_nodes", mesh.n_nodes}};
+  for (const auto& [name, count] : counts) {
+    if (count < 0) refuse(named(name, count) + " is negative");
+  }
+  if (std::int64_t{mesh.n_real_volumes} + mesh.n_fict_volumes != mesh.n_volumes) {
+    refuse(named("n_real_volumes", mesh.n_real_volumes) + " + " +
+           named("n_fict_volumes", mesh.n_fict_volumes) + " is not " +
+           named("n_volumes", mesh.n_volumes));
+  }
+  if (std::int64_t{mesh.n_real_nodes} + mesh.n_fict_nodes != mesh.n_nodes) {
+    refuse(named("n_real_nodes", mesh.n_real_nodes) + " + " +
+           named("n_fict_nodes", mesh.n_fict_nodes) + " is not " + named("n_nodes", mesh.n_nodes));
+  }
+  const struct {
+    const char* name;
+    std::int32_t rows;
+    const char* count_name;
+    std::int32_t count;
+  } tables[] = {{"node_coords", mesh.node_coords.rows(), "n_nodes", mesh.n_nodes},
+                {"volume_nodes", mesh.volume_nodes.rows(), "n_volumes", mesh.n_volumes},
+                {"volume_neighbours", mesh.volume_neighbours.rows(), "n_volumes", mesh.n_volumes},
+                {"barycentres", mesh.barycentres.rows(), "n_volumes", mesh.n_volumes}};
+  for (const auto& [name, rows, count_name, count] : tables) {
+    if (rows != count) {
+      refuse(std::string(name) + " holds " + std::to_string(rows) + " rows, not " +
+             named(count_name, count));
+    }
+  }
+  // The numbers each table may hold: nodes 1 to n_nodes, neighbours 0
+  // (none) to n_volumes.
+  const struct {
+    const char* name;
+    const MeshTable<std::int32_t, 3>& table;
+    std::int32_t low;
+    std::int32_t high;
+  } numbers[] = {{"volume_nodes", mesh.volume_nodes, 1, mesh.n_nodes},
+                 {"volume_neighbours", mesh.volume_neighbours, 0, mesh.n_volumes}};
+  for (const auto& [name, table, low, high] : numbers) {
+    for (std::int32_t v = 1; v <= mesh.n_volumes; ++v) {
+      const std::int32_t* row = table.row(v);
+      for (int c = 0; c < 3; ++c) {
+        if (row[c] >= low && row[c] <= high) continue;
+        refuse(std::string(name) + "(" + std::to_string(v) + ", " + std::to_string(c + 1) +
+               ") = " + std::to_string(row[c]) + " is outside " + std::to_string(low) + " to " +
+               std::to_string(high));
+      }
+    }
+  }
+}
 
 }  // namespace
 
@@ -33,14 +111,24 @@ Mesh build_mesh(std::int32_t level, double dim_x, double dim_y) {
 
 void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,
                       double processing_time) {
-  OutputFiles files;
-  write_output_files(files, mesh, processing_time, folder.string());
+  try {
+    check_processing_time(processing_time);
+    check_mesh_to_write(mesh);
+    OutputFiles files;
+    write_output_files(files, mesh, processing_time, folder.string());
+  } catch (const std::bad_alloc&) {
+    fail(RunError::allocate);
+  }
 }
 
 Mesh read_mesh_files(const std::filesystem::path& folder) {
-  Mesh mesh;
-  read_mesh_files(mesh, folder.string());
-  return mesh;
+  try {
+    Mesh mesh;
+    read_mesh_files(mesh, folder.string());
+    return mesh;
+  } catch (const std::bad_alloc&) {
+    fail(RunError::allocate);
+  }
 }
 
 }  // namespace malha

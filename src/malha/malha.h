@@ -12,10 +12,11 @@
 // read as `mesh.node_coords(node, 1)` for x, `(node, 2)` for y.
 //
 // Failures throw malha::Error (malha/system/error.h), whose what() is the
-// report the program prints. No function here ends the process, writes to
-// the console, or changes the floating-point environment, a signal handler
-// or any other process-wide state; none keeps global state, so threads may
-// build, write and read different meshes at the same time.
+// report the program prints (a failed allocation too: the ALLOCATE report).
+// No function here exits, writes to the console, or changes the
+// floating-point environment, a signal handler or any other process-wide
+// state; none keeps global state, so threads may build, write and read
+// different meshes at the same time.
 
 #include <cstdint>
 #include <filesystem>
@@ -42,19 +43,34 @@ Mesh build_mesh(std::int32_t level, double dim_x, double dim_y);
 
 // Writes the eleven files of `mesh` into `folder` (which must exist),
 // byte for byte what the program writes for the same answers, with
-// `processing_time` (seconds) as the processing-time record. Each file is
-// written over an earlier one and cut after the new bytes.
-// Throws: OPEN when a file cannot be created or opened, WRITE when a write
-// fails; files that had begun are then cut after what they received.
+// `processing_time` (seconds) as the processing-time record. An earlier file
+// of the same name is replaced by a new one when its first block is written
+// (one that already holds exactly these bytes is left as it is); where no
+// new file can be made in the folder, the file is written over and cut after
+// the new bytes.
+// Throws, before any file is opened: the ARGUMENT report when
+// `processing_time` is not a finite number of seconds, 0 or more, or when the
+// mesh's counts disagree with each other (n_volumes = n_real_volumes +
+// n_fict_volumes, n_nodes = n_real_nodes + n_fict_nodes, none negative) or
+// with its tables (n_nodes rows of node_coords, n_volumes rows of the
+// others), or a node number lies outside 1 to n_nodes or a neighbour number
+// outside 0 to n_volumes. Then: OPEN when a file cannot be created or
+// opened, WRITE when a write fails, ALLOCATE when a buffer cannot be had;
+// files that had begun hold a beginning of this call's bytes.
 void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,
                       double processing_time = 0.0);
 
 // Reads "dados.ent", "conectividades.ent" and "baricentros.ent" from
-// `folder`: the counts n_nodes, n_volumes, n_real_volumes, n_fict_volumes
-// and the four tables, checked record by record; every other field is 0.
-// Throws: OPEN or READ when a file cannot be opened or read, and a READ
-// report naming the file and line at the first record that does not hold
-// what the program writes there.
+// `folder`: the four counts and four tables they hold, checked record by
+// record; the level whose 2^level real volumes they count; every other count
+// and the spacings as build_mesh gives them for that level and for the
+// lengths that the far corner node holds (node 4 at levels 1 and 2, node
+// nodes_per_side^2 above); `show_plots` is 0. write_mesh_files of the result
+// gives the same files again, the processing time aside.
+// Throws: OPEN or READ when a file cannot be opened or read; a READ report
+// naming the file and line at the first record that does not hold what the
+// program writes there, counts that are not those of a level included;
+// ALLOCATE when memory cannot be had.
 Mesh read_mesh_files(const std::filesystem::path& folder);
 
 }  // namespace malha

@@ -28,7 +28,6 @@ std::uint64_t mesh_array_bytes(const Mesh& mesh) {
 }
 
 void allocate_mesh(Mesh& mesh) {
-  mesh.lattice_volumes_level = 0;  // a new volume table holds nothing yet
   // Linux grants large requests it cannot back and kills the process when
   // the pages are touched; refuse such a request here instead.
   if (mesh_array_bytes(mesh) > platform::obtainable_memory_bytes()) fail(RunError::allocate);

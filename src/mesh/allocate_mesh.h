@@ -4,9 +4,9 @@
 // Reads `n_nodes` and `n_volumes`; creates, in this order, `node_coords`
 // (`n_nodes` rows of x, y), `volume_nodes` and `volume_neighbours`
 // (`n_volumes` rows of three int32 each) and `barycentres` (`n_volumes` rows
-// of x, y), contents undefined. Memory that cannot be obtained, including a
-// total beyond the machine's physical memory plus swap, ends the run with
-// the ALLOCATE report.
+// of x, y), contents undefined.
+// Throws: the ALLOCATE report when the memory cannot be obtained, including
+// a total beyond the machine's physical memory plus swap.
 
 #include <cstdint>
 

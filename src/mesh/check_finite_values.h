@@ -2,11 +2,11 @@
 // check_finite_values: the last guard before any output file is opened.
 //
 // Reads the six spacings, every row of `node_coords` and every row of
-// `barycentres`. An infinity anywhere ends the run with the MATH overflow
-// report, otherwise a not-a-number ends it with the MATH invalid report, exit
-// status 1, as the floating-point traps would have; a finite mesh passes
-// unchanged. It does not rely on the traps, so the files hold finite numbers
-// also where no trap is delivered.
+// `barycentres`; a finite mesh passes unchanged. It does not rely on the
+// traps, so the files hold finite numbers also where no trap is delivered.
+// Throws: the MATH overflow report for an infinity anywhere, otherwise the
+// MATH invalid report for a not-a-number: the reports the floating-point
+// traps give for the same fault.
 
 #include "mesh/mesh.h"
 

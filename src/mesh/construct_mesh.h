@@ -4,9 +4,10 @@
 // Reads `level`, `dim_x` and `dim_y` of `mesh` (the level in 1 to 30:
 // check_level) and runs size_mesh, allocate_mesh, place_nodes,
 // define_volumes, find_volume_neighbours and compute_barycentres, each once,
-// in this order; every count, spacing and array is then filled. Throws the
-// ALLOCATE report when memory cannot be had. Finds no floating-point fault
-// itself: the program's traps or check_finite_values do.
+// in this order; every count, spacing and array is then filled. Finds no
+// floating-point fault itself: the program's traps or check_finite_values
+// do.
+// Throws: the ALLOCATE report when memory cannot be had.
 
 #include "mesh/mesh.h"
 

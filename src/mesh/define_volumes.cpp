@@ -35,7 +35,6 @@ void define_lattice(Mesh& mesh, MeshKind kind) {
   for_each_lattice_volume(lattice, [&mesh](std::int32_t v, const LatticeVolume& volume) {
     store(mesh, v, volume.nodes);
   });
-  mesh.lattice_volumes_level = mesh.level;
 }
 
 }  // namespace

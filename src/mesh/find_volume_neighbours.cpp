@@ -178,8 +178,8 @@ void find_plain_row(const Mesh& mesh, const NodeVolumes& incidence, std::int32_t
   }
 }
 
-// The table define_volumes wrote for the lattice: each neighbour row comes
-// from the lattice numbering, and the node table is not read.
+// The lattice levels: each neighbour row comes from the lattice numbering,
+// and the node table is not read.
 void store_lattice_neighbours(Mesh& mesh, MeshKind kind) {
   std::int32_t* neighbours = mesh.volume_neighbours.row(1);
   for_each_lattice_volume(lattice_of(mesh, kind), [neighbours](std::int32_t v,
@@ -202,12 +202,19 @@ std::uint64_t neighbour_search_scratch_bytes(const Mesh& mesh) {
 void find_volume_neighbours(Mesh& mesh) {
   if (mesh.n_volumes <= 0) return;
   const MeshKind kind = mesh_kind(mesh.level);
-  if (mesh.lattice_volumes_level == mesh.level && lattice_counts_fit(mesh, kind) &&
-      mesh.volume_neighbours.rows() >= mesh.n_volumes) {
-    store_lattice_neighbours(mesh, kind);
-    return;
+  switch (kind) {
+    case MeshKind::level_1:
+    case MeshKind::level_2: find_neighbours_in_any_table(mesh); break;
+    case MeshKind::odd_lattice:
+    case MeshKind::even_lattice:
+      if (!lattice_counts_fit(mesh, kind) || mesh.volume_neighbours.rows() < mesh.n_volumes) {
+        fail_argument("find_volume_neighbours",
+                      "the counts are not those that sizing gives the mesh level");
+      }
+      store_lattice_neighbours(mesh, kind);
+      break;
+    case MeshKind::none: break;
   }
-  find_neighbours_in_any_table(mesh);
 }
 
 void find_neighbours_in_any_table(Mesh& mesh) {
@@ -216,7 +223,7 @@ void find_neighbours_in_any_table(Mesh& mesh) {
   const std::uint64_t entries = static_cast<std::uint64_t>(mesh.n_volumes) * 3;
   if (entries > std::numeric_limits<std::uint32_t>::max()) fail(RunError::allocate);
   // As for the mesh arrays: memory the system would grant but cannot back
-  // ends the run here rather than through the system killing the process.
+  // is refused here rather than through the system killing the process.
   if (mesh_array_bytes(mesh) + neighbour_search_scratch_bytes(mesh) >
       platform::obtainable_memory_bytes()) {
     fail(RunError::allocate);

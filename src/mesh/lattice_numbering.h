@@ -14,6 +14,9 @@
 // fictitious node and the edge's two ends in the reverse of the boundary's
 // order, and takes the number `n_real_volumes` + e. A fictitious node serves
 // `side_edges` consecutive edges.
+//
+// Integer bookkeeping for counts as sizing gives them (lattice_counts_fit);
+// nothing here throws.
 
 #include <algorithm>
 #include <cstdint>

@@ -79,15 +79,6 @@ struct Mesh {
   MeshTable<std::int32_t, 3> volume_nodes;        // n_volumes rows: three node numbers
   MeshTable<std::int32_t, 3> volume_neighbours;   // n_volumes rows: volume numbers, 0 = none
   MeshTable<double, 2> barycentres;               // n_volumes rows: x, y
-
-  // Not one of the mesh's own fields: a note from define_volumes to
-  // find_volume_neighbours, written to no file. define_volumes sets it to
-  // `level` when it has written the lattice's volume table (levels 3 and
-  // above); find_volume_neighbours then takes every neighbour row from the
-  // same numbering (mesh/lattice_numbering.h) instead of searching the
-  // table. 0 means `volume_nodes` may hold any table: allocate_mesh sets it
-  // back to 0, and so must any code that changes `volume_nodes` afterwards.
-  std::int32_t lattice_volumes_level = 0;
 };
 
 }  // namespace malha

@@ -1,7 +1,7 @@
 #pragma once
 // The four shapes a level gives the mesh, decided in this one place; sizing,
 // node placement, volume definition and the neighbour search each branch on
-// it.
+// it. Nothing here throws.
 
 #include <cstdint>
 

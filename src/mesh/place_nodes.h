@@ -6,8 +6,9 @@
 // come first: at levels 3 and up the lattice row by row from the bottom, x
 // fastest, then at even levels the cell centres in the same order; then the
 // fictitious nodes in four runs, below, right of, above and left of the
-// rectangle, anticlockwise. Checks nothing; an overflow ends the run through
-// the floating-point traps.
+// rectangle, anticlockwise. Checks nothing and throws nothing: an overflow
+// gives an infinity, which check_finite_values refuses afterwards (the
+// program's floating-point traps stop at the operation itself).
 
 #include "mesh/mesh.h"
 

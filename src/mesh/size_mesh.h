@@ -7,7 +7,7 @@
 // 3 `nodes_per_side`, `fict_per_side`, `dx`, `dy`, `two_dx`, `two_dy`; even
 // levels from 4 `nodes_per_side`, `centres_per_side`, `fict_per_side`, `dx`,
 // `dy`, `half_dx`, `half_dy`. Fields a case does not name stay 0. Checks
-// nothing; lengths of any sign are used as given.
+// nothing and throws nothing; lengths of any sign are used as given.
 
 #include "mesh/mesh.h"
 

@@ -10,7 +10,10 @@
 // sets nearly every corner is found formatted; a miss formats the pair
 // again, with the same texts. The default size is four times the square
 // root of `n_nodes` in sets of 128 bytes, rounded up to a power of two:
-// 1 MiB at mesh level 22, 2 MiB at level 24.
+// 1 MiB at mesh level 22, 2 MiB at level 24. Node numbers must lie in
+// 1..`n_nodes`.
+// Throws: the constructor std::bad_alloc when the cache cannot be obtained;
+// nothing else throws.
 
 #include <cstddef>
 #include <cstdint>

@@ -22,9 +22,9 @@
 //   76.09624449125756 7.609624449125757E+01    7.609624449E+01   (two steps)
 //   1e-100            1.000000000000000-100    1.000000000-100
 //   -2.5e-7          -2.500000000000000E-07   -2.500000000E-07
-// The run stops on floating-point faults before an infinity or not-a-number
-// value exists, so none should reach these fields; if one ever does, the
-// field is its width in asterisks (the overflow form), never digits, the
+// A mesh that the construction gives holds no infinity or not-a-number
+// (check_finite_values), so none should reach these fields; if one ever
+// does, the field is its width in asterisks (the overflow form), never digits, the
 // letters of "inf" or "nan", or unwritten bytes. The test is on the
 // exponent bits, in every build.
 

@@ -16,7 +16,8 @@
 // what it has written as the OutputFiles unwinds (an interrupt handler calls
 // cut_started_files). close_output_files writes out and closes them in the
 // same order; a failed write throws the WRITE report. Tests attach memory
-// sinks.
+// sinks. A sink's buffer or the node pair texts that cannot be obtained
+// throw std::bad_alloc (write_output_files makes it the ALLOCATE report).
 
 #include <array>
 #include <cstdint>

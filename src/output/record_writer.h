@@ -7,8 +7,9 @@
 // characters already there; `tab_to` fills with blanks up to its column or
 // moves back onto written text. `end_record` is the record break and the end
 // of a layout: the record, possibly empty, gets its terminator. A repeated
-// group is its elements written k times, one value each. A record longer
-// than 1024 characters ends the run with the WRITE report of the sink.
+// group is its elements written k times, one value each.
+// Throws: the WRITE report of the sink for a record longer than 1024
+// characters, and whatever the sink throws when a block is handed on.
 // The system's layouts follow as functions that write complete records.
 
 #include <cstdint>

@@ -6,6 +6,7 @@
 // the label from column 1, the value in int_field_8 in columns 30 to 37
 // (37 characters; the 30-character label loses its final blank to the
 // field). A value of more than eight characters is written as asterisks.
+// Throws: the WRITE report when a write fails.
 
 #include "mesh/mesh.h"
 #include "output/record_writer.h"

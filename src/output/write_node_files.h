@@ -8,7 +8,8 @@
 // "nos_malha.txt" one pair per node (x, y: 50 characters), for nodes 1 to
 // `n_nodes` in order; and to "dados.ent" its four counts n_nodes, n_volumes,
 // n_real_volumes, n_fict_volumes (one int_field_8 each) and then the same
-// pairs as "nos_malha.txt". Write failures end the run with the WRITE report.
+// pairs as "nos_malha.txt".
+// Throws: the WRITE report when a write fails.
 
 #include "mesh/mesh.h"
 #include "output/output_files.h"

@@ -5,9 +5,13 @@
 // `files`, sets their space aside, writes the count records, the node files,
 // the volume files and last the processing-time record carrying
 // `processing_time` (seconds), then closes them, all in the fixed order of
-// the run. Throws the OPEN or WRITE report; the files that had begun are
-// then cut after their bytes as `files` unwinds. The caller owns `files` so
-// that an interrupt handler can reach them while they are written.
+// the run. Reads the six counts and the four tables of `mesh`, which must
+// agree (write_mesh_files checks them for the library's callers).
+// Throws: OPEN or WRITE (files) when a file cannot be created, opened or
+// written; ALLOCATE when a buffer cannot be obtained. The files that had
+// begun are then cut after their bytes as `files` unwinds. The caller owns
+// `files` so that an interrupt handler can reach them while they are
+// written.
 
 #include <string>
 

@@ -2,8 +2,8 @@
 // write_processing_time: the last record of "dados_gerais.txt".
 //
 // Writes the time line: " tempo de processamento [s]: " (29 characters) and
-// `seconds` in real_field_18_9, 47 characters. Write failures end the run with the WRITE
-// report.
+// `seconds` in real_field_18_9, 47 characters.
+// Throws: the WRITE report when a write fails.
 
 #include "output/output_files.h"
 

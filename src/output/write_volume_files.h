@@ -10,7 +10,9 @@
 // "baricentros.txt" and "baricentros.ent" the barycentre pair;
 // "malha_real.txt" the outline groups of the real volumes only; "dados.ent"
 // A B C per volume, after the counts and node pairs that write_node_files
-// gave it. Write failures end the run with the WRITE report.
+// gave it. Node numbers must lie in 1..`n_nodes`.
+// Throws: the WRITE report when a write fails; std::bad_alloc when the node
+// pair texts cannot be obtained.
 
 #include "mesh/mesh.h"
 #include "output/output_files.h"

@@ -5,6 +5,8 @@
 #include <new>
 #include <string>
 
+#include "mesh/mesh_kind.h"
+#include "mesh/size_mesh.h"
 #include "readback/record_reader.h"
 #include "system/run_error.h"
 
@@ -57,6 +59,38 @@ std::int32_t rows_that_fit(std::uint64_t file_size, std::uint64_t before, std::s
   return static_cast<std::int32_t>(std::min<std::uint64_t>(room, static_cast<std::uint64_t>(count)));
 }
 
+// The level whose 2^level real volumes the files count, and the counts
+// sizing gives it, which the files' other counts must equal.
+void check_counts_against_level(RecordReader& reader, Mesh& mesh) {
+  std::int32_t level = kMinLevel;
+  while (level < kMaxLevel && (std::int32_t{1} << level) < mesh.n_real_volumes) ++level;
+  if ((std::int32_t{1} << level) != mesh.n_real_volumes) {
+    reader.fail("the real volumes of line 3 (" + text(mesh.n_real_volumes) +
+                ") are not 2^level for a mesh level " + text(kMinLevel) + " to " +
+                text(kMaxLevel));
+  }
+  Mesh sized;
+  sized.level = level;
+  size_mesh(sized);
+  const std::string of_level = "the real volumes of line 3 (" + text(mesh.n_real_volumes) +
+                               ") give level " + text(level) + ", with ";
+  if (sized.n_fict_volumes != mesh.n_fict_volumes) {
+    reader.fail(of_level + text(sized.n_fict_volumes) + " fictitious volumes, not the " +
+                text(mesh.n_fict_volumes) + " of line 4");
+  }
+  if (sized.n_nodes != mesh.n_nodes) {
+    reader.fail(of_level + text(sized.n_nodes) + " nodes, not the " + text(mesh.n_nodes) +
+                " of line 1");
+  }
+  mesh.level = level;
+}
+
+// The corner node at x = dim_x, y = dim_y: the top-right node of the one
+// cell (levels 1 and 2) or of the lattice.
+std::int32_t far_corner_node(const Mesh& mesh) {
+  return is_lattice(mesh_kind(mesh.level)) ? mesh.nodes_per_side * mesh.nodes_per_side : 4;
+}
+
 template <typename Table>
 void allocate_rows(Table& table, std::int32_t rows) {
   try {
@@ -77,6 +111,12 @@ void read_dados(Mesh& mesh, const std::string& path) {
                 " fictitious volumes (lines 3 and 4) do not make the " + text(mesh.n_volumes) +
                 " volumes of line 2");
   }
+  check_counts_against_level(reader, mesh);
+  // Every count and lattice figure as sizing gives the level; the lengths
+  // and spacings follow once the nodes are read.
+  mesh.dim_x = 0.0;
+  mesh.dim_y = 0.0;
+  size_mesh(mesh);
 
   const std::uint64_t counts_bytes = group_bytes(file_groups::kDadosEntCounts);
   allocate_rows(mesh.node_coords, rows_that_fit(reader.size(), counts_bytes, kPairRecord, mesh.n_nodes));
@@ -100,6 +140,13 @@ void read_dados(Mesh& mesh, const std::string& path) {
     read_number_row(reader, record, mesh.volume_nodes.row(volume), "node", 1, mesh.n_nodes);
   }
   reader.expect_end();
+
+  // The lengths are the far corner's coordinates, as the files hold them;
+  // sizing then gives the spacings of those lengths.
+  const double* corner = mesh.node_coords.row(far_corner_node(mesh));
+  mesh.dim_x = corner[0];
+  mesh.dim_y = corner[1];
+  size_mesh(mesh);
 }
 
 void read_conectividades(Mesh& mesh, const std::string& path) {
@@ -138,9 +185,14 @@ std::string path_in(const std::string& folder, const std::string& name) {
 }
 
 void read_mesh_files(Mesh& mesh, const std::string& folder) {
-  read_dados(mesh, path_in(folder, kDadosEnt));
-  read_conectividades(mesh, path_in(folder, kConectividadesEnt));
-  read_baricentros(mesh, path_in(folder, kBaricentrosEnt));
+  try {
+    read_dados(mesh, path_in(folder, kDadosEnt));
+    read_conectividades(mesh, path_in(folder, kConectividadesEnt));
+    read_baricentros(mesh, path_in(folder, kBaricentrosEnt));
+  } catch (const std::bad_alloc&) {
+    // A read buffer, a path or a report's text.
+    fail(RunError::allocate);
+  }
 }
 
 }  // namespace malha

@@ -3,14 +3,21 @@
 // "dados.ent" (the counts n_nodes, n_volumes, n_real_volumes and
 // n_fict_volumes, then `node_coords` and `volume_nodes`), "conectividades.ent"
 // (`volume_neighbours`) and "baricentros.ent" (`barycentres`), from `folder`
-// (empty: the current working directory). Fills those four counts and the
-// four arrays of `mesh`; every other field stays as it was.
+// (empty: the current working directory). Fills every field of `mesh` but
+// `show_plots`, which stays as it was: the four arrays; the level whose
+// 2^level real volumes line 3 counts; every other count, the lattice figures
+// and the spacings as size_mesh gives them for that level and for the
+// lengths `dim_x`, `dim_y` that the far corner node holds (node 4 at levels
+// 1 and 2, node nodes_per_side^2 of the lattice).
 //
 // Every record is checked against the layout the program writes: record
 // lengths, CR LF, the field forms, n_volumes = n_real_volumes +
-// n_fict_volumes, node numbers in 1 to n_nodes, neighbour numbers in 0 to
-// n_volumes, and as many records as the counts call for. The first fault
-// ends the run with a report naming the file, the line and what is wrong.
+// n_fict_volumes, n_fict_volumes and n_nodes as sizing gives the level,
+// node numbers in 1 to n_nodes, neighbour numbers in 0 to n_volumes, and as
+// many records as the counts call for.
+// Throws: OPEN or READ (files) when a file cannot be opened or read; the
+// READ report naming the file, the line and what is wrong at the first
+// record that fails a check; ALLOCATE when memory cannot be obtained.
 
 #include <string>
 

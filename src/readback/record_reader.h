@@ -4,10 +4,12 @@
 //
 // A record reader takes one file read back record by record, in large
 // blocks, and checks each record against its fixed length and its CR LF
-// line end. Every fault ends the run with the READ report naming the file,
-// the line and what is wrong (`fail`); a file that cannot be opened or read
-// ends it with the OPEN or READ report. The field readers check one field of
-// a record against the forms the program writes.
+// line end. The field readers check one field of a record against the forms
+// the program writes.
+// Throws: at every fault the READ report naming the file, the line and what
+// is wrong (`fail`); the OPEN or READ report when the file cannot be opened
+// or read; std::bad_alloc from the constructor when its buffer cannot be
+// obtained.
 
 #include <cstddef>
 #include <cstdint>
@@ -39,10 +41,10 @@ class RecordReader {
   // `what` names the records the file should still hold, for the report of
   // a file that ends early ("the 8 node records that line 1 counts").
   const char* next(std::size_t length, std::string_view what);
-  // Ends the run when anything follows the last record read.
+  // Throws the READ report when anything follows the last record read.
   void expect_end();
 
-  // Ends the run with the READ report for the current line.
+  // Throws the READ report for the current line.
   [[noreturn]] void fail(std::string_view what) const;
 
  private:

@@ -8,7 +8,8 @@
 // operation (for example "ALLOCATE" or "WRITE(malha.txt)") and its one-line
 // description; what() is the whole report as the program prints it on
 // standard error: CR LF, "run-time error ", the code, ": ", the operation,
-// CR LF, "- ", the description, CR LF.
+// CR LF, "- ", the description, CR LF. The constructor may throw
+// std::bad_alloc; the accessors throw nothing.
 
 #include <stdexcept>
 #include <string>

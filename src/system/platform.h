@@ -1,69 +1,23 @@
 #pragma once
-// Folder system/: what a run needs from the machine (console, clock, files,
-// processes, floating-point traps) and the one way a run fails; it includes
-// no other folder of the program.
+// Folder system/: what the library needs from the machine (files and
+// memory) and the one way a library call fails; it includes no other
+// folder of the program.
 //
-// The operating-system services the program needs, behind one small
+// The operating-system services the library needs, behind one small
 // interface. Each platform has its own implementation file
-// (platform_posix.cpp, platform_windows.cpp); nothing else in the program
-// depends on the platform.
+// (platform_posix.cpp, platform_windows.cpp); nothing else in the library
+// depends on the platform. Nothing here installs a handler, writes to the
+// console or keeps state of its own: what a process has one of is the
+// program's (process/process.h). replace_with_empty_file (before it
+// changes anything) and describe_os_error may throw std::bad_alloc; the
+// other functions throw nothing and report failures through their results.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace malha::platform {
-
-// Standard streams, numbered as usual: 0 input, 1 output, 2 error.
-inline constexpr int kStdin = 0;
-inline constexpr int kStdout = 1;
-inline constexpr int kStderr = 2;
-
-// Called once at the start of a run: a write beyond the file size limit, or
-// to a pipe whose reader has gone, must fail with an error instead of ending
-// the process through a signal.
-void prepare_process();
-
-// Calls `handler` when the process is interrupted from outside (POSIX:
-// SIGINT, SIGTERM, SIGHUP; Windows: the console's control events), then
-// lets the interrupt end the process as it would have without a handler.
-// `handler` must be safe in a signal handler; nullptr restores the default.
-// On Windows the handler runs on a thread of its own: it first waits (up to
-// two seconds) for an output file write or replacement in progress to end,
-// and no output file write starts after it.
-using InterruptHandler = void (*)();
-void set_interrupt_handler(InterruptHandler handler);
-
-// True when the standard stream is a character device (a terminal, or a
-// device such as the null device).
-bool is_char_device(int stream);
-
-// Writes all bytes to a standard stream, retrying short writes; errors are
-// ignored (the console has no failure of its own). Safe in a signal handler.
-void write_console(int stream, const char* data, std::size_t size);
-
-// Reads up to `size` bytes from a standard stream: the count read, 0 at the
-// end of the input, -1 on a read error.
-long read_console(int stream, char* buffer, std::size_t size);
-
-// Current system time in universal time, as 100-nanosecond ticks since
-// 1601-01-01.
-std::int64_t system_time_ticks();
-
-// Floating-point faults that end a run.
-enum class FpFault { invalid, divide_by_zero, overflow };
-using FpFaultHandler = void (*)(FpFault fault);
-
-// Unmasks the hardware traps for invalid operation, division by zero and
-// overflow; the first such operation calls `handler` (which must not return)
-// from a signal context. Underflow and inexact results stay untrapped.
-// Returns false, and changes nothing, where the platform (or a build with
-// MALHA_FP_TRAPS=OFF) has no trap control. For the program's driver only.
-bool enable_fp_traps(FpFaultHandler handler);
-// Puts back the floating-point environment and the fault handler that
-// enable_fp_traps found; nothing when the traps were not enabled.
-void disable_fp_traps();
 
 // Physical memory plus swap, in bytes: more than this cannot be obtained for
 // the mesh without the system killing the process later.
@@ -123,11 +77,32 @@ bool copy_file_start(FileHandle from, FileHandle to, std::uint64_t length, int& 
 bool set_file_position(FileHandle file, std::uint64_t offset, int& os_error);
 // Gives an open file the current time as its modification time.
 void mark_modified(FileHandle file);
+// Keeps an output file's writes apart from an interrupt handler that cuts
+// the file: a record that the file's writer owns (one per file, no state
+// shared between files). Where interrupts arrive as signals on the writing
+// thread (POSIX), the handler runs while the write it interrupted waits, so
+// the gate does nothing: the replacement blocks the interrupt signals
+// itself. Where the handler runs on a thread of its own (Windows), each
+// write, replacement and close passes through the gate, and the handler
+// closes it: close_write_gate waits (up to two seconds, for a write that
+// hangs) for a write in progress to end, and a writer that comes to the
+// closed gate waits there until the process ends, so no byte is written
+// after the cut. None of the three throws.
+struct WriteGate {
+  std::atomic<int> writers {0};
+  std::atomic<bool> is_closed {false};
+};
+void enter_write_gate(WriteGate& gate) noexcept;
+void leave_write_gate(WriteGate& gate) noexcept;
+// For an interrupt handler, before it cuts the file. Safe in a signal
+// handler.
+void close_write_gate(WriteGate& gate) noexcept;
+
 // Writes all bytes, retrying short writes.
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error);
 bool close_file(FileHandle file, int& os_error);
 
-// Input files, read back by the companion commands: opens an existing file
+// Input files, read back by the companion command: opens an existing file
 // for reading from its start.
 FileHandle open_for_reading(const char* name, int& os_error);
 // Reads up to `size` bytes at the current position: the count read, 0 at the
@@ -144,15 +119,5 @@ bool remove_file(const char* name, int& os_error);
 
 // A one-line text for an operating-system error code.
 std::string describe_os_error(int os_error);
-
-// The value of an environment variable; empty when unset.
-std::string environment_value(const char* name);
-
-// Starts `program` (searched for on the executable path unless it names a
-// path) with the arguments `args` (not including the program name),
-// inheriting the standard streams, the environment and the working
-// directory; waits for it without a time limit and returns its exit code,
-// or -1 when it could not be started.
-int run_process(const std::string& program, const std::vector<std::string>& args);
 
 }  // namespace malha::platform

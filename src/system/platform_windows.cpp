@@ -1,8 +1,7 @@
-// Windows implementation of the platform layer.
+// Windows implementation of the library's platform layer.
 
 #include "system/platform.h"
 
-#include <cfloat>
 #include <cstdio>
 #include <string>
 
@@ -19,174 +18,15 @@
 namespace malha::platform {
 namespace {
 
-// Status of a trap that reports several floating-point faults at once
-// (SSE); not every SDK names it.
-constexpr DWORD kFloatMultipleTraps = 0xC00002B5;
-
-// The three faults that end a run; underflow, denormal operands and inexact
-// results stay masked.
-constexpr unsigned int kTrappedFaults = _EM_INVALID | _EM_ZERODIVIDE | _EM_OVERFLOW;
-
 // ReadFile and WriteFile move at most a DWORD of bytes per call; larger
 // transfers go in pieces of this size.
 constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
-
-FpFaultHandler g_fp_handler = nullptr;
-PVOID g_fp_vectored_handler = nullptr;
-
-HANDLE std_handle(int stream) {
-  switch (stream) {
-    case kStdin:
-      return GetStdHandle(STD_INPUT_HANDLE);
-    case kStdout:
-      return GetStdHandle(STD_OUTPUT_HANDLE);
-    default:
-      return GetStdHandle(STD_ERROR_HANDLE);
-  }
-}
 
 HANDLE as_handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 int last_error() { return static_cast<int>(GetLastError()); }
 
-// Masks the traps and clears the pending flags, so that the handler's own
-// arithmetic cannot fault again.
-void mask_fp_traps() {
-  unsigned int control = 0;
-  _controlfp_s(&control, _MCW_EM, _MCW_EM);
-  _clearfp();
-}
-
-LONG CALLBACK on_fp_exception(EXCEPTION_POINTERS* info) {
-  FpFault fault = FpFault::invalid;
-  switch (info->ExceptionRecord->ExceptionCode) {
-    case EXCEPTION_FLT_DIVIDE_BY_ZERO:
-      fault = FpFault::divide_by_zero;
-      break;
-    case EXCEPTION_FLT_OVERFLOW:
-      fault = FpFault::overflow;
-      break;
-    case EXCEPTION_FLT_INVALID_OPERATION:
-    case EXCEPTION_FLT_DENORMAL_OPERAND:
-    case EXCEPTION_FLT_INEXACT_RESULT:
-    case EXCEPTION_FLT_STACK_CHECK:
-    case EXCEPTION_FLT_UNDERFLOW:
-    case kFloatMultipleTraps:
-      fault = FpFault::invalid;
-      break;
-    default:
-      return EXCEPTION_CONTINUE_SEARCH;
-  }
-  mask_fp_traps();
-  if (g_fp_handler != nullptr) g_fp_handler(fault);
-  ExitProcess(1);
-}
-
 }  // namespace
-
-// A write beyond a size limit or to a pipe whose reader has gone fails with
-// an error code on Windows; there is no signal to turn off.
-void prepare_process() {}
-
-namespace {
-
-InterruptHandler g_interrupt_handler = nullptr;
-// The floating-point control word found by enable_fp_traps.
-unsigned int g_saved_fp_control = 0;
-
-// Output file writes and replacements hold this lock shared; the console
-// handler, which runs on a thread of its own while the main thread goes on,
-// takes it exclusively and keeps it until the process ends. So the handler
-// waits for a block being written (or a file being replaced) to finish, and
-// no block is written after its work.
-SRWLOCK g_file_lock = SRWLOCK_INIT;
-
-// The longest the handler waits for the lock: a write that hangs (a pipe
-// that nobody reads) must not keep an interrupt from ending the process.
-constexpr int kLockWaitMs = 2000;
-
-class SharedFileLock {
- public:
-  SharedFileLock() { AcquireSRWLockShared(&g_file_lock); }
-  ~SharedFileLock() { ReleaseSRWLockShared(&g_file_lock); }
-  SharedFileLock(const SharedFileLock&) = delete;
-  SharedFileLock& operator=(const SharedFileLock&) = delete;
-};
-
-BOOL WINAPI on_console_control(DWORD) {
-  for (int waited = 0; waited < kLockWaitMs && !TryAcquireSRWLockExclusive(&g_file_lock);
-       ++waited) {
-    Sleep(1);
-  }
-  if (g_interrupt_handler != nullptr) g_interrupt_handler();
-  return FALSE;  // the default handling ends the process
-}
-
-}  // namespace
-
-void set_interrupt_handler(InterruptHandler handler) {
-  g_interrupt_handler = handler;
-  SetConsoleCtrlHandler(on_console_control, handler != nullptr ? TRUE : FALSE);
-}
-
-bool is_char_device(int stream) {
-  const HANDLE handle = std_handle(stream);
-  return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
-         GetFileType(handle) == FILE_TYPE_CHAR;
-}
-
-void write_console(int stream, const char* data, std::size_t size) {
-  const HANDLE handle = std_handle(stream);
-  while (size > 0) {
-    const DWORD chunk = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
-    DWORD written = 0;
-    if (!WriteFile(handle, data, chunk, &written, nullptr) || written == 0) return;
-    data += written;
-    size -= written;
-  }
-}
-
-long read_console(int stream, char* buffer, std::size_t size) {
-  const DWORD chunk = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
-  DWORD got = 0;
-  if (ReadFile(std_handle(stream), buffer, chunk, &got, nullptr)) return static_cast<long>(got);
-  // The writing end of a pipe was closed: the end of the input.
-  if (GetLastError() == ERROR_BROKEN_PIPE) return 0;
-  return -1;
-}
-
-std::int64_t system_time_ticks() {
-  SYSTEMTIME now {};
-  GetSystemTime(&now);
-  FILETIME ticks {};
-  SystemTimeToFileTime(&now, &ticks);
-  return static_cast<std::int64_t>((static_cast<std::uint64_t>(ticks.dwHighDateTime) << 32) |
-                                   ticks.dwLowDateTime);
-}
-
-bool enable_fp_traps(FpFaultHandler handler) {
-  g_fp_handler = handler;
-  _controlfp_s(&g_saved_fp_control, 0, 0);
-  if (g_fp_vectored_handler == nullptr) {
-    g_fp_vectored_handler = AddVectoredExceptionHandler(1, on_fp_exception);
-  }
-  // Flags raised before the traps are unmasked would fault at once.
-  _clearfp();
-  unsigned int control = 0;
-  _controlfp_s(&control, _MCW_EM & ~kTrappedFaults, _MCW_EM);
-  return true;
-}
-
-void disable_fp_traps() {
-  mask_fp_traps();
-  // The exception masks as they were before the traps.
-  unsigned int control = 0;
-  _controlfp_s(&control, g_saved_fp_control & _MCW_EM, _MCW_EM);
-  if (g_fp_vectored_handler != nullptr) {
-    RemoveVectoredExceptionHandler(g_fp_vectored_handler);
-    g_fp_vectored_handler = nullptr;
-  }
-}
 
 std::uint64_t obtainable_memory_bytes() {
   MEMORYSTATUSEX status {};
@@ -302,8 +142,6 @@ Replacement replace_with_empty_file(const char* /*name*/, FileHandle& file,
   const DWORD attributes =
       info.dwFileAttributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-  // An interrupt waits until the new file has its name (or is gone).
-  const SharedFileLock lock;
   const HANDLE new_handle =
       CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE | WRITE_DAC,
                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
@@ -357,8 +195,34 @@ void mark_modified(FileHandle file) {
   SetFileTime(as_handle(file), nullptr, nullptr, &now);
 }
 
+namespace {
+
+// The longest close_write_gate waits for a write in progress: a write that
+// hangs (a pipe that nobody reads) must not keep an interrupt from ending
+// the process.
+constexpr int kGateWaitMs = 2000;
+
+}  // namespace
+
+// The interrupt handler runs on a thread of its own (the console's control
+// events) while the main thread goes on writing.
+void enter_write_gate(WriteGate& gate) noexcept {
+  gate.writers.fetch_add(1);
+  if (!gate.is_closed.load()) return;
+  // The file has been cut for an interrupt, which is ending the process:
+  // nothing more may be written.
+  gate.writers.fetch_sub(1);
+  for (;;) Sleep(INFINITE);
+}
+
+void leave_write_gate(WriteGate& gate) noexcept { gate.writers.fetch_sub(1); }
+
+void close_write_gate(WriteGate& gate) noexcept {
+  gate.is_closed.store(true);
+  for (int waited = 0; waited < kGateWaitMs && gate.writers.load() > 0; ++waited) Sleep(1);
+}
+
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error) {
-  const SharedFileLock lock;
   const HANDLE handle = as_handle(file);
   while (size > 0) {
     const DWORD chunk = static_cast<DWORD>(size < kMaxTransfer ? size : kMaxTransfer);
@@ -446,50 +310,6 @@ std::string describe_os_error(int os_error) {
     description.pop_back();
   }
   return description;
-}
-
-std::string environment_value(const char* name) {
-  // The first call gives the size with the terminating null; the value may
-  // change between the calls, so ask again until it fits.
-  DWORD needed = GetEnvironmentVariableA(name, nullptr, 0);
-  while (needed > 0) {
-    std::string value(needed, '\0');
-    const DWORD length = GetEnvironmentVariableA(name, value.data(), needed);
-    if (length < needed) {
-      value.resize(length);
-      return value;
-    }
-    needed = length;
-  }
-  return std::string();
-}
-
-int run_process(const std::string& program, const std::vector<std::string>& args) {
-  // The command line is the program and its arguments joined by blanks, as
-  // given: the command processor parses the rest of its line itself.
-  std::string command_line = program;
-  for (const std::string& arg : args) {
-    command_line += ' ';
-    command_line += arg;
-  }
-
-  // Whatever the program wrote must reach the console before the child's
-  // output.
-  std::fflush(nullptr);
-
-  STARTUPINFOA startup {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process {};
-  if (!CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                      &startup, &process)) {
-    return -1;
-  }
-  CloseHandle(process.hThread);
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD exit_code = 0;
-  const BOOL has_code = GetExitCodeProcess(process.hProcess, &exit_code);
-  CloseHandle(process.hProcess);
-  return has_code ? static_cast<int>(exit_code) : -1;
 }
 
 }  // namespace malha::platform

@@ -71,19 +71,21 @@ void compose_report(Out& out, std::string_view code, std::string_view operation,
   out.append(kLineEnd);
 }
 
-// Appends to a fixed buffer without allocating.
+// Appends to the caller's buffer without allocating; what does not fit is
+// left out.
 class FixedText {
  public:
+  FixedText(char* bytes, std::size_t capacity) : bytes_(bytes), capacity_(capacity) {}
   void append(std::string_view text) {
     for (char c : text) {
-      if (size_ < sizeof(bytes_)) bytes_[size_++] = c;
+      if (size_ < capacity_) bytes_[size_++] = c;
     }
   }
-  const char* data() const { return bytes_; }
   std::size_t size() const { return size_; }
 
  private:
-  char bytes_[1024] = {};
+  char* bytes_;
+  std::size_t capacity_;
   std::size_t size_ = 0;
 };
 
@@ -145,11 +147,11 @@ void check_level(std::int32_t level) {
   if (level < kMinLevel || level > kMaxLevel) fail_level(level);
 }
 
-void write_report_now(RunError error) {
+std::size_t compose_report_now(RunError error, char* buffer, std::size_t size) noexcept {
   const ErrorEntry& entry = entry_for(error);
-  FixedText report;
+  FixedText report(buffer, size);
   compose_report(report, entry.code, entry.operation, entry.description);
-  platform::write_console(platform::kStderr, report.data(), report.size());
+  return report.size();
 }
 
 }  // namespace malha

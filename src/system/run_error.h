@@ -1,14 +1,15 @@
 #pragma once
 // Run-time error reports: the one way a run fails.
 //
-// Each function below throws malha::Error (system/error.h) with the report's
-// code, operation (": READ(CON)", ": ALLOCATE", ": MATH", ": OPEN(name)",
-// ": READ(name)", ": WRITE(name)", ": LEVEL") and one-line description; none
-// returns. Only the drivers catch it: they close an open console line, write
-// what() to standard error and give exit status 1. The floating-point trap
-// handler, which cannot throw, writes the same report itself
-// (write_report_now).
+// Each fail function below throws malha::Error (system/error.h) with the
+// report's code, operation (": READ(CON)", ": ALLOCATE", ": MATH",
+// ": OPEN(name)", ": READ(name)", ": WRITE(name)", ": LEVEL",
+// ": ARGUMENT(function)") and one-line description, and none returns; a
+// report that cannot be composed for want of memory throws std::bad_alloc
+// instead. The floating-point trap handler, which cannot throw, composes the
+// same report without allocating (compose_report_now) and writes it itself.
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -37,7 +38,7 @@ enum class RunError {
 };
 
 // The report of a READ, ALLOCATE or MATH failure, and the function that
-// throws it.
+// throws it. error_for may throw std::bad_alloc.
 Error error_for(RunError error);
 [[noreturn]] void fail(RunError error);
 
@@ -62,10 +63,10 @@ Error error_for(RunError error);
 // Throws the LEVEL report when `level` is outside kMinLevel to kMaxLevel.
 void check_level(std::int32_t level);
 
-// Writes the report of a READ, ALLOCATE or MATH failure to standard error at
-// once, without allocating: for the floating-point trap handler, which ends
-// the process itself. Safe in a signal handler.
-void write_report_now(RunError error);
+// The bytes of the report of a READ, ALLOCATE or MATH failure (what() of
+// error_for(error)) put into `buffer`, at most `size` of them, without
+// allocating: the count put. For a signal handler, which cannot throw.
+std::size_t compose_report_now(RunError error, char* buffer, std::size_t size) noexcept;
 
 // The accepted mesh levels: below 1 no mesh is defined, above 30 the 32-bit
 // counts overflow.

@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "formats/file_formats.h"
-#include "system/console.h"
-#include "system/platform.h"
+#include "process/console.h"
+#include "process/process.h"
 
 namespace malha {
 namespace {
@@ -48,11 +48,11 @@ int run_command(std::string_view line) {
   line = kept == std::string_view::npos ? std::string_view() : line.substr(0, kept + 1);
   if (line.size() > kMaxCommandLine) return -1;
 
-  std::string processor = platform::environment_value("COMSPEC");
+  std::string processor = process::environment_value("COMSPEC");
   if (processor.empty()) processor = "cmd.exe";
   if (processor.size() > kMaxProcessorName) return -1;
 
-  return platform::run_process(processor, {"/c", std::string(line)});
+  return process::run_process(processor, {"/c", std::string(line)});
 }
 
 }  // namespace malha

@@ -8,6 +8,7 @@
 
 #include "mesh/allocate_mesh.h"
 #include "mesh/define_volumes.h"
+#include "support/dialogue.h"
 #include "support/test_mesh.h"
 #include "system/run_error.h"
 
@@ -79,13 +80,13 @@ TEST(FindVolumeNeighbours, LatticeRowsEqualTheGeneralSearchToLevel16) {
   }
 }
 
-// A lattice table with one row changed (and so no longer marked as the
-// lattice's), or with counts that do not fit it, is searched like any other
-// table.
-TEST(FindVolumeNeighbours, AlteredLatticeTablesMatchTheLiteralRule) {
+// The search that serves levels 1 and 2 finds the literal rule's rows in
+// lattice tables with one node changed, where the lattice's rows no longer
+// hold.
+TEST(FindVolumeNeighbours, SearchOfAlteredLatticeTablesMatchesTheLiteralRule) {
   struct Case {
     const char* name;
-    int row;     // 1 = first, 0 = middle, -1 = last volume; -2: counts
+    int row;     // 1 = first, 0 = middle, -1 = last volume
     int column;  // 1..3
     std::int32_t value;
   };
@@ -93,37 +94,59 @@ TEST(FindVolumeNeighbours, AlteredLatticeTablesMatchTheLiteralRule) {
       {"first row, first node", 1, 1, 1},
       {"middle row, second node", 0, 2, 3},
       {"last row, third node", -1, 3, 2},
-      {"one more node than the lattice has", -2, 0, 0},
   };
   for (int level = 3; level <= 8; ++level) {
     for (const Case& c : cases) {
       SCOPED_TRACE(::testing::Message() << "level " << level << ": " << c.name);
       Mesh mesh = testing::sized_mesh(level, 1.0, 1.0);
       define_volumes(mesh);
-      if (c.row == -2) {
-        ++mesh.n_nodes;
-      } else {
-        const int v = c.row == 1 ? 1 : c.row == 0 ? mesh.n_volumes / 2 : mesh.n_volumes;
-        mesh.volume_nodes(v, c.column) = c.value;
-        mesh.lattice_volumes_level = 0;  // the table is no longer the lattice's
-      }
-      find_volume_neighbours(mesh);
+      const int v = c.row == 1 ? 1 : c.row == 0 ? mesh.n_volumes / 2 : mesh.n_volumes;
+      mesh.volume_nodes(v, c.column) = c.value;
+      find_neighbours_in_any_table(mesh);
       expect_same_as_literal(mesh);
     }
   }
 }
 
-// Only the tables define_volumes writes for a lattice are marked as the
-// lattice's; a new allocation holds no table and clears the mark.
-TEST(FindVolumeNeighbours, OnlyDefineVolumesMarksALatticeTable) {
-  for (int level = 1; level <= 6; ++level) {
+// At the lattice levels the rows depend on the level and the counts alone:
+// a volume table holding anything gives the rows of the one define_volumes
+// writes. Counts that are not sizing's are refused, and no row is written.
+TEST(FindVolumeNeighbours, LatticeRowsDependOnTheCountsAlone) {
+  for (int level = 3; level <= 8; ++level) {
     SCOPED_TRACE(level);
-    Mesh mesh = testing::sized_mesh(level, 1.0, 1.0);
-    EXPECT_EQ(mesh.lattice_volumes_level, 0);
-    define_volumes(mesh);
-    EXPECT_EQ(mesh.lattice_volumes_level, level >= 3 ? level : 0);
-    allocate_mesh(mesh);
-    EXPECT_EQ(mesh.lattice_volumes_level, 0);
+    Mesh lattice = testing::sized_mesh(level, 1.0, 1.0);
+    define_volumes(lattice);
+    find_volume_neighbours(lattice);
+
+    Mesh scrambled = testing::sized_mesh(level, 1.0, 1.0);
+    for (int v = 1; v <= scrambled.n_volumes; ++v) {
+      for (int c = 1; c <= 3; ++c) scrambled.volume_nodes(v, c) = 1;
+    }
+    find_volume_neighbours(scrambled);
+    for (int v = 1; v <= lattice.n_volumes; ++v) {
+      ASSERT_EQ(row_of(scrambled.volume_neighbours, v), row_of(lattice.volume_neighbours, v))
+          << "volume " << v;
+    }
+
+    struct Miscount {
+      const char* name;
+      std::int32_t Mesh::*count;
+      std::int32_t change;
+    };
+    const Miscount miscounts[] = {
+        {"one node more", &Mesh::n_nodes, 1},
+        {"one volume more", &Mesh::n_volumes, 1},
+        {"one real node fewer", &Mesh::n_real_nodes, -1},
+        {"two nodes per side more", &Mesh::nodes_per_side, 2},
+    };
+    for (const Miscount& m : miscounts) {
+      SCOPED_TRACE(m.name);
+      Mesh miscounted = testing::sized_mesh(level, 1.0, 1.0);
+      define_volumes(miscounted);
+      miscounted.*m.count += m.change;
+      EXPECT_EQ(testing::thrown_code([&] { find_volume_neighbours(miscounted); }), "S5002");
+      EXPECT_EQ(miscounted.volume_neighbours(1, 1), testing::kUnwrittenIndex);
+    }
   }
 }
 
@@ -154,7 +177,7 @@ TEST(FindVolumeNeighbours, OddTables) {
   for (const OddTableCase& c : cases) {
     SCOPED_TRACE(c.name);
     Mesh mesh = testing::mesh_with_volumes(c.triples, c.n_nodes);
-    find_volume_neighbours(mesh);
+    find_neighbours_in_any_table(mesh);
     ASSERT_EQ(mesh.n_volumes, static_cast<int>(c.rows.size()));
     testing::expect_rows(mesh.volume_neighbours, 1, c.rows);
     expect_same_as_literal(mesh);
@@ -184,7 +207,7 @@ TEST(FindVolumeNeighbours, RandomTablesMatchTheLiteralRule) {
     }
     SCOPED_TRACE(trial);
     Mesh mesh = testing::mesh_with_volumes(triples, n_nodes);
-    find_volume_neighbours(mesh);
+    find_neighbours_in_any_table(mesh);
     expect_same_as_literal(mesh);
     if (HasFatalFailure()) return;
   }

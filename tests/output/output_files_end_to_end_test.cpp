@@ -44,6 +44,10 @@ std::string with_time_zeroed(const std::string& dados_gerais) {
   return dados_gerais.substr(0, field) + "   0.000000000E+00\r\n";
 }
 
+// Why a test that runs the program without root's privileges is skipped.
+constexpr const char* kUnreachable =
+    "run as root, and user 65534 cannot reach " MALHA_EXE " (a folder above it is closed to others)";
+
 struct GoldenCase {
   const char* name;  // the folder under tests/golden
   const char* input;
@@ -127,9 +131,11 @@ TEST(OutputFilesEndToEnd, RerunsKeepLinksPermissionsAndNames) {
       {"a folder the run may not add to", false, fs::perms::all, true, false},
       {"another user's files", false, rw_r | fs::perms::others_read, false, true},
   };
+  const bool can_drop_privileges = testing::dropped_privileges_reach_malha();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     if (c.other_owner && geteuid() != 0) continue;
+    if (c.folder_locked && !can_drop_privileges) continue;  // see kUnreachable
     TempDir dir;
     TempDir elsewhere;
     for (const OutputFileEntry& entry : kOutputFiles) {
@@ -172,6 +178,7 @@ TEST(OutputFilesEndToEnd, RerunsKeepLinksPermissionsAndNames) {
 // An earlier file that the user may not write is an OPEN failure, and it
 // keeps its content.
 TEST(OutputFilesEndToEnd, ReadOnlyEarlierFileIsAnOpenFailure) {
+  if (!testing::dropped_privileges_reach_malha()) GTEST_SKIP() << kUnreachable;
   TempDir dir;
   write_file(dir / "nos_malha.txt", "earlier run\r\n");
   fs::permissions(dir / "nos_malha.txt", fs::perms::owner_read | fs::perms::group_read |
@@ -189,6 +196,7 @@ TEST(OutputFilesEndToEnd, ReadOnlyEarlierFileIsAnOpenFailure) {
 }
 
 TEST(OutputFilesEndToEnd, UnwritableDirectoryIsAnOpenFailure) {
+  if (!testing::dropped_privileges_reach_malha()) GTEST_SKIP() << kUnreachable;
   TempDir dir;
   // Readable and searchable by everyone, writable by no one but root, whose
   // privileges the run gives up.

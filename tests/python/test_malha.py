@@ -125,7 +125,13 @@ def test_read_gives_the_numbers_of_the_text(program_run, level, dim_x, dim_y):
     assert counts(mesh) == text["counts"]
     for name in ("node_coords", "volume_nodes", "volume_neighbours", "barycentres"):
         assert np.array_equal(getattr(mesh, name), text[name]), name
-    assert (mesh.level, mesh.dim_x, mesh.dx, mesh.nodes_per_side) == (0, 0.0, 0.0, 0)
+    # The level, the other counts, the lengths and the spacings follow from
+    # the files: those of the mesh built for the same answers.
+    built = malha.build(level, dim_x, dim_y)
+    for name in ("level", "dim_x", "dim_y", "n_real_nodes", "n_fict_nodes", "nodes_per_side",
+                 "centres_per_side", "fict_per_side", "dx", "dy", "half_dx", "half_dy",
+                 "two_dx", "two_dy"):
+        assert getattr(mesh, name) == getattr(built, name), name
 
 
 # meshio takes a bare ".msh" for an ANSYS file, which drops the data: Gmsh's

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "mesh/mesh.h"
@@ -15,6 +16,7 @@
 #include "output/number_fields.h"
 #include "output/write_node_files.h"
 #include "output/write_volume_files.h"
+#include "support/dialogue.h"
 #include "support/run_malha.h"
 #include "support/test_mesh.h"
 
@@ -84,24 +86,28 @@ TEST(ReadMeshFiles, ReadsTheMeshARunBuilt) {
 TEST(ReadMeshFiles, ReadsEveryExponentForm) {
   const double values[] = {1e-100, -4.9406564584124654e-324, 1e300, -2.5e-7,
                            76.09624449125756, 0.0, 2.2250738585072014e-308, -1.7976931348623157e308};
-  constexpr int kNodes = 4;
-  // Four nodes with these coordinates, one volume on three of them, its
-  // barycentre at node 1, written by the program's writers.
-  Mesh written_mesh;
-  written_mesh.n_nodes = kNodes;
-  written_mesh.n_volumes = 1;
-  written_mesh.n_real_volumes = 1;
-  written_mesh.node_coords.allocate(kNodes);
-  written_mesh.volume_nodes.allocate(1);
-  written_mesh.volume_neighbours.allocate(1);
-  written_mesh.barycentres.allocate(1);
-  for (int i = 0; i < 2 * kNodes; ++i) written_mesh.node_coords(i / 2 + 1, i % 2 + 1) = values[i];
-  for (int col = 1; col <= 3; ++col) {
-    written_mesh.volume_nodes(1, col) = col;
-    written_mesh.volume_neighbours(1, col) = 0;
+  // A level-1 mesh whose eight nodes hold these coordinates (twice over),
+  // every volume on nodes 1 to 3 with its barycentre at node 1, written by
+  // the program's writers.
+  constexpr int kValues = static_cast<int>(std::size(values));
+  Mesh written_mesh = testing::counted_mesh(1, 1.0, 1.0);
+  const std::int32_t n_nodes = written_mesh.n_nodes;
+  const std::int32_t n_volumes = written_mesh.n_volumes;
+  written_mesh.node_coords.allocate(n_nodes);
+  written_mesh.volume_nodes.allocate(n_volumes);
+  written_mesh.volume_neighbours.allocate(n_volumes);
+  written_mesh.barycentres.allocate(n_volumes);
+  for (int i = 0; i < 2 * n_nodes; ++i) {
+    written_mesh.node_coords(i / 2 + 1, i % 2 + 1) = values[i % kValues];
   }
-  written_mesh.barycentres(1, 1) = values[0];
-  written_mesh.barycentres(1, 2) = values[1];
+  for (std::int32_t v = 1; v <= n_volumes; ++v) {
+    for (int col = 1; col <= 3; ++col) {
+      written_mesh.volume_nodes(v, col) = col;
+      written_mesh.volume_neighbours(v, col) = 0;
+    }
+    written_mesh.barycentres(v, 1) = values[0];
+    written_mesh.barycentres(v, 2) = values[1];
+  }
   testing::MemoryOutput output;
   write_node_files(output.files, written_mesh);
   write_volume_files(output.files, written_mesh);
@@ -112,13 +118,57 @@ TEST(ReadMeshFiles, ReadsEveryExponentForm) {
   }
   Mesh mesh;
   read_mesh_files(mesh, dir.path().string());
-  for (int i = 0; i < 2 * kNodes; ++i) {
-    SCOPED_TRACE(values[i]);
+  for (int i = 0; i < 2 * n_nodes; ++i) {
+    SCOPED_TRACE(values[i % kValues]);
     char written[kRealField25Width];
     char rewritten[kRealField25Width];
-    real_field_25_15(written, values[i]);
+    real_field_25_15(written, values[i % kValues]);
     real_field_25_15(rewritten, mesh.node_coords(i / 2 + 1, i % 2 + 1));
     EXPECT_EQ(std::string(rewritten, kRealField25Width), std::string(written, kRealField25Width));
+  }
+}
+
+// Counts that agree with each other but are not those of a mesh level are
+// refused at line 4 of "dados.ent", before any node is read: the level
+// comes from the real volumes, and sizing gives the rest.
+TEST(ReadMeshFiles, CountsThatAreNotALevelsAreRefused) {
+  struct Case {
+    const char* name;
+    const char* counts;  // n_nodes, n_volumes, n_real_volumes, n_fict_volumes
+    const char* description;
+  };
+  const Case cases[] = {
+      {"real volumes not a power of two", "      13      16       6      10",
+       "line 4: the real volumes of line 3 (6) are not 2^level for a mesh level 1 to 30"},
+      {"one real volume (level 0)", "      13      16       1      15",
+       "line 4: the real volumes of line 3 (1) are not 2^level for a mesh level 1 to 30"},
+      {"no real volumes", "      13      16       0      16",
+       "line 4: the real volumes of line 3 (0) are not 2^level for a mesh level 1 to 30"},
+      {"level 26's volumes with level 3's nodes", "      136712524867108864   16384",
+       "line 4: the real volumes of line 3 (67108864) give level 26, with 33579009 nodes, not "
+       "the 13 of line 1"},
+      {"one fictitious volume more", "      13      17       8       9",
+       "line 4: the real volumes of line 3 (8) give level 3, with 8 fictitious volumes, not the 9 "
+       "of line 4"},
+      {"one node more", "      14      16       8       8",
+       "line 4: the real volumes of line 3 (8) give level 3, with 13 nodes, not the 14 of line 1"},
+  };
+  const fs::path golden = testing::kGoldenDir / "level3_2x1";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    for (const char* name : {kConectividadesEnt, kBaricentrosEnt}) {
+      fs::copy_file(golden / name, dir / name);
+    }
+    std::string dados = read_file(golden / kDadosEnt);
+    std::string counts;
+    for (int i = 0; i < 4; ++i) counts += std::string(c.counts + 8 * i, 8) + "\r\n";
+    dados.replace(0, counts.size(), counts);
+    testing::write_file(dir / kDadosEnt, dados);
+    Mesh mesh;
+    EXPECT_EQ(testing::thrown_report([&] { read_mesh_files(mesh, dir.path().string()); }),
+              testing::error_report("F4007", "READ(" + path_in(dir.path().string(), kDadosEnt) + ")",
+                                    c.description));
   }
 }
 

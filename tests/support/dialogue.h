@@ -45,6 +45,18 @@ std::string thrown_report(Action action) {
   return "";
 }
 
+// The code of the report that `action` throws as malha::Error ("S5002"), or
+// "" when it completes.
+template <typename Action>
+std::string thrown_code(Action action) {
+  try {
+    action();
+  } catch (const Error& error) {
+    return error.code();
+  }
+  return "";
+}
+
 // The names of the entries of a directory.
 inline std::set<std::string> names_in(const std::filesystem::path& dir) {
   std::set<std::string> names;

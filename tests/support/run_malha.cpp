@@ -43,6 +43,19 @@ void write_file(const fs::path& path, const std::string& bytes) {
   out << bytes;
 }
 
+bool dropped_privileges_reach_malha() {
+  if (geteuid() != 0) return true;
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork failed");
+  if (pid == 0) {
+    if (setgid(65534) != 0 || setuid(65534) != 0) _exit(1);
+    _exit(access(MALHA_EXE, X_OK) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) throw std::runtime_error("waitpid failed");
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 RunResult run_malha(const fs::path& dir, const std::string& input, const RunOptions& options) {
   std::signal(SIGPIPE, SIG_IGN);  // the program may exit before reading all input
   int in_pipe[2];
@@ -72,6 +85,8 @@ RunResult run_malha(const fs::path& dir, const std::string& input, const RunOpti
       if (setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
     }
     execl(MALHA_EXE, "malha", static_cast<char*>(nullptr));
+    const std::string why = std::string("cannot start " MALHA_EXE ": ") + std::strerror(errno) + "\n";
+    [[maybe_unused]] const ssize_t ignored = write(2, why.data(), why.size());
     _exit(127);
   }
   close(in_pipe[0]);

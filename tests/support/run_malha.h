@@ -41,6 +41,11 @@ struct RunOptions {
 
 inline constexpr const char* kUnset = "<unset>";
 
+// Whether a run with drop_privileges can start the program: user 65534 must
+// be able to enter every folder above it, which a tree under /root, run as
+// root, does not allow. True when the tests do not run as root.
+bool dropped_privileges_reach_malha();
+
 // Runs `malha` in `dir` with `input` on standard input (a pipe, so the
 // program sees redirected streams).
 RunResult run_malha(const std::filesystem::path& dir, const std::string& input,

@@ -7,7 +7,7 @@
 // returns 0.0; every later call returns the time since the origin in
 // seconds. The tick counts are halved before the difference is taken and the
 // halved difference is scaled by 2e-7, so the lowest tick bit is dropped.
-// Real time, not processor time.
+// Real time, not processor time. Throws nothing.
 
 #include <cstdint>
 #include <optional>

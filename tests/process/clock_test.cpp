@@ -1,4 +1,4 @@
-#include "system/clock.h"
+#include "process/clock.h"
 
 #include <gtest/gtest.h>
 

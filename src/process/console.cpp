@@ -1,8 +1,8 @@
-#include "system/console.h"
+#include "process/console.h"
 
 #include <csignal>
 
-#include "system/platform.h"
+#include "process/process.h"
 
 namespace malha {
 namespace {
@@ -17,22 +17,22 @@ struct ConsoleState {
 ConsoleState g_console;
 
 void write_line_end() {
-  platform::write_console(platform::kStdout, kLineEnd, sizeof(kLineEnd) - 1);
+  process::write_console(process::kStdout, kLineEnd, sizeof(kLineEnd) - 1);
   g_console.has_open_line = 0;
 }
 
 }  // namespace
 
 void console_start() {
-  g_console.is_interactive = platform::is_char_device(platform::kStdin) &&
-                             platform::is_char_device(platform::kStdout);
+  g_console.is_interactive = process::is_char_device(process::kStdin) &&
+                             process::is_char_device(process::kStdout);
 }
 
 void console_write_prompt(std::string_view text) {
   // The record's first character is a blank line-control character: it
   // asks for a line end when a line is open, and is not itself shown.
   if (g_console.has_open_line) write_line_end();
-  platform::write_console(platform::kStdout, text.data(), text.size());
+  process::write_console(process::kStdout, text.data(), text.size());
   g_console.has_open_line = 1;
 }
 

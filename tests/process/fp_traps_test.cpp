@@ -1,4 +1,4 @@
-#include "system/fp_traps.h"
+#include "process/fp_traps.h"
 
 #include <gtest/gtest.h>
 

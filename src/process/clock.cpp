@@ -1,11 +1,11 @@
-#include "system/clock.h"
+#include "process/clock.h"
 
-#include "system/platform.h"
+#include "process/process.h"
 
 namespace malha {
 
 double RunClock::elapsed_seconds() {
-  const std::int64_t now_halved = platform::system_time_ticks() / 2;
+  const std::int64_t now_halved = process::system_time_ticks() / 2;
   if (!origin_halved_) {
     origin_halved_ = now_halved;
     return 0.0;

@@ -10,7 +10,7 @@
 // puts back the floating-point environment and the SIGFPE handler that
 // start_fp_traps found. Where the platform has no trap control (or the build
 // has MALHA_FP_TRAPS=OFF), both do nothing and the explicit finiteness check
-// (mesh/check_finite_values.h) alone finds the faults.
+// (mesh/check_finite_values.h) alone finds the faults. Neither throws.
 
 namespace malha {
 

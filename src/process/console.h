@@ -8,7 +8,7 @@
 // end of a prompt is written just before its answer is read, so the user
 // types on the line below the prompt. Otherwise it is written just before the
 // next prompt, and for the last prompt when the run ends. Line ends are
-// carriage return and line feed.
+// carriage return and line feed. No function here throws.
 
 #include <string_view>
 

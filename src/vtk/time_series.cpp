@@ -1,0 +1,132 @@
+#include <charconv>
+#include <cmath>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "system/platform.h"
+#include "system/run_error.h"
+#include "vtk/temporary_file.h"
+#include "vtk/vtu.h"
+#include "vtk/vtu_checks.h"
+
+namespace malha {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kFunction = "TimeSeries";
+
+// The step's index with at least four digits.
+std::string step_number(std::size_t index) {
+  std::string digits = std::to_string(index);
+  if (digits.size() < 4) digits.insert(0, 4 - digits.size(), '0');
+  return digits;
+}
+
+// The shortest decimal text that reads back as `time`.
+std::string time_text(double time) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof(buffer), time);
+  return std::string(buffer, result.ptr);
+}
+
+// True for "`name`_NNNN.vtu.tmp" (four digits or more) and "`name`.pvd.tmp":
+// the temporary files of a series of that name.
+bool is_series_temporary(std::string_view file, std::string_view name) {
+  if (!file.starts_with(name)) return false;
+  file.remove_prefix(name.size());
+  if (file == ".pvd.tmp") return true;
+  constexpr std::string_view kStepEnd = ".vtu.tmp";
+  if (!file.starts_with('_') || !file.ends_with(kStepEnd)) return false;
+  const std::string_view digits = file.substr(1, file.size() - 1 - kStepEnd.size());
+  if (digits.size() < 4) return false;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+TimeSeries::TimeSeries(const Mesh& mesh, fs::path folder, std::string name, VtuOptions options)
+    : mesh_(&mesh), folder_(std::move(folder)), name_(std::move(name)), options_(options) {
+  reporting_allocation([&] { start(); });
+}
+
+void TimeSeries::start() {
+  const std::string quoted = "\"" + name_ + "\"";
+  if (name_.empty()) fail_argument(kFunction, "the series name is empty");
+  if (!is_xml_name(name_) || name_.find_first_of("/\\:*?|") != std::string::npos) {
+    fail_argument(kFunction, "series name " + quoted +
+                                 " holds a character other than printable ASCII, or one of "
+                                 "< > & \" ' / \\ : * ? |");
+  }
+  // The folder must be one this series can list, and what a killed writer
+  // of the same series left under temporary names goes.
+  std::error_code error;
+  fs::directory_iterator entries(folder_.empty() ? fs::path(".") : folder_, error);
+  if (error) fail_file(RunError::open, folder_.string(), error.value());
+  std::vector<fs::path> leftovers;
+  for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+    if (is_series_temporary(entries->path().filename().string(), name_)) {
+      leftovers.push_back(entries->path());
+    }
+  }
+  for (const fs::path& leftover : leftovers) {
+    int ignored = 0;
+    platform::remove_file(leftover.string().c_str(), ignored);
+  }
+}
+
+fs::path TimeSeries::step_file(std::size_t index) const {
+  return folder_ / (name_ + "_" + step_number(index) + ".vtu");
+}
+
+fs::path TimeSeries::collection_file() const { return folder_ / (name_ + ".pvd"); }
+
+void TimeSeries::write(double time, std::span<const CellField> fields) {
+  reporting_allocation([&] { add_step(time, fields); });
+}
+
+void TimeSeries::add_step(double time, std::span<const CellField> fields) {
+  if (!std::isfinite(time)) {
+    fail_argument(kFunction, "time " + time_text(time) + " is not a finite number");
+  }
+  if (!times_.empty() && !(time > times_.back())) {
+    fail_argument(kFunction, "time " + time_text(time) + " is not after the last step's time, " +
+                                 time_text(times_.back()));
+  }
+  // Everything that needs memory is had before the step file is written, so
+  // that after it only a file error can fail.
+  if (times_.size() == times_.capacity()) times_.reserve(2 * times_.size() + 16);
+  std::string collection =
+      "<?xml version=\"1.0\"?>\n"
+      "<VTKFile type=\"Collection\" version=\"0.1\" byte_order=\"LittleEndian\">\n"
+      "  <Collection>\n";
+  auto list_step = [&](std::size_t index, double step_time) {
+    collection += "    <DataSet timestep=\"" + time_text(step_time) +
+                  "\" group=\"\" part=\"0\" file=\"" + name_ + "_" + step_number(index) +
+                  ".vtu\"/>\n";
+  };
+  for (std::size_t i = 0; i < times_.size(); ++i) list_step(i, times_[i]);
+  list_step(times_.size(), time);
+  collection += "  </Collection>\n</VTKFile>\n";
+
+  const fs::path step = step_file(times_.size());
+  write_vtu(*mesh_, step, fields, options_);
+  try {
+    TemporaryFile file(collection_file().string());
+    file.put_text(collection);
+    file.finish();
+  } catch (...) {
+    // The collection stays as it was: the step it does not list goes.
+    int ignored = 0;
+    platform::remove_file(step.string().c_str(), ignored);
+    throw;
+  }
+  times_.push_back(time);
+}
+
+}  // namespace malha
