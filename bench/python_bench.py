@@ -2,6 +2,7 @@
 """Benchmark of the Python package malha against the program and numpy.
 
     PYTHONPATH=build/python bench/python_bench.py [-e build/malha] [-r repeats] [-d folder]
+                                                  [-f build/bench/build_faces_bench]
 
 In one run, each figure the median of R repeats (default 5):
 
@@ -14,7 +15,11 @@ In one run, each figure the median of R repeats (default 5):
    building it alone: near 1x when the interpreter lock is released, 2x
    when the builds take turns;
 4. malha.read of a level-20 run against numpy.loadtxt of the same three
-   .ent files.
+   .ent files;
+5. mesh.faces() of the level-22 mesh from Python against build_faces of the
+   same mesh in C++, as build_faces_bench (built with -DMALHA_BUILD_BENCH=ON)
+   times it, each repetition in a fresh process; skipped, saying so, when
+   that program is missing.
 
 The program's runs write about 3 GB (level 22) and 0.8 GB (level 20) of
 text into a fresh folder under -d (default: the system's temporary folder),
@@ -139,12 +144,32 @@ def read_against_loadtxt(exe, work, repeats):
           f"of the same {text / MIB:.0f} MiB, {numpy_time / read:.1f}x faster")
 
 
+def faces_against_cpp(faces_bench, repeats):
+    if not Path(faces_bench).is_file():
+        print(f"faces level {BUILD_LEVEL}:   skipped, no {faces_bench} "
+              "(configure with -DMALHA_BUILD_BENCH=ON)")
+        return
+    done = subprocess.run([faces_bench, str(repeats), str(BUILD_LEVEL), "2", "1"], check=True,
+                          capture_output=True, text=True)
+    line = next(line for line in done.stdout.splitlines() if "build_faces" in line
+                and " s, peak" in line)
+    cpp = float(line.split()[1])
+    mesh = malha.build(BUILD_LEVEL, 2.0, 1.0)
+    python = median_time(mesh.faces, repeats)
+    print(f"faces level {BUILD_LEVEL}:   mesh.faces() {python:.3f} s, "
+          f"C++ build_faces {cpp:.3f} s, ratio {python / cpp:.2f} (aim <= 1.2)")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("-e", "--exe", default=str(Path(__file__).parent.parent / "build/malha"),
                         help="the program (default: build/malha)")
     parser.add_argument("-r", "--repeats", type=int, default=5)
     parser.add_argument("-d", "--folder", default=None, help="where the runs' files go")
+    parser.add_argument("-f", "--faces-bench",
+                        default=str(Path(__file__).parent.parent / "build" / "bench"
+                                    / "build_faces_bench"),
+                        help="the C++ faces benchmark (default: build/bench/build_faces_bench)")
     args = parser.parse_args()
     exe = str(Path(args.exe).resolve())
     with tempfile.TemporaryDirectory(dir=args.folder, prefix="malha-python-bench.") as work:
@@ -155,6 +180,7 @@ def main():
         build_against_program(exe, work, args.repeats)
         threads(args.repeats)
         read_against_loadtxt(exe, work, args.repeats)
+    faces_against_cpp(str(Path(args.faces_bench).resolve()), args.repeats)
 
 
 if __name__ == "__main__":

@@ -1,11 +1,16 @@
 #!/usr/bin/python3
 """Solve -Laplace(u) = f on a malha mesh by cell-centred finite volumes.
 
-One unknown per real volume, u = g on the boundary. A ghost volume, the
-mirror image of its real neighbour i across a boundary edge, carries 2 g - u_i.
-The flux is the two-point difference between the barycentres, plus (scheme
-"corrected") a least-squares gradient correction. --study runs them all and
-draws two pictures into the current folder (--pictures DIR: into DIR).
+One unknown per real volume; the faces, their normals and the areas come from
+mesh.faces(). A ghost volume, the mirror image of its real neighbour i across
+a boundary face, carries the value its boundary condition gives: 2 g - u_i for
+u = g (Dirichlet), u_i + (d . n) g_n for an outward derivative du/dn = g_n
+(Neumann), g and g_n taken where d meets the face. --boundary dirichlet
+imposes u on every side; --boundary mixed imposes u on x = 0 and x = dim_x and
+du/dn on y = 0 and y = dim_y. The flux is the two-point difference between
+the barycentres, plus (scheme "corrected") a least-squares gradient
+correction. --study runs them all and draws two pictures into the current
+folder (--pictures DIR: into DIR).
 """
 import argparse
 import json
@@ -19,6 +24,8 @@ import scipy.sparse.linalg as spla
 import malha
 
 SCHEMES = ("two-point", "corrected")
+BOUNDARIES = ("dirichlet", "mixed")
+NEUMANN_SIDES = {"dirichlet": (), "mixed": (1, 3)}  # y = 0 and y = dim_y
 STUDY_LENGTHS = ((1.0, 1.0), (2.0, 1.0), (1.0, 3.0))
 
 
@@ -27,114 +34,175 @@ def exact(x, y):
     return x**2 * y + np.sin(np.pi * x) * np.sinh(np.pi * y) / 10
 
 
-def faces(mesh):
-    """Return arrays over the real volumes' edges, one per neighbour.
+def exact_gradient(x, y):
+    """Return the gradient of exact at the points (x, y), one row each."""
+    return np.column_stack((
+        2 * x * y + np.pi * np.cos(np.pi * x) * np.sinh(np.pi * y) / 10,
+        x**2 + np.pi * np.sin(np.pi * x) * np.cosh(np.pi * y) / 10))
 
-    own, oth: 0-based numbers of the volume and its neighbour; ghost: oth is
-    fictitious; length; normal: unit, own to oth; d: own's barycentre to
-    oth's; dn: d . normal; g: exact at the middle of d, on a ghost's edge.
+
+def diffusion_solver(mesh, faces, neumann, diagonal=0.0, scheme="corrected",
+                     tol=1e-12, max_iterations=200):
+    """Factorise the real volumes' diffusion balance once; return a solver.
+
+    The balance of real volume i is
+
+        diagonal_i u_i - (sum over i's faces of the flux of grad u) = b_i,
+
+    so diagonal = 0 and b_i = f_i area_i solve -Laplace(u) = f, and
+    diagonal = area / dt with b = area / dt * u_old + f area is one implicit
+    time step of u_t = Laplace(u) + f. The flux through face e from i to its
+    neighbour j is the two-point flux |e| (u_j - u_i) / (d . n), d from i's
+    barycentre to j's and n the unit normal from i to j, plus for scheme
+    "corrected" |e| (n - d / (d . n)) . grad_e, grad_e the mean of the two
+    volumes' least-squares gradients (a ghost takes its volume's). That
+    correction is solved for by deferred correction on the two-point
+    matrix, factorised here, until u changes by at most tol relative.
+
+    The ghost of boundary face k (face faces.n_interior_faces + k, volume
+    n_real_volumes + k) takes 2 data_k - u_i where neumann[k] is False
+    (u = data_k on the face) and u_i + (d . n) data_k where it is True
+    (outward du/dn = data_k).
+
+    Args:
+        mesh: a malha.Mesh.
+        faces: mesh.faces().
+        neumann: (n_boundary_faces,) bool, True at a Neumann boundary face.
+        diagonal: a number or one per real volume, added to the matrix's
+            diagonal; with no Dirichlet face it must make the matrix
+            regular.
+        scheme: "two-point" or "corrected".
+        tol: the relative change of u that ends the correction.
+        max_iterations: the corrections allowed.
+    Returns:
+        solve(b, data) -> (u, steps): b one number per real volume, data one
+        per boundary face; u the real volumes' values, steps the
+        corrections taken (0 for "two-point").
+    Raises:
+        ValueError: for an unknown scheme (solve: RuntimeError when the
+            correction does not settle within max_iterations).
     """
-    n, tri, bc = mesh.n_real_volumes, mesh.triangles, mesh.barycentres
-    own, column = np.nonzero(mesh.neighbours[:n] >= 0)
-    oth = mesh.neighbours[own, column]
-    # The edge is the two nodes of own that oth has too.
-    shared = (tri[own][:, :, None] == tri[oth][:, None, :]).any(axis=2)
-    ends = mesh.node_coords[tri[own][shared].reshape(-1, 2)]
-    tangent = ends[:, 1] - ends[:, 0]
-    length = np.hypot(*tangent.T)
-    normal = np.column_stack((tangent[:, 1], -tangent[:, 0])) / length[:, None]
-    d = bc[oth] - bc[own]
-    dn = np.einsum("ij,ij->i", d, normal)
-    return dict(own=own, oth=oth, ghost=oth >= n, length=length, d=d,
-                normal=normal * np.sign(dn)[:, None], dn=np.abs(dn),
-                g=exact(*((bc[own] + bc[oth]) / 2).T))
+    if scheme not in SCHEMES:
+        raise ValueError(f"unknown scheme {scheme!r}")
+    n, first = mesh.n_real_volumes, faces.n_interior_faces
+    bnd = slice(first, faces.n_faces)
+    own_b, dn_b = faces.owner[bnd], faces.normal_distance[bnd]
+    slope = np.where(neumann, 1.0, -1.0)  # ghost = slope u_i + offset
+    # Every real volume's three faces as seen from it, by volume, then by
+    # neighbour: an interior face once from its owner and once, reversed,
+    # from its neighbour (d and n change sign, d . n does not).
+    vol = np.concatenate((faces.owner, faces.neighbour[:first]))
+    oth = np.concatenate((faces.neighbour, faces.owner[:first]))
+    order = np.lexsort((oth, vol))
+    vol, oth = vol[order], oth[order]
+    sign = np.where(order < faces.n_faces, 1.0, -1.0)[:, None]
+    face = np.where(order < faces.n_faces, order, order - faces.n_faces)
+    d, normal = sign * faces.delta[face], sign * faces.normal[face]
+    length, dn = faces.length[face], faces.normal_distance[face]
+    ghost = oth >= n
+
+    # Two-point: t (u_j - u_i), t = |e| / (d . n); at a ghost
+    # t ((slope - 1) u_i + offset).
+    t = length / dn
+    on_u = np.ones_like(t)  # minus the factor of u_i in u_j - u_i
+    on_u[ghost] = 1 - slope[oth[ghost] - n]
+    matrix = sp.diags(np.bincount(vol, on_u * t, n) + diagonal) - \
+        sp.csr_matrix((t[~ghost], (vol[~ghost], oth[~ghost])), shape=(n, n))
+    lu = spla.splu(matrix.tocsc())
+    if scheme == "corrected":
+        # Least squares: (sum d d^T) grad = sum d (u_j - u_i).
+        mxx, mxy, myy = (np.bincount(vol, d[:, i] * d[:, j], n)
+                         for i, j in ((0, 0), (0, 1), (1, 1)))
+        det = mxx * myy - mxy**2
+        skew = length[:, None] * (normal - d / dn[:, None])
+
+    def solve(b, data):
+        offset = np.where(neumann, dn_b * data, 2 * data)
+        rhs = b + np.bincount(own_b, faces.length[bnd] / dn_b * offset, n)
+        u = lu.solve(rhs)
+        if scheme == "two-point":
+            return u, 0
+        grad = np.zeros((mesh.n_volumes, 2))  # every volume, ghosts included
+        for step in range(1, max_iterations + 1):
+            value = np.concatenate((u, slope * u[own_b] + offset))
+            du = value[oth] - u[vol]
+            rx, ry = (np.bincount(vol, d[:, k] * du, n) for k in (0, 1))
+            grad[:n, 0] = (myy * rx - mxy * ry) / det
+            grad[:n, 1] = (mxx * ry - mxy * rx) / det
+            grad[n:] = grad[own_b]  # a ghost takes its volume's
+            flux = np.einsum("ij,ij->i", skew, (grad[vol] + grad[oth]) / 2)
+            u_next = lu.solve(rhs + np.bincount(vol, flux, n))
+            change = np.linalg.norm(u_next - u)
+            settled = change <= tol * np.linalg.norm(u_next)
+            u = u_next
+            if settled:
+                return u, step
+        raise RuntimeError(f"no convergence in {max_iterations} steps")
+    return solve
 
 
-def solve(mesh, scheme="corrected", tol=1e-12, max_iterations=200):
+def solve(mesh, scheme="corrected", boundary="dirichlet", tol=1e-12,
+          max_iterations=200):
     """Solve the test problem on a mesh.
 
     Args:
         mesh: a malha.Mesh.
         scheme: "two-point" or "corrected".
-        tol: stop when |change of u| / |u| < tol, within max_iterations.
+        boundary: "dirichlet" (u given on every side) or "mixed" (u on
+            x = 0 and x = dim_x, du/dn on y = 0 and y = dim_y).
+        tol: stop when |change of u| / |u| <= tol, within max_iterations.
     Returns:
         (u, area, steps): value and area of each real volume, steps taken.
     Raises:
-        ValueError: for an unknown scheme.
+        ValueError: for an unknown scheme or boundary.
         RuntimeError: when the correction does not settle.
     """
-    if scheme not in SCHEMES:
-        raise ValueError(f"unknown scheme {scheme!r}")
-    n = mesh.n_real_volumes
-    f = faces(mesh)
-    own, oth, ghost, g, d = f["own"], f["oth"], f["ghost"], f["g"], f["d"]
-    corner = mesh.node_coords[mesh.triangles[:n]]
-    e1, e2 = corner[:, 1] - corner[:, 0], corner[:, 2] - corner[:, 0]
-    area = np.abs(e1[:, 0] * e2[:, 1] - e1[:, 1] * e2[:, 0]) / 2
-
-    # Two-point flux |e| (u_j - u_i) / (d . n); a ghost's u_j = 2 g - u_i
-    # makes it 2 |e| (g - u_i) / (d . n).
-    t = f["length"] / f["dn"]
-    inner = ~ghost
-    matrix = sp.diags(np.bincount(own, np.where(ghost, 2 * t, t), n)) - \
-        sp.csr_matrix((t[inner], (own[inner], oth[inner])), shape=(n, n))
-    lu = spla.splu(matrix.tocsc())  # factorised once, for every step
-    b = -2 * mesh.barycentres[:n, 1] * area  # f = -Laplace(exact) = -2 y
-    b += np.bincount(own[ghost], 2 * t[ghost] * g[ghost], n)
-    u = lu.solve(b)
-    if scheme == "two-point":
-        return u, area, 0
-
-    # Cell gradients by least squares: (sum d d^T) grad = sum d (u_j - u_i).
-    mxx, mxy, myy = (np.bincount(own, d[:, i] * d[:, j], n)
-                     for i, j in ((0, 0), (0, 1), (1, 1)))
-    det = mxx * myy - mxy**2
-    skew = f["length"][:, None] * (f["normal"] - d / f["dn"][:, None])
-    grad = np.zeros((mesh.n_volumes, 2))  # every volume, ghosts included
-    for step in range(1, max_iterations + 1):
-        value = np.concatenate((u, np.zeros(mesh.n_fict_volumes)))
-        value[oth[ghost]] = 2 * g[ghost] - u[own[ghost]]  # mirror values
-        du = value[oth] - u[own]
-        rx, ry = (np.bincount(own, d[:, k] * du, n) for k in (0, 1))
-        grad[:n, 0] = (myy * rx - mxy * ry) / det
-        grad[:n, 1] = (mxx * ry - mxy * rx) / det
-        grad[oth[ghost]] = grad[own[ghost]]  # a ghost takes its volume's
-        face_grad = (grad[own] + grad[oth]) / 2
-        flux = np.einsum("ij,ij->i", skew, face_grad)
-        u_next = lu.solve(b + np.bincount(own, flux, n))
-        change = np.linalg.norm(u_next - u) / np.linalg.norm(u_next)
-        u = u_next
-        if change < tol:
-            return u, area, step
-    raise RuntimeError(f"no convergence in {max_iterations} steps")
+    if boundary not in BOUNDARIES:
+        raise ValueError(f"unknown boundary {boundary!r}")
+    n, bc = mesh.n_real_volumes, mesh.barycentres
+    faces = mesh.faces()
+    bnd = slice(faces.n_interior_faces, faces.n_faces)
+    neumann = np.isin(faces.side[bnd], NEUMANN_SIDES[boundary])
+    # Where d meets the face: the middle of the two barycentres.
+    x, y = ((bc[faces.owner[bnd]] + bc[faces.neighbour[bnd]]) / 2).T
+    du_dn = np.einsum("ij,ij->i", exact_gradient(x, y), faces.normal[bnd])
+    data = np.where(neumann, du_dn, exact(x, y))
+    area = faces.volume_areas[:n]
+    b = -2 * bc[:n, 1] * area  # f = -Laplace(exact) = -2 y
+    solver = diffusion_solver(mesh, faces, neumann, scheme=scheme, tol=tol,
+                              max_iterations=max_iterations)
+    u, steps = solver(b, data)
+    return u, area, steps
 
 
-def run(level, lengths, scheme):
+def run(level, lengths, scheme, boundary="dirichlet"):
     """Build a mesh and solve; return (record, mesh, u).
 
     h is sqrt(mean area of a real volume); error is the area-weighted
     discrete L2 norm of u - exact at the barycentres.
     """
     mesh = malha.build(level, *lengths)
-    u, area, steps = solve(mesh, scheme)
+    u, area, steps = solve(mesh, scheme, boundary)
     x, y = mesh.barycentres[:mesh.n_real_volumes].T
-    return dict(lengths=list(lengths), scheme=scheme, level=level,
+    return dict(lengths=list(lengths), scheme=scheme, boundary=boundary,
+                level=level,
                 n_real_volumes=mesh.n_real_volumes,
                 h=math.sqrt(area.mean()),
                 error=math.sqrt(np.sum(area * (u - exact(x, y)) ** 2)),
                 iterations=steps), mesh, u
 
 
-def study(levels, as_json):
+def study(levels, as_json, boundary="dirichlet"):
     """Run each rectangle, scheme and level, print it; return the records."""
     records = []
     for lengths in STUDY_LENGTHS:
         for scheme in SCHEMES:
             if not as_json:
-                print(f"\n{lengths[0]:g} x {lengths[1]:g}, {scheme}\n"
+                print(f"\n{lengths[0]:g} x {lengths[1]:g}, {scheme}, "
+                      f"{boundary}\n"
                       "level  volumes          h      error  order")
             for level in levels:
-                rec = run(level, lengths, scheme)[0]
+                rec = run(level, lengths, scheme, boundary)[0]
                 records.append(rec)
                 # records[-3]: the same rectangle and scheme, two levels down
                 low = records[-3]["error"] if level - 2 in levels else None
@@ -146,8 +214,13 @@ def study(levels, as_json):
     return records
 
 
-def draw(records, folder):
-    """Draw poisson_convergence.png and poisson_solution.png into folder."""
+def draw(records, folder, boundary="dirichlet"):
+    """Draw poisson_convergence.png and poisson_solution.png into folder.
+
+    With mixed boundary conditions: poisson_mixed_convergence.png and
+    poisson_mixed_solution.png.
+    """
+    prefix = "poisson" if boundary == "dirichlet" else f"poisson_{boundary}"
     import matplotlib.pyplot as plt  # only the study draws
     folder.mkdir(parents=True, exist_ok=True)
     fig, ax = plt.subplots(figsize=(6.4, 4.8), layout="constrained")
@@ -162,16 +235,17 @@ def draw(records, folder):
     ax.loglog(h, guide * h**2, "k:", label="slope 2")
     ax.set(xlabel="h = sqrt(area / real volumes)", ylabel="L2 error")
     ax.legend(fontsize=8)
-    fig.savefig(folder / "poisson_convergence.png")
+    fig.savefig(folder / f"{prefix}_convergence.png")
 
-    _, mesh, u = run(10, (2.0, 1.0), "corrected")
+    _, mesh, u = run(10, (2.0, 1.0), "corrected", boundary)
     fig, ax = plt.subplots(figsize=(7.2, 3.6), layout="constrained")
     x, y = mesh.node_coords.T
     shade = ax.tripcolor(x, y, mesh.triangles[:u.size], facecolors=u)
     fig.colorbar(shade, ax=ax, label="u", shrink=0.9)
     ax.set(aspect="equal", xlabel="x", ylabel="y",
-           title=f"Corrected scheme, level 10, 2 x 1: {u.size} real volumes")
-    fig.savefig(folder / "poisson_solution.png")
+           title=f"Corrected scheme, level 10, 2 x 1: {u.size} real volumes"
+           + ("" if boundary == "dirichlet" else f", {boundary} conditions"))
+    fig.savefig(folder / f"{prefix}_solution.png")
     plt.close("all")
 
 
@@ -181,6 +255,9 @@ def main():
     p.add_argument("--scheme", choices=SCHEMES, default="corrected")
     p.add_argument("--level", type=int, default=10)
     p.add_argument("--lengths", type=float, nargs=2, default=(2.0, 1.0))
+    p.add_argument("--boundary", choices=BOUNDARIES, default="dirichlet",
+                   help="u on every side, or mixed: u on x = 0 and x = dim_x, "
+                   "du/dn on y = 0 and y = dim_y")
     p.add_argument("--study", action="store_true", help="convergence study")
     p.add_argument("--json", action="store_true", help="study: JSON lines")
     p.add_argument("--levels", type=int, nargs=2, default=(4, 14))
@@ -189,9 +266,11 @@ def main():
     args = p.parse_args()
     if args.study:
         levels = range(args.levels[0], args.levels[1] + 1)
-        draw(study(levels, args.json), args.pictures)
+        draw(study(levels, args.json, args.boundary), args.pictures,
+             args.boundary)
     else:
-        rec = run(args.level, tuple(args.lengths), args.scheme)[0]
+        rec = run(args.level, tuple(args.lengths), args.scheme,
+                  args.boundary)[0]
         print(", ".join(f"{k} {v}" for k, v in rec.items()))
 
 

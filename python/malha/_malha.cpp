@@ -5,16 +5,21 @@
 // The four tables go out as read-only numpy views of the Mesh's own storage,
 // each with the Mesh's Python object as its base, so that the storage lives
 // as long as any view does. That base lends numpy no buffer, so numpy refuses
-// to make a view writable again. Building, writing and reading run without the
-// interpreter lock. A malha::Error becomes the package's `malha.Error`.
+// to make a view writable again. The faces (faces/faces.h) go out the same
+// way, their views based on the Faces object. Building the mesh or its
+// faces, writing and reading run without the interpreter lock. A
+// malha::Error becomes the package's `malha.Error`.
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl/filesystem.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <type_traits>
 
+#include "faces/faces.h"
 #include "malha/malha.h"
 
 namespace py = pybind11;
@@ -36,6 +41,42 @@ py::array table_view(const malha::MeshTable<T, Cols>& table, py::handle owner) {
 template <auto Table>
 py::array mesh_view(py::object mesh) {
   return table_view(mesh.cast<const malha::Mesh&>().*Table, mesh);
+}
+
+// The faces of a mesh, for the Python layer's malha.Faces. The tables of
+// volume, node and face numbers are made 0-based in place, once, before any
+// view of them exists; the views of a Faces object have that object as their
+// base, and one-column tables go out as one-dimensional arrays.
+
+template <int Cols>
+void count_from_zero(malha::MeshTable<std::int32_t, Cols>& table) {
+  const std::size_t count = static_cast<std::size_t>(table.rows()) * Cols;
+  std::int32_t* values = count > 0 ? table.row(1) : nullptr;
+  for (std::size_t i = 0; i < count; ++i) values[i] -= 1;
+}
+
+malha::Faces zero_based_faces(const malha::Mesh& mesh) {
+  malha::Faces faces = malha::build_faces(mesh);
+  count_from_zero(faces.face_owners);
+  count_from_zero(faces.face_neighbours);
+  count_from_zero(faces.face_nodes);
+  count_from_zero(faces.volume_faces);
+  return faces;
+}
+
+template <auto Table>
+py::array faces_view(py::object faces) {
+  const auto& table = faces.cast<const malha::Faces&>().*Table;
+  using T = std::remove_cvref_t<decltype(table(1, 1))>;
+  if constexpr (std::remove_cvref_t<decltype(table)>::kColumns == 1) {
+    const py::ssize_t rows = table.rows();
+    py::array view(py::dtype::of<T>(), {rows}, {static_cast<py::ssize_t>(sizeof(T))},
+                   rows > 0 ? table.row(1) : nullptr, faces);
+    view.attr("setflags")(py::arg("write") = false);
+    return view;
+  } else {
+    return table_view(table, faces);
+  }
 }
 
 }  // namespace
@@ -77,6 +118,21 @@ PYBIND11_MODULE(_malha, m) {
       .def_property_readonly("volume_nodes", &mesh_view<&Mesh::volume_nodes>)
       .def_property_readonly("volume_neighbours", &mesh_view<&Mesh::volume_neighbours>)
       .def_property_readonly("barycentres", &mesh_view<&Mesh::barycentres>);
+
+  using malha::Faces;
+  py::class_<Faces>(m, "Faces")
+      .def_readonly("n_faces", &Faces::n_faces)
+      .def_readonly("n_interior_faces", &Faces::n_interior_faces)
+      .def_readonly("n_boundary_faces", &Faces::n_boundary_faces)
+      .def_property_readonly("owner", &faces_view<&Faces::face_owners>)
+      .def_property_readonly("neighbour", &faces_view<&Faces::face_neighbours>)
+      .def_property_readonly("nodes", &faces_view<&Faces::face_nodes>)
+      .def_property_readonly("normal", &faces_view<&Faces::face_normals>)
+      .def_property_readonly("length", &faces_view<&Faces::face_lengths>)
+      .def_property_readonly("side", &faces_view<&Faces::face_sides>)
+      .def_property_readonly("volume_areas", &faces_view<&Faces::volume_areas>)
+      .def_property_readonly("volume_faces", &faces_view<&Faces::volume_faces>);
+  m.def("build_faces", &zero_based_faces, py::arg("mesh"), py::call_guard<py::gil_scoped_release>());
 
   m.def("build_mesh", &malha::build_mesh, py::arg("level"), py::arg("dim_x"), py::arg("dim_y"),
         py::call_guard<py::gil_scoped_release>());
