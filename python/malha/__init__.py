@@ -55,6 +55,7 @@ import numbers
 import operator
 import os
 import pathlib
+import threading
 import typing
 
 import numpy as np
@@ -590,7 +591,8 @@ class TimeSeries:
     A new series starts at step 0 and rewrites the collection at its first
     ``write``; it removes the temporary files of a killed series of the same
     name in the folder. Usable as a context manager, which closes it: a
-    closed series writes no more steps. It keeps its mesh alive.
+    closed series writes no more steps. It keeps its mesh alive. Threads may
+    share a series: its steps are written one at a time.
 
     Example:
         >>> mesh = malha.build(8, 1.0, 1.0)
@@ -637,6 +639,7 @@ class TimeSeries:
             _vtu_options(include_fictitious, include_tables))
         self._collection = self._series.collection_file
         self._steps = 0
+        self._lock = threading.Lock()  # one step at a time, also across threads
 
     def write(self, time: float,
               cell_data: collections.abc.Mapping[str, npt.ArrayLike] | None = None
@@ -661,11 +664,14 @@ class TimeSeries:
                 infinite, or not after the last step's; when the series is
                 closed. No file is then touched.
         """
-        if self._series is None:
-            raise ValueError("the series is closed")
-        _refusal_as_value_error(self._series.write, _real("time", time), _cell_fields(cell_data))
-        self._steps = self._series.steps
-        return self._series.step_file(self._steps - 1)
+        time = _real("time", time)
+        fields = _cell_fields(cell_data)
+        with self._lock:
+            if self._series is None:
+                raise ValueError("the series is closed")
+            _refusal_as_value_error(self._series.write, time, fields)
+            self._steps = self._series.steps
+            return self._series.step_file(self._steps - 1)
 
     @property
     def steps(self) -> int:
@@ -684,7 +690,8 @@ class TimeSeries:
 
     def close(self) -> None:
         """Ends the series; its files stay as the last ``write`` left them."""
-        self._series = None
+        with self._lock:
+            self._series = None
 
     def __enter__(self) -> TimeSeries:
         return self

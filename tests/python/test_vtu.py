@@ -2,6 +2,7 @@
 
 import math
 import resource
+import threading
 import xml.etree.ElementTree as ElementTree
 
 import numpy as np
@@ -26,12 +27,16 @@ GRIDS = [  # (level, dim_x, dim_y, options)
 
 
 def fields_for(rows, seed):
-    """A scalar, a two-component and a three-component field with awkward values."""
+    """Fields with awkward values, and arrays that are not float64 in row order."""
     rng = np.random.default_rng(seed)
     scalar = rng.normal(size=rows)
     scalar[:min(rows, AWKWARD.size)] = AWKWARD[:rows]
     return {"u": scalar, "grad u (1/m)": rng.normal(size=(rows, 2)),
-            "stress": rng.integers(-9, 9, size=(rows, 3))}
+            "stress": rng.integers(-9, 9, size=(rows, 3)),
+            "a column": rng.normal(size=(rows, 3))[:, 1],
+            "by columns": np.asfortranarray(rng.normal(size=(rows, 2))),
+            "big-endian": rng.normal(size=rows).astype(">f8"),
+            "flag": rng.normal(size=rows) > 0}
 
 
 def rolled(fields, step):
@@ -136,6 +141,31 @@ def test_a_series_keeps_its_mesh_alive(tmp_path):
     series.write(0.0, {"u": np.arange(32)})
     assert_grid_holds(tmp_path / "s_0000.vtu", malha.build(5, 1.0, 1.0), {"u": np.arange(32.0)},
                       {})
+
+
+def test_threads_sharing_a_series_write_one_step_at_a_time(tmp_path):
+    mesh = malha.build(10, 2.0, 1.0)
+    u = np.arange(mesh.n_real_volumes, dtype=np.float64)
+    written = []
+    with malha.TimeSeries(mesh, tmp_path, "s") as series:
+        def writer(first):
+            for time in range(first, 40, 4):
+                try:
+                    written.append(series.write(float(time), {"u": u + time}))
+                except ValueError:  # a later time came first
+                    pass
+        threads = [threading.Thread(target=writer, args=(i,)) for i in range(4)]
+        for thread in threads:
+            thread.start()
+        for thread in threads:
+            thread.join()
+        assert series.steps == len(written) > 0
+    listed = [(float(d.get("timestep")), d.get("file"))
+              for d in ElementTree.parse(tmp_path / "s.pvd").getroot().iter("DataSet")]
+    assert [file for _, file in listed] == [f"s_{i:04d}.vtu" for i in range(len(written))]
+    assert [t for t, _ in listed] == sorted(t for t, _ in listed)
+    for time, file in listed:
+        assert_grid_holds(tmp_path / file, mesh, {"u": u + time}, {})
 
 
 def snapshot(folder):
