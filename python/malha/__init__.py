@@ -18,6 +18,7 @@ Example:
     >>> malha.read("out").n_volumes   # doctest: +SKIP
     48
     >>> mesh.to_meshio().write("malha.vtu")  # needs meshio  # doctest: +SKIP
+    >>> mesh.write_vtu("u.vtu", {"u": u})  # u: one value per real volume  # doctest: +SKIP
 
 Numbering:
     The arrays ``node_coords``, ``volume_nodes``, ``volume_neighbours`` and
@@ -33,24 +34,28 @@ Numbering:
     to change one.
 
 Threads:
-    ``build``, ``Mesh.write`` and ``read`` release the interpreter lock while
-    they work, so threads may build, write and read different meshes at the
-    same time.
+    ``build``, ``Mesh.write``, ``read``, ``Mesh.write_vtu`` and
+    ``TimeSeries.write`` release the interpreter lock while they work, so
+    threads may build, write and read different meshes at the same time.
 
 Failures:
     Every failure of the mesh, of a file or of a read-back raises
     ``malha.Error``, whose message is the program's run-time error report;
     arguments of the wrong type raise ``TypeError``, and a processing time
-    that is NaN, infinite or negative ``ValueError``.
+    that is NaN, infinite or negative ``ValueError``, as do the fields, names
+    and times that ``Mesh.write_vtu`` and ``TimeSeries`` cannot write.
 """
 
 from __future__ import annotations
 
+import collections.abc
 import functools
 import math
 import numbers
 import operator
 import os
+import pathlib
+import threading
 import typing
 
 import numpy as np
@@ -61,7 +66,7 @@ from . import _malha
 if typing.TYPE_CHECKING:
     import meshio
 
-__all__ = ["Error", "Faces", "Mesh", "build", "read"]
+__all__ = ["Error", "Faces", "Mesh", "TimeSeries", "build", "read"]
 
 #: The package's version, that of the program.
 __version__: str = "{}.{}".format(*_malha.version)
@@ -295,6 +300,61 @@ class Mesh:
             },
         )
 
+    def write_vtu(self, path: str | os.PathLike[str],
+                  cell_data: collections.abc.Mapping[str, npt.ArrayLike] | None = None, *,
+                  include_fictitious: bool = False, include_tables: bool = False) -> None:
+        """Writes the mesh and the fields of a solution as a VTK grid (".vtu").
+
+        The grid holds the real volumes as triangles over the real nodes
+        (z = 0), in volume and node order, with the cell data ``volume``
+        (int32, the 1-based number) and then each field of ``cell_data`` as
+        float64, exactly the values given. ParaView, VisIt, VTK's readers and
+        meshio open it. The file is written whole under the name
+        ``path + ".tmp"`` and then renamed to ``path``, so a reader never
+        finds half a file there, and after a failure no new file is left and
+        an earlier file of that name is as it was. The interpreter lock is
+        released while the file is written; the arrays must not change
+        meanwhile.
+
+        Example:
+            >>> mesh = malha.build(10, 2.0, 1.0)
+            >>> x, y = mesh.barycentres[:mesh.n_real_volumes].T
+            >>> mesh.write_vtu("u.vtu", {"u": x * y, "grad u": np.column_stack((y, x))})
+            ... # doctest: +SKIP
+
+        Args:
+            path: The grid file; its folder must exist.
+            cell_data: Field name to values: an array of ``n_real_volumes``
+                numbers (one per real volume, volume i + 1 in row i), or of
+                ``n_real_volumes`` rows of k numbers (a vector or tensor
+                field of k components). Integers and booleans are written
+                as float64. A name is printable ASCII without ``< > & "`` or
+                ``'``, and not ``volume``.
+            include_fictitious: Every volume over every node instead of the
+                real ones, with the cell data ``fictitious`` (uint8, 1 for a
+                fictitious volume) after ``volume``; the fields then have
+                ``n_volumes`` rows.
+            include_tables: Also the mesh's own tables: cell data
+                ``neighbours`` (int32 x 3, 1-based, 0 for none) and
+                ``barycentre`` (float64 x 3), point data ``node`` (int32) and
+                the four counts as field data, as "malha.vtu" of malha-vtk.
+
+        Raises:
+            Error: OPEN (F4001) when the file cannot be created, as in a
+                missing folder; WRITE (F4002) when a write fails, as on a
+                full disk; WRITE (F4006) when the rename is refused, as where
+                a folder has the name; ALLOCATE (A2001) for memory.
+            TypeError: When ``path`` is not a path, ``cell_data`` not a
+                mapping, a name not a ``str`` or values not real numbers.
+            ValueError: When a field has the wrong number of rows, not one
+                or two dimensions, or no column, or a name that is empty,
+                taken by the grid's own cell data or not printable ASCII
+                without ``< > & " '``. No file is then touched.
+        """
+        _refusal_as_value_error(_malha.write_vtu, self._mesh, _path("path", path),
+                                _cell_fields(cell_data),
+                                _vtu_options(include_fictitious, include_tables))
+
     def __repr__(self) -> str:
         return (f"malha.Mesh(level={self.level}, dim_x={self.dim_x!r}, dim_y={self.dim_y!r}, "
                 f"n_volumes={self.n_volumes}, n_nodes={self.n_nodes})")
@@ -469,6 +529,178 @@ class Faces:
     def __repr__(self) -> str:
         return (f"malha.Faces(n_faces={self.n_faces}, n_interior_faces={self.n_interior_faces}, "
                 f"n_boundary_faces={self.n_boundary_faces})")
+
+
+def _vtu_options(include_fictitious: typing.Any, include_tables: typing.Any) -> _malha.VtuOptions:
+    return _malha.VtuOptions(bool(include_fictitious), bool(include_tables))
+
+
+def _cell_fields(cell_data: typing.Any) -> list[tuple[str, np.ndarray]]:
+    """The (name, float64 array in row order) pairs of a mapping of cell data.
+
+    Leaves the count of rows and the names' characters to the writer, whose
+    ARGUMENT report ``_refusal_as_value_error`` turns into ``ValueError``.
+    """
+    if cell_data is None:
+        return []
+    if not isinstance(cell_data, collections.abc.Mapping):
+        raise TypeError(f"cell_data must be a mapping of name to array, "
+                        f"not {type(cell_data).__name__}")
+    fields = []
+    for name, values in cell_data.items():
+        if not isinstance(name, str):
+            raise TypeError(f"a field name must be a str, not {type(name).__name__}")
+        try:
+            name.encode("utf-8")
+        except UnicodeEncodeError:
+            raise ValueError(f"field name {name!r} is not printable ASCII") from None
+        array = np.asarray(values)
+        if array.dtype.kind not in "biuf":
+            raise TypeError(f"field {name!r} must hold real numbers, not {array.dtype}")
+        if array.ndim not in (1, 2):
+            raise ValueError(f"field {name!r} has {array.ndim} dimensions: give one value per "
+                             "volume, or one row of components per volume")
+        fields.append((name, np.ascontiguousarray(array, dtype=np.float64)))
+    return fields
+
+
+def _refusal_as_value_error(call: typing.Callable[..., typing.Any],
+                            *args: typing.Any) -> typing.Any:
+    """Calls ``call``; its ARGUMENT report (S5002) becomes a ``ValueError``."""
+    try:
+        return call(*args)
+    except Error as error:
+        if error.code != "S5002":
+            raise
+        message = error.description
+    raise ValueError(message)
+
+
+class TimeSeries:
+    """A solution in time: one VTK grid per step and a ParaView collection of them.
+
+    Each ``write`` adds the step file "name_NNNN.vtu" (NNNN the step's index
+    from 0000) as ``Mesh.write_vtu`` writes it, then rewrites the collection
+    "name.pvd", which lists every step so far with its time. ParaView opens
+    the collection as one series with a time slider (``paraview name.pvd``).
+    Both files go through a temporary file and a rename, the step file
+    first, so a process killed at any moment leaves a collection whose every
+    step is complete; a ``write`` that fails leaves neither its step file nor
+    a changed collection.
+
+    A new series starts at step 0 and rewrites the collection at its first
+    ``write``; it removes the temporary files of a killed series of the same
+    name in the folder. Usable as a context manager, which closes it: a
+    closed series writes no more steps. It keeps its mesh alive. Threads may
+    share a series: its steps are written one at a time.
+
+    Example:
+        >>> mesh = malha.build(8, 1.0, 1.0)
+        >>> x, y = mesh.barycentres[:mesh.n_real_volumes].T
+        >>> with malha.TimeSeries(mesh, "out", "heat") as series:  # doctest: +SKIP
+        ...     for step in range(10):
+        ...         t = step / 10
+        ...         series.write(t, {"u": np.exp(-t) * x * y})
+
+    Attributes:
+        mesh: The series' mesh.
+    """
+
+    def __init__(self, mesh: Mesh, folder: str | os.PathLike[str], name: str, *,
+                 include_fictitious: bool = False, include_tables: bool = False) -> None:
+        """Starts a series of grids of ``mesh``.
+
+        Args:
+            mesh: The mesh of every step.
+            folder: An existing folder, which receives the files.
+            name: The series' name: printable ASCII, without ``< > & " '``
+                or ``/ \\ : * ? |``.
+            include_fictitious: As for ``Mesh.write_vtu``, for every step.
+            include_tables: As for ``Mesh.write_vtu``, for every step.
+
+        Raises:
+            Error: OPEN (F4001) when ``folder`` is not a folder that can
+                be read.
+            TypeError: When ``mesh`` is not a ``Mesh``, ``folder`` not a
+                path or ``name`` not a ``str``.
+            ValueError: When ``name`` is empty or holds a character above.
+        """
+        if not isinstance(mesh, Mesh):
+            raise TypeError(f"mesh must be a malha.Mesh, not {type(mesh).__name__}")
+        if not isinstance(name, str):
+            raise TypeError(f"name must be a str, not {type(name).__name__}")
+        try:
+            name.encode("utf-8")
+        except UnicodeEncodeError:
+            raise ValueError(f"series name {name!r} is not printable ASCII") from None
+        self.mesh = mesh
+        self._series: _malha.TimeSeries | None = _refusal_as_value_error(
+            _malha.TimeSeries, mesh._mesh, _path("folder", folder), name,
+            _vtu_options(include_fictitious, include_tables))
+        self._collection = self._series.collection_file
+        self._steps = 0
+        self._lock = threading.Lock()  # one step at a time, also across threads
+
+    def write(self, time: float,
+              cell_data: collections.abc.Mapping[str, npt.ArrayLike] | None = None
+              ) -> pathlib.Path:
+        """Adds the next step: its grid file, then the collection with it.
+
+        The interpreter lock is released while the files are written; the
+        arrays must not change meanwhile.
+
+        Args:
+            time: The step's time: finite, and after the last step's.
+            cell_data: The step's fields, as for ``Mesh.write_vtu``.
+
+        Returns:
+            The step's grid file.
+
+        Raises:
+            Error: As ``Mesh.write_vtu``, for the step file or the collection.
+            TypeError: As ``Mesh.write_vtu``, and when ``time`` is not a real
+                number.
+            ValueError: As ``Mesh.write_vtu``; when ``time`` is NaN,
+                infinite, or not after the last step's; when the series is
+                closed. No file is then touched.
+        """
+        time = _real("time", time)
+        fields = _cell_fields(cell_data)
+        with self._lock:
+            if self._series is None:
+                raise ValueError("the series is closed")
+            _refusal_as_value_error(self._series.write, time, fields)
+            self._steps = self._series.steps
+            return self._series.step_file(self._steps - 1)
+
+    @property
+    def steps(self) -> int:
+        """int: The steps written."""
+        return self._steps
+
+    @property
+    def collection_file(self) -> pathlib.Path:
+        """pathlib.Path: The collection, "name.pvd" in the folder."""
+        return self._collection
+
+    @property
+    def closed(self) -> bool:
+        """bool: True once ``close`` is called: no more steps."""
+        return self._series is None
+
+    def close(self) -> None:
+        """Ends the series; its files stay as the last ``write`` left them."""
+        with self._lock:
+            self._series = None
+
+    def __enter__(self) -> TimeSeries:
+        return self
+
+    def __exit__(self, *exc_info: typing.Any) -> None:
+        self.close()
+
+    def __repr__(self) -> str:
+        return f"malha.TimeSeries({str(self._collection)!r}, steps={self._steps})"
 
 
 def _integer(name: str, value: typing.Any) -> int:

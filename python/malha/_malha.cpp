@@ -8,7 +8,9 @@
 // to make a view writable again. The faces (faces/faces.h) go out the same
 // way, their views based on the Faces object. Building the mesh or its
 // faces, writing and reading run without the interpreter lock. A
-// malha::Error becomes the package's `malha.Error`.
+// malha::Error becomes the package's `malha.Error`. Grids and time series
+// (vtk/vtu.h) are written from numpy arrays of float64 in row order, read in
+// place, without the interpreter lock.
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -18,9 +20,12 @@
 #include <cstdint>
 #include <exception>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "faces/faces.h"
 #include "malha/malha.h"
+#include "vtk/vtu.h"
 
 namespace py = pybind11;
 
@@ -77,6 +82,44 @@ py::array faces_view(py::object faces) {
   } else {
     return table_view(table, faces);
   }
+}
+
+
+// The cell fields of a grid, from (name, array) pairs whose arrays are
+// float64 in row order, one or two dimensions (the Python layer makes them
+// so). The fields' spans point into the arrays, which `arrays` holds while
+// the fields are written.
+struct CellFields {
+  std::vector<py::array_t<double, py::array::c_style>> arrays;
+  std::vector<malha::CellField> fields;
+};
+
+CellFields cell_fields(const py::list& pairs) {
+  CellFields out;
+  out.arrays.reserve(pairs.size());
+  out.fields.reserve(pairs.size());
+  for (const py::handle pair : pairs) {
+    const auto item = pair.cast<std::pair<std::string, py::array_t<double, py::array::c_style>>>();
+    const auto& values = out.arrays.emplace_back(item.second);
+    const py::ssize_t components = values.ndim() == 2 ? values.shape(1) : 1;
+    out.fields.push_back({item.first,
+                          {values.data(), static_cast<std::size_t>(values.size())},
+                          static_cast<int>(components)});
+  }
+  return out;
+}
+
+void write_vtu_fields(const malha::Mesh& mesh, const std::filesystem::path& file,
+                      const py::list& pairs, const malha::VtuOptions& options) {
+  const CellFields fields = cell_fields(pairs);
+  py::gil_scoped_release unlocked;
+  malha::write_vtu(mesh, file, fields.fields, options);
+}
+
+void write_step(malha::TimeSeries& series, double time, const py::list& pairs) {
+  const CellFields fields = cell_fields(pairs);
+  py::gil_scoped_release unlocked;
+  series.write(time, fields.fields);
 }
 
 }  // namespace
@@ -141,4 +184,22 @@ PYBIND11_MODULE(_malha, m) {
   m.def("read_mesh_files", &malha::read_mesh_files, py::arg("folder"),
         py::call_guard<py::gil_scoped_release>());
   m.attr("version") = py::make_tuple(malha::kVersionMajor, malha::kVersionMinor);
+
+  // Grids and time series: the fields as a list of (name, array) pairs.
+  py::class_<malha::VtuOptions>(m, "VtuOptions")
+      .def(py::init([](bool include_fictitious, bool include_tables) {
+             return malha::VtuOptions{include_fictitious, include_tables};
+           }),
+           py::arg("include_fictitious") = false, py::arg("include_tables") = false);
+  m.def("write_vtu", &write_vtu_fields, py::arg("mesh"), py::arg("file"), py::arg("fields"),
+        py::arg("options"));
+  using malha::TimeSeries;
+  py::class_<TimeSeries>(m, "TimeSeries")
+      .def(py::init<const Mesh&, std::filesystem::path, std::string, malha::VtuOptions>(),
+           py::arg("mesh"), py::arg("folder"), py::arg("name"), py::arg("options"),
+           py::keep_alive<1, 2>(), py::call_guard<py::gil_scoped_release>())
+      .def("write", &write_step, py::arg("time"), py::arg("fields"))
+      .def_property_readonly("steps", &TimeSeries::steps)
+      .def("step_file", &TimeSeries::step_file, py::arg("index"))
+      .def_property_readonly("collection_file", &TimeSeries::collection_file);
 }
