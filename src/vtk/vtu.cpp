@@ -223,7 +223,9 @@ void write_grid(const Mesh& mesh, const std::filesystem::path& file,
         {"n_real_volumes", mesh.n_real_volumes},
         {"n_fict_volumes", mesh.n_fict_volumes},
     };
-    for (const auto& [name, value] : counts) {
+    for (const auto& [name, count] : counts) {
+      // A copy to capture: clang before 16 cannot capture a structured binding.
+      const std::int32_t value = count;
       arrays.push_back({name, "Int32", 1, 1, 1, 4, Section::field_data, [value](ByteSink& sink) {
                           store_little_endian(sink.room(4), value);
                           sink.commit(4);
