@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <new>
 
 #include "faces/faces.h"
+#include "mesh/check_mesh_tables.h"
 #include "system/fp_environment_kept.h"
 #include "system/platform.h"
 #include "system/run_error.h"
@@ -25,16 +25,10 @@ void allocate_table(MeshTable<T, Cols>& table, std::int32_t rows) {
   }
 }
 
-// The counts a mesh's tables must agree with before any of them is read.
+// The counts a mesh's tables must agree with before any of them is read:
+// those of every mesh (check_mesh_tables), then those of a rectangle's.
 void check_counts(const Mesh& mesh) {
-  if (mesh.n_real_volumes < 0 || mesh.n_fict_volumes < 0 || mesh.n_nodes < 0 ||
-      static_cast<std::int64_t>(mesh.n_real_volumes) + mesh.n_fict_volumes != mesh.n_volumes) {
-    fail_mesh("the volume counts do not add up");
-  }
-  if (mesh.node_coords.rows() != mesh.n_nodes || mesh.volume_nodes.rows() != mesh.n_volumes ||
-      mesh.volume_neighbours.rows() != mesh.n_volumes) {
-    fail_mesh("a table's rows disagree with the mesh's counts");
-  }
+  check_mesh_tables(mesh, "build_faces");
   const std::int64_t twice_interior = 3 * static_cast<std::int64_t>(mesh.n_real_volumes) -
                                       mesh.n_fict_volumes;
   if (twice_interior < 0 || twice_interior % 2 != 0 || mesh.n_fict_volumes % 4 != 0 ||
@@ -207,7 +201,7 @@ Faces build_faces(const Mesh& mesh) {
       (3 * static_cast<std::int64_t>(mesh.n_real_volumes) - mesh.n_fict_volumes) / 2);
   faces.n_faces = faces.n_interior_faces + faces.n_boundary_faces;
   if (faces_table_bytes(mesh) > platform::obtainable_memory_bytes()) fail(RunError::allocate);
-  try {
+  reporting_allocation([&] {
     allocate_table(faces.face_owners, faces.n_faces);
     allocate_table(faces.face_neighbours, faces.n_faces);
     allocate_table(faces.face_nodes, faces.n_faces);
@@ -216,9 +210,7 @@ Faces build_faces(const Mesh& mesh) {
     allocate_table(faces.face_sides, faces.n_faces);
     allocate_table(faces.volume_areas, mesh.n_volumes);
     allocate_table(faces.volume_faces, mesh.n_real_volumes);
-  } catch (const std::bad_alloc&) {
-    fail(RunError::allocate);
-  }
+  });
   FaceBuilder(mesh, faces).build();
   return faces;
 }

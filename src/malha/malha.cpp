@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <new>
 #include <string>
 #include <utility>
 #include <type_traits>
 
 #include "mesh/check_finite_values.h"
+#include "mesh/check_mesh_tables.h"
 #include "mesh/construct_mesh.h"
 #include "output/output_files.h"
 #include "output/write_output_files.h"
@@ -33,46 +33,13 @@ void check_processing_time(double seconds) {
   fail_argument(kWriteMeshFiles, what);
 }
 
-std::string named(const char* name, std::int64_t value) {
-  return std::string(name) + " (" + std::to_string(value) + ")";
-}
-
-// Refuses a mesh whose counts disagree with each other or with its tables:
-// its files would count records they do not hold, and a node number outside
-// the node table would be looked up beyond it.
+// Refuses a mesh whose counts disagree with each other or with its tables
+// (check_mesh_tables), or whose tables hold node or neighbour numbers
+// outside them: its files would count records they do not hold, and a node
+// number outside the node table would be looked up beyond it.
 void check_mesh_to_write(const Mesh& mesh) {
+  check_mesh_tables(mesh, kWriteMeshFiles);
   auto refuse = [](const std::string& what) { fail_argument(kWriteMeshFiles, what); };
-  const std::pair<const char*, std::int32_t> counts[] = {
-      {"n_real_volumes", mesh.n_real_volumes}, {"n_fict_volumes", mesh.n_fict_volumes},
-      {"n_volumes", mesh.n_volumes},           {"n_real_nodes", mesh.n_real_nodes},
-      {"n_fict_nodes", mesh.n_fict_nodes},     {"n_nodes", mesh.n_nodes}};
-  for (const auto& [name, count] : counts) {
-    if (count < 0) refuse(named(name, count) + " is negative");
-  }
-  if (std::int64_t{mesh.n_real_volumes} + mesh.n_fict_volumes != mesh.n_volumes) {
-    refuse(named("n_real_volumes", mesh.n_real_volumes) + " + " +
-           named("n_fict_volumes", mesh.n_fict_volumes) + " is not " +
-           named("n_volumes", mesh.n_volumes));
-  }
-  if (std::int64_t{mesh.n_real_nodes} + mesh.n_fict_nodes != mesh.n_nodes) {
-    refuse(named("n_real_nodes", mesh.n_real_nodes) + " + " +
-           named("n_fict_nodes", mesh.n_fict_nodes) + " is not " + named("n_nodes", mesh.n_nodes));
-  }
-  const struct {
-    const char* name;
-    std::int32_t rows;
-    const char* count_name;
-    std::int32_t count;
-  } tables[] = {{"node_coords", mesh.node_coords.rows(), "n_nodes", mesh.n_nodes},
-                {"volume_nodes", mesh.volume_nodes.rows(), "n_volumes", mesh.n_volumes},
-                {"volume_neighbours", mesh.volume_neighbours.rows(), "n_volumes", mesh.n_volumes},
-                {"barycentres", mesh.barycentres.rows(), "n_volumes", mesh.n_volumes}};
-  for (const auto& [name, rows, count_name, count] : tables) {
-    if (rows != count) {
-      refuse(std::string(name) + " holds " + std::to_string(rows) + " rows, not " +
-             named(count_name, count));
-    }
-  }
   // The numbers each table may hold: nodes 1 to n_nodes, neighbours 0
   // (none) to n_volumes.
   const struct {
@@ -111,24 +78,20 @@ Mesh build_mesh(std::int32_t level, double dim_x, double dim_y) {
 
 void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,
                       double processing_time) {
-  try {
+  reporting_allocation([&] {
     check_processing_time(processing_time);
     check_mesh_to_write(mesh);
     OutputFiles files;
     write_output_files(files, mesh, processing_time, folder.string());
-  } catch (const std::bad_alloc&) {
-    fail(RunError::allocate);
-  }
+  });
 }
 
 Mesh read_mesh_files(const std::filesystem::path& folder) {
-  try {
+  return reporting_allocation([&] {
     Mesh mesh;
     read_mesh_files(mesh, folder.string());
     return mesh;
-  } catch (const std::bad_alloc&) {
-    fail(RunError::allocate);
-  }
+  });
 }
 
 }  // namespace malha

@@ -1,7 +1,5 @@
 #include "output/write_output_files.h"
 
-#include <new>
-
 #include "output/write_count_records.h"
 #include "output/write_node_files.h"
 #include "output/write_processing_time.h"
@@ -12,7 +10,10 @@ namespace malha {
 
 void write_output_files(OutputFiles& files, const Mesh& mesh, double processing_time,
                         const std::string& folder) {
-  try {
+  // A buffer, a file name or the node pair texts that cannot be had is the
+  // ALLOCATE report; the files that had begun are cut as `files` unwinds,
+  // as for any other failure.
+  reporting_allocation([&] {
     // All eleven files are opened before any record is written.
     open_output_files(files, folder);
     reserve_output_space(files, mesh);
@@ -22,11 +23,7 @@ void write_output_files(OutputFiles& files, const Mesh& mesh, double processing_
     write_volume_files(files, mesh);
     write_processing_time(files, processing_time);
     close_output_files(files);
-  } catch (const std::bad_alloc&) {
-    // A buffer, a file name or the node pair texts; the files that had
-    // begun are cut as `files` unwinds, as for any other failure.
-    fail(RunError::allocate);
-  }
+  });
 }
 
 }  // namespace malha

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <new>
 #include <string>
 
 #include "mesh/mesh_kind.h"
@@ -91,15 +90,6 @@ std::int32_t far_corner_node(const Mesh& mesh) {
   return is_lattice(mesh_kind(mesh.level)) ? mesh.nodes_per_side * mesh.nodes_per_side : 4;
 }
 
-template <typename Table>
-void allocate_rows(Table& table, std::int32_t rows) {
-  try {
-    table.allocate(rows);
-  } catch (const std::bad_alloc&) {
-    fail(RunError::allocate);
-  }
-}
-
 void read_dados(Mesh& mesh, const std::string& path) {
   RecordReader reader(path);
   mesh.n_nodes = read_count(reader, "nodes");
@@ -119,7 +109,7 @@ void read_dados(Mesh& mesh, const std::string& path) {
   size_mesh(mesh);
 
   const std::uint64_t counts_bytes = group_bytes(file_groups::kDadosEntCounts);
-  allocate_rows(mesh.node_coords, rows_that_fit(reader.size(), counts_bytes, kPairRecord, mesh.n_nodes));
+  mesh.node_coords.allocate(rows_that_fit(reader.size(), counts_bytes, kPairRecord, mesh.n_nodes));
   const std::string node_records = "the " + text(mesh.n_nodes) + " node records that line 1 counts";
   for (std::int32_t node = 1; node <= mesh.n_nodes; ++node) {
     const char* record = reader.next(kPairRecord, node_records);
@@ -131,8 +121,8 @@ void read_dados(Mesh& mesh, const std::string& path) {
 
   const std::uint64_t nodes_bytes =
       counts_bytes + static_cast<std::uint64_t>(mesh.n_nodes) * (kPairRecord + kLineEndSize);
-  allocate_rows(mesh.volume_nodes,
-                rows_that_fit(reader.size(), nodes_bytes, kTripleRecord, mesh.n_volumes));
+  mesh.volume_nodes.allocate(
+      rows_that_fit(reader.size(), nodes_bytes, kTripleRecord, mesh.n_volumes));
   const std::string volume_records = "the " + text(mesh.n_volumes) + " volume records that line 2 counts";
   for (std::int32_t volume = 1; volume <= mesh.n_volumes; ++volume) {
     const char* record = reader.next(kTripleRecord, volume_records);
@@ -151,7 +141,7 @@ void read_dados(Mesh& mesh, const std::string& path) {
 
 void read_conectividades(Mesh& mesh, const std::string& path) {
   RecordReader reader(path);
-  allocate_rows(mesh.volume_neighbours, mesh.n_volumes);
+  mesh.volume_neighbours.allocate(mesh.n_volumes);
   const std::string records = "the " + text(mesh.n_volumes) + " volume records that " +
                               std::string(kDadosEnt) + " counts";
   for (std::int32_t volume = 1; volume <= mesh.n_volumes; ++volume) {
@@ -164,7 +154,7 @@ void read_conectividades(Mesh& mesh, const std::string& path) {
 
 void read_baricentros(Mesh& mesh, const std::string& path) {
   RecordReader reader(path);
-  allocate_rows(mesh.barycentres, mesh.n_volumes);
+  mesh.barycentres.allocate(mesh.n_volumes);
   const std::string records = "the " + text(mesh.n_volumes) + " volume records that " +
                               std::string(kDadosEnt) + " counts";
   for (std::int32_t volume = 1; volume <= mesh.n_volumes; ++volume) {
@@ -185,14 +175,13 @@ std::string path_in(const std::string& folder, const std::string& name) {
 }
 
 void read_mesh_files(Mesh& mesh, const std::string& folder) {
-  try {
+  // A table, a read buffer, a path or a report's text that cannot be had
+  // is the ALLOCATE report.
+  reporting_allocation([&] {
     read_dados(mesh, path_in(folder, kDadosEnt));
     read_conectividades(mesh, path_in(folder, kConectividadesEnt));
     read_baricentros(mesh, path_in(folder, kBaricentrosEnt));
-  } catch (const std::bad_alloc&) {
-    // A read buffer, a path or a report's text.
-    fail(RunError::allocate);
-  }
+  });
 }
 
 }  // namespace malha

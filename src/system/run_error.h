@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string_view>
 
 #include "system/error.h"
@@ -57,6 +58,17 @@ Error error_for(RunError error);
 // a field of the wrong length): the ARGUMENT report, operation
 // "ARGUMENT(function)", description `what`.
 [[noreturn]] void fail_argument(std::string_view function, std::string_view what);
+
+// Calls `work` and turns memory that cannot be had (std::bad_alloc) into
+// the ALLOCATE report; what `work` had begun has unwound by then.
+template <typename Work>
+auto reporting_allocation(Work work) -> decltype(work()) {
+  try {
+    return work();
+  } catch (const std::bad_alloc&) {
+    fail(RunError::allocate);
+  }
+}
 
 // A mesh level outside the accepted range, refused before sizing.
 [[noreturn]] void fail_level(std::int32_t level);
