@@ -61,12 +61,20 @@ void place_one_cell(Mesh& mesh, MeshKind kind) {
   assert(nodes.last_node() == mesh.n_nodes);
 }
 
+// A level's spacing is its length over a power of 2, and its last column
+// and row, cells x spacing, lie at the lengths themselves. Over other
+// counts of cells that product can miss the length by a rounding, so a
+// lattice that is no level's places its last column at `dim_x` and its
+// last row at `dim_y`: the nodes cover the rectangle exactly, and its far
+// corner gives the lengths back.
 void place_lattice(Mesh& mesh, NodeWriter& nodes) {
   const std::int32_t nx = mesh.cells_x + 1;
   const std::int32_t ny = mesh.cells_y + 1;
+  const bool far_sides_at_lengths = mesh.level == 0;
   for (std::int32_t j = 1; j <= ny; ++j) {
-    const double y = offset(j, mesh.dy);
-    for (std::int32_t i = 1; i <= nx; ++i) nodes.add(offset(i, mesh.dx), y);
+    const double y = far_sides_at_lengths && j == ny ? mesh.dim_y : offset(j, mesh.dy);
+    for (std::int32_t i = 1; i < nx; ++i) nodes.add(offset(i, mesh.dx), y);
+    nodes.add(far_sides_at_lengths ? mesh.dim_x : offset(nx, mesh.dx), y);
   }
 }
 
