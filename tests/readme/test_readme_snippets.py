@@ -1,16 +1,10 @@
 """Every shell and Python snippet of README.md works as a user pastes it.
 
-The shell snippets run one after another, each from the project's folder,
-as a user follows the page: here a fresh temporary folder holding links to
-the project's files and to this build as ``build``, so that what they write
-stays there. Standard input gives the program's dialogue the answers
-5, 2, 1, 1, and there is no display. The Python snippets run in the
-package's Python, each in a fresh temporary folder of its own, with the
-package on PYTHONPATH as the README sets it. A snippet that the line
-``<!-- README test: not run (why) -->`` precedes is reported as skipped,
+Shell snippets run in order, each from a fresh folder that links the
+project's files and this build (MALHA_BUILD_DIR) as ``build``, answering the
+dialogue 5, 2, 1, 1 without a display; Python snippets each in a fresh
+folder. A snippet after ``<!-- README test: not run (why) -->`` is skipped
 with that reason.
-
-Needs MALHA_BUILD_DIR (the build folder) in the environment.
 """
 
 import os

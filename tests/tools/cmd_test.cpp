@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -34,11 +33,9 @@ class ToolsCmd : public ::testing::Test {
 
   // Runs tools/cmd with the arguments in `work_`, with only the given
   // variables among those the tool looks at, and the stubs first on PATH.
-  // With `terminal`, standard output is a terminal (script(1)); `cmd` names
-  // another copy of the tool.
+  // `cmd` names another copy of the tool.
   testing::ShellResult run(const std::vector<std::string>& args,
                            const std::map<std::string, std::string>& environment,
-                           bool terminal = false,
                            const fs::path& cmd = fs::path(MALHA_SOURCE_DIR) / "tools" / "cmd") {
     std::string line = "env -u VISUAL -u EDITOR -u PAGER -u DISPLAY -u WAYLAND_DISPLAY";
     line += " PATH=" + shell_quote(stubs_.string() + ":/usr/bin:/bin");
@@ -48,7 +45,6 @@ class ToolsCmd : public ::testing::Test {
     }
     line.append(" ").append(shell_quote(cmd.string()));
     for (const std::string& arg : args) line.append(" ").append(shell_quote(arg));
-    if (terminal) line = "script -qec " + shell_quote(line) + " /dev/null";
     return testing::run_shell(work_.path(), line);
   }
 
@@ -156,28 +152,6 @@ TEST_F(ToolsCmd, WithoutEditorOrDisplayCopiesTheFileWhenNotATerminal) {
   EXPECT_TRUE(read_log(log_).empty());
 }
 
-// On a terminal without an editor or display the file is paged in the
-// locale's character set (the letters without accents in the C locale), and
-// the pager returns at once when the file fits the screen.
-TEST_F(ToolsCmd, PagesTheLettersOfTheLocale) {
-  if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
-  const fs::path paged = tools_ / "paged";
-  testing::write_file(stubs_ / "less", "#!/bin/sh\necho \"$@\" > " + shell_quote(paged.string()) +
-                                           "\ncat >> " + shell_quote(paged.string()) + "\n");
-  fs::permissions(stubs_ / "less", fs::perms::owner_all);
-  const std::pair<const char*, std::string> cases[] = {
-      {"C", "-FX\n Numero de volumes reais:           2\n"},
-      {"C.UTF-8", "-FX\n N\xc3\xbamero de volumes reais:           2\n"},
-  };
-  for (const auto& [locale, shown] : cases) {
-    SCOPED_TRACE(locale);
-    const testing::ShellResult result =
-        run({"/c", "notepad dados_gerais.txt"}, {{"LC_ALL", locale}}, true);
-    EXPECT_EQ(result.exit_status, 0) << result.err;
-    EXPECT_EQ(testing::read_file(paged), shown);
-  }
-}
-
 // A plot script missing from the current directory comes from beside the
 // tool (its installed folder); where there is none, one line says where the
 // scripts belong and no plot starts.
@@ -203,7 +177,7 @@ TEST_F(ToolsCmd, FindsThePlotScriptsBesideTheTool) {
     if (c.installed_script) testing::write_file(installed / "malha.gnu", "");
     else fs::remove(installed / "malha.gnu");
     const testing::ShellResult result =
-        run({"/c", "wgnuplot malha.gnu"}, {{"DISPLAY", ":0"}}, false, installed / "cmd");
+        run({"/c", "wgnuplot malha.gnu"}, {{"DISPLAY", ":0"}}, installed / "cmd");
     EXPECT_EQ(result.exit_status, c.exit_status);
     EXPECT_EQ(read_log(log_), c.log);
     EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), c.log.empty() ? 1 : 0)
