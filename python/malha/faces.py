@@ -161,6 +161,43 @@ class Faces:
         cross = delta[:, 0] * normal[:, 1] - delta[:, 1] * normal[:, 0]
         return _frozen(np.degrees(np.arctan2(np.abs(cross), self.normal_distance)))
 
+    def gradients(self, values: npt.ArrayLike) -> npt.NDArray[np.float64]:
+        """The least-squares gradient of a cell field in every real volume.
+
+        For real volume ``i`` the vector ``g`` that best fits
+        ``g . d ~ values[j] - values[i]`` over its three neighbours ``j``
+        across its faces, ``d`` from ``i``'s barycentre to ``j``'s; exact for
+        a linear field. A fictitious volume's barycentre is the mirror image
+        of its volume's; its value is the one the caller's boundary
+        condition gives it. The weights are computed at the first call and
+        kept, so that every later call is one
+        pass over the volumes, without the interpreter lock.
+
+        Args:
+            values: ``(n_volumes,)`` real numbers: the real volumes' values,
+                then one for each fictitious volume.
+
+        Returns:
+            A new ``(n_real_volumes, 2)`` float64 array in row order, x and y
+            of each real volume's gradient; its columns are views.
+
+        Raises:
+            TypeError: When ``values`` does not hold real numbers.
+            ValueError: When ``values`` is not one-dimensional with
+                ``n_volumes`` entries.
+        """
+        array = np.asarray(values)
+        if array.dtype.kind not in "biuf":
+            raise TypeError(f"values must hold real numbers, not {array.dtype}")
+        if array.ndim != 1:
+            raise ValueError(f"values has {array.ndim} dimensions: give one value per volume")
+        return errors.value_error_on_refusal(_malha.cell_gradients, self._gradient_weights,
+                                            np.ascontiguousarray(array, dtype=np.float64))
+
+    @functools.cached_property
+    def _gradient_weights(self) -> _malha.GradientWeights:
+        return _malha.gradient_weights(self._mesh, self._faces)
+
     def on_side(self, side: int | str) -> range:
         """The indices of the boundary faces on one side of the rectangle.
 
