@@ -2,9 +2,10 @@
 """Solve -Laplace(u) = f on a malha mesh by cell-centred finite volumes.
 
 One unknown per real volume; the faces, their normals and the areas come from
-mesh.faces(), the operator from diffusion.py beside this file. A ghost volume, the mirror image of its real neighbour i across
-a boundary face, carries the value its boundary condition gives: 2 g - u_i for
-u = g (Dirichlet), u_i + (d . n) g_n for an outward derivative du/dn = g_n
+mesh.faces(), the operator from diffusion.py beside this file. A ghost
+volume, the mirror image of its real neighbour i across a boundary face,
+carries the value its boundary condition gives: 2 g - u_i for u = g
+(Dirichlet), u_i + (d . n) g_n for an outward derivative du/dn = g_n
 (Neumann), g and g_n taken where d meets the face. --boundary dirichlet
 imposes u on every side; --boundary mixed imposes u on x = 0 and x = dim_x and
 du/dn on y = 0 and y = dim_y. The flux is the two-point difference between

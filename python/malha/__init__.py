@@ -53,10 +53,11 @@ Failures:
 from . import _malha
 from .errors import Error
 from .faces import Faces
-from .mesh import Mesh, build, read
+from .mesh import Mesh, build, build_lattice, read, square_cells
 from .vtu import TimeSeries
 
-__all__ = ["Error", "Faces", "Mesh", "TimeSeries", "build", "read"]
+__all__ = ["Error", "Faces", "Mesh", "TimeSeries", "build", "build_lattice", "read",
+           "square_cells"]
 
 #: The package's version, that of the program.
 __version__: str = "{}.{}".format(*_malha.version)

@@ -195,6 +195,9 @@ PYBIND11_MODULE(_malha, m) {
   });
 
   using malha::Mesh;
+  py::enum_<malha::LatticePattern>(m, "LatticePattern")
+      .value("crossed", malha::LatticePattern::crossed)
+      .value("fan", malha::LatticePattern::fan);
   py::class_<Mesh>(m, "Mesh")
       .def_readonly("level", &Mesh::level)
       .def_readonly("dim_x", &Mesh::dim_x)
@@ -208,6 +211,9 @@ PYBIND11_MODULE(_malha, m) {
       .def_readonly("nodes_per_side", &Mesh::nodes_per_side)
       .def_readonly("centres_per_side", &Mesh::centres_per_side)
       .def_readonly("fict_per_side", &Mesh::fict_per_side)
+      .def_readonly("cells_x", &Mesh::cells_x)
+      .def_readonly("cells_y", &Mesh::cells_y)
+      .def_readonly("pattern", &Mesh::pattern)
       .def_readonly("dx", &Mesh::dx)
       .def_readonly("dy", &Mesh::dy)
       .def_readonly("half_dx", &Mesh::half_dx)
@@ -244,6 +250,9 @@ PYBIND11_MODULE(_malha, m) {
   m.def("cell_gradients", &cell_gradients_of, py::arg("weights"), py::arg("values"));
 
   m.def("build_mesh", &malha::build_mesh, py::arg("level"), py::arg("dim_x"), py::arg("dim_y"),
+        py::call_guard<py::gil_scoped_release>());
+  m.def("build_lattice_mesh", &malha::build_lattice_mesh, py::arg("cells_x"), py::arg("cells_y"),
+        py::arg("dim_x"), py::arg("dim_y"), py::arg("pattern"),
         py::call_guard<py::gil_scoped_release>());
   m.def("write_mesh_files", &malha::write_mesh_files, py::arg("mesh"), py::arg("folder"),
         py::arg("processing_time") = 0.0, py::call_guard<py::gil_scoped_release>());

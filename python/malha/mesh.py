@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import collections.abc
 import functools
+import math
 import os
 import typing
 
@@ -39,9 +40,9 @@ class Mesh:
     gives a writable copy.
 
     A mesh from ``read`` holds every field: the four tables and counts
-    of the files, the level their real volumes give, the other counts and
-    the spacings as the level's sizing gives them, and the lengths that the
-    far corner node holds.
+    of the files, the level or lattice their counts and first volumes give,
+    the other counts and the spacings as its sizing gives them, and the
+    lengths that the far corner node holds.
     """
 
     def __init__(self, mesh: _malha.Mesh) -> None:
@@ -50,7 +51,8 @@ class Mesh:
             raise TypeError("a Mesh is made by malha.build or malha.read")
         self._mesh = mesh
 
-    level = _field("level", "int: The mesh level, 1 to 30: 2**level real volumes.")
+    level = _field("level", "int: The mesh level, 1 to 30: 2**level real volumes; 0 for a "
+                   "lattice that is no level's.")
     dim_x = _field("dim_x", "float: The rectangle's length along x.")
     dim_y = _field("dim_y", "float: The rectangle's length along y.")
     n_real_volumes = _field("n_real_volumes", "int: Real volumes, 2**level.")
@@ -67,6 +69,14 @@ class Mesh:
                               "else 0).")
     fict_per_side = _field("fict_per_side",
                            "int: Fictitious nodes along each side (levels 3 and above, else 0).")
+    cells_x = _field("cells_x", "int: The lattice's cells along x (0 at level 1, no lattice).")
+    cells_y = _field("cells_y", "int: The lattice's cells along y (0 at level 1, no lattice).")
+
+    @property
+    def pattern(self) -> str | None:
+        """str | None: How the lattice's cells are cut, "crossed" or "fan"; None at level 1."""
+        return self._mesh.pattern.name if self._mesh.cells_x else None
+
     dx = _field("dx", "float: The lattice spacing along x.")
     dy = _field("dy", "float: The lattice spacing along y.")
     half_dx = _field("half_dx", "float: Half the spacing along x.")
@@ -281,6 +291,120 @@ def build(level: int, dim_x: float, dim_y: float) -> Mesh:
     if not _INT32_MIN <= level <= _INT32_MAX:
         raise OverflowError(f"level {level} does not fit in 32 bits (accepted: 1 to 30)")
     return Mesh(_malha.build_mesh(level, dim_x, dim_y))
+
+
+_PATTERNS = {"crossed": _malha.LatticePattern.crossed, "fan": _malha.LatticePattern.fan}
+
+
+def _pattern(value: typing.Any) -> typing.Any:
+    if not isinstance(value, str):
+        raise TypeError(f"pattern must be a str, not {type(value).__name__}")
+    if value not in _PATTERNS:
+        raise ValueError(f"pattern must be 'crossed' or 'fan', not {value!r}")
+    return _PATTERNS[value]
+
+
+def build_lattice(cells_x: int, cells_y: int, dim_x: float, dim_y: float,
+                  pattern: str = "crossed") -> Mesh:
+    """Builds the lattice mesh of cells_x x cells_y equal cells of a rectangle.
+
+    The cells are dim_x / cells_x by dim_y / cells_y. "crossed" cuts every
+    cell by both diagonals through a centre node into 4 triangles; "fan"
+    groups the cells in blocks of 2 x 2, each a fan of 8 triangles around
+    the block's middle node. Numbered as the level meshes are; a square
+    lattice of 2**k cells a side is a level's mesh (``level`` says which,
+    0 for any other lattice). With positive lengths every volume lists its
+    nodes anticlockwise.
+
+    Args:
+        cells_x: Cells along x, 1 or more (even for "fan").
+        cells_y: Cells along y, 1 or more (even for "fan").
+        dim_x: The rectangle's length along x, finite.
+        dim_y: The rectangle's length along y, finite.
+        pattern: "crossed" or "fan".
+
+    Returns:
+        The new mesh.
+
+    Raises:
+        ValueError: For a count below 1, an odd count for "fan", a length
+            that is not finite, counts that do not fit 32 bits (n_volumes
+            and n_nodes at most 2**31 - 1), or another pattern; the message
+            says which.
+        Error: ALLOCATE (A2001) when the tables do not fit in memory; MATH
+            (M3003) when a node or barycentre is beyond the largest double.
+        TypeError: When a count is not an integer, a length not a real
+            number or the pattern not a str.
+    """
+    cells_x = errors.integer("cells_x", cells_x)
+    cells_y = errors.integer("cells_y", cells_y)
+    dim_x = errors.real("dim_x", dim_x)
+    dim_y = errors.real("dim_y", dim_y)
+    pattern = _pattern(pattern)
+    # The compiled call takes 64-bit counts; beyond them the counts are
+    # past 32 bits all the more.
+    for name, cells in (("cells_x", cells_x), ("cells_y", cells_y)):
+        if cells > _INT32_MAX:
+            raise ValueError(f"{name} ({cells}) gives more than {_INT32_MAX} fictitious volumes, "
+                             "the most a 32-bit count holds")
+        if cells < 1:
+            raise ValueError(f"{name} ({cells}) is below 1")
+    return Mesh(errors.value_error_on_refusal(_malha.build_lattice_mesh, cells_x, cells_y, dim_x,
+                                              dim_y, pattern))
+
+
+def square_cells(dim_x: float, dim_y: float, volumes: int,
+                 pattern: str = "crossed") -> tuple[int, int]:
+    """The lattice of a rectangle whose cells are closest to square.
+
+    With about ``volumes`` real volumes (4 a cell when crossed, 2 when
+    fan): the cells along each side that make dx and dy nearest each other
+    and the volumes nearest ``volumes``, each measured as a ratio. A lattice
+    has at least one cell (one block for "fan") across each side, so a
+    rectangle much longer than wide gets as many cells along it as square
+    cells need, however few the volumes asked. Give the result to
+    ``build_lattice``.
+
+    Args:
+        dim_x: The rectangle's length along x, finite and not 0.
+        dim_y: The rectangle's length along y, finite and not 0.
+        volumes: The real volumes wanted, 1 or more; a lattice has at least
+            one cell (one block of 2 x 2 for "fan").
+        pattern: "crossed" or "fan".
+
+    Returns:
+        ``(cells_x, cells_y)``, each 1 or more (even for "fan").
+
+    Raises:
+        ValueError: For a length that is 0 or not finite, fewer than 1
+            volume, more than 2**31 - 1, or another pattern.
+        TypeError: When a length is not a real number, ``volumes`` not an
+            integer or the pattern not a str.
+    """
+    dim_x = abs(errors.real("dim_x", dim_x))
+    dim_y = abs(errors.real("dim_y", dim_y))
+    volumes = errors.integer("volumes", volumes)
+    fan = _pattern(pattern) == _malha.LatticePattern.fan
+    for name, length in (("dim_x", dim_x), ("dim_y", dim_y)):
+        if not (math.isfinite(length) and length > 0.0):
+            raise ValueError(f"{name} must be finite and not 0 for square cells: {length!r}")
+    if not 1 <= volumes <= _INT32_MAX:
+        raise ValueError(f"volumes must be 1 to {_INT32_MAX}: {volumes}")
+    per_cell = 2 if fan else 4
+    step = 2 if fan else 1
+    ratio = dim_x / dim_y
+    ideal_y = math.sqrt(volumes / per_cell / ratio)
+
+    def counts_near(ideal: float) -> set[int]:
+        low = max(step, math.floor(ideal / step) * step)
+        return {low, low + step}
+
+    def misfit(cells: tuple[int, int]) -> float:
+        aspect = (dim_x / cells[0]) / (dim_y / cells[1])
+        return abs(math.log(aspect)) + abs(math.log(per_cell * cells[0] * cells[1] / volumes))
+
+    candidates = [(cx, cy) for cy in counts_near(ideal_y) for cx in counts_near(cy * ratio)]
+    return min(candidates, key=lambda cells: (misfit(cells), cells))
 
 
 def read(folder: str | os.PathLike[str]) -> Mesh:
