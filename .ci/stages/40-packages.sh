@@ -39,7 +39,8 @@ expect_files "$linux_package" "malha-$version-linux-x86_64" \
   bin/malha bin/malha-vtk share/doc/malha/README.md share/doc/malha/changelog.gz share/malha/cmd \
   share/malha/malha.gnu share/malha/malha_baricentros.gnu share/malha/malha_real.gnu \
   share/man/man1/malha.1.gz share/man/man1/malha-vtk.1.gz \
-  include/malha/malha.h include/malha/faces.h include/malha/vtu.h include/malha/mesh/mesh.h \
+  include/malha/malha.h include/malha/faces.h include/malha/cell_gradients.h include/malha/vtu.h \
+  include/malha/mesh/mesh.h \
   include/malha/system/error.h \
   lib/libmalha.a lib/cmake/malha/malhaConfig.cmake lib/cmake/malha/malhaConfigVersion.cmake \
   lib/cmake/malha/malhaTargets.cmake lib/cmake/malha/malhaTargets-release.cmake \

@@ -7,6 +7,7 @@ work="$(mktemp -d)"
 trap 'rm -rf -- "$work"' EXIT
 cmake --install build --prefix "$work/prefix" >/dev/null
 ls "$work/prefix/include/malha/malha.h" "$work/prefix/include/malha/faces.h" \
+  "$work/prefix/include/malha/cell_gradients.h" \
   "$work/prefix/include/malha/vtu.h" \
   "$work/prefix/lib/libmalha.a" \
   "$work/prefix/lib/cmake/malha/malhaConfig.cmake" "$work/prefix/lib/cmake/malha/malhaConfigVersion.cmake"

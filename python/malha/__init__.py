@@ -14,11 +14,14 @@ Example:
     (32, 16)
     >>> mesh.triangles.shape          # 0-based node indices, anticlockwise
     (48, 3)
-    >>> mesh.write("out")             # the program's eleven files  # doctest: +SKIP
-    >>> malha.read("out").n_volumes   # doctest: +SKIP
+    >>> import os
+    >>> os.makedirs("out", exist_ok=True)
+    >>> mesh.write("out")             # the program's eleven files
+    >>> malha.read("out").n_volumes
     48
-    >>> mesh.to_meshio().write("malha.vtu")  # needs meshio  # doctest: +SKIP
-    >>> mesh.write_vtu("u.vtu", {"u": u})  # u: one value per real volume  # doctest: +SKIP
+    >>> mesh.to_meshio().write("malha.vtu")  # needs meshio
+    >>> u = mesh.barycentres[:mesh.n_real_volumes, 0]  # one value per real volume
+    >>> mesh.write_vtu("u.vtu", {"u": u})
 
 Numbering:
     The arrays ``node_coords``, ``volume_nodes``, ``volume_neighbours`` and
@@ -78,11 +81,13 @@ _INT32_MAX = 2**31 - 1
 class Error(Exception):
     """A run-time error report: the one way an operation of ``malha`` fails.
 
-    The message (``str(error)``) is the report exactly as the program prints
-    it on standard error: CR LF, ``run-time error CODE: OPERATION``, CR LF,
-    ``- DESCRIPTION``, CR LF.
+    The message (``str(error)``) is the report's two lines,
+    ``run-time error CODE: OPERATION``, CR LF, ``- DESCRIPTION``; ``report``
+    holds the report exactly as the program prints it on standard error,
+    with a CR LF before and after those lines.
 
     Attributes:
+        report: The report's exact text, as the program frames it.
         code: The report's code, a letter and four digits: ``"S5001"`` for a
             level outside 1 to 30, ``"A2001"`` for memory, ``"M3001"`` to
             ``"M3003"`` for a non-finite value in the mesh, ``"F4001"`` to
@@ -96,14 +101,23 @@ class Error(Exception):
 
     def __init__(self, message: str, code: str = "", operation: str = "",
                  description: str = "") -> None:
-        """Makes the error of a report; ``malha`` raises it, callers catch it."""
-        super().__init__(message)
+        """Makes the error of a report; ``malha`` raises it, callers catch it.
+
+        Args:
+            message: The report, with or without the program's CR LF before
+                and after it.
+            code: The report's code.
+            operation: What failed.
+            description: The report's description.
+        """
+        super().__init__(message.strip("\r\n"))
+        self.report = message
         self.code = code
         self.operation = operation
         self.description = description
 
     def __reduce__(self):
-        return (type(self), (str(self), self.code, self.operation, self.description))
+        return (type(self), (self.report, self.code, self.operation, self.description))
 
 
 def _field(name: str, doc: str) -> property:
@@ -317,10 +331,10 @@ class Mesh:
         meanwhile.
 
         Example:
+            >>> import numpy as np
             >>> mesh = malha.build(10, 2.0, 1.0)
             >>> x, y = mesh.barycentres[:mesh.n_real_volumes].T
             >>> mesh.write_vtu("u.vtu", {"u": x * y, "grad u": np.column_stack((y, x))})
-            ... # doctest: +SKIP
 
         Args:
             path: The grid file; its folder must exist.
@@ -396,6 +410,11 @@ class Faces:
         boundary), for either sign of the rectangle's lengths. Sides: 0 for
         an interior face, 1 on y = 0 ("bottom"), 2 on x = dim_x ("right"),
         3 on y = dim_y ("top"), 4 on x = 0 ("left").
+
+    Boundary conditions:
+        Dirichlet value g: ghost value 2 g - u_owner, g at the barycentres' midpoint, on the face.
+        Neumann value g_n (outward derivative): ghost value u_owner + normal_distance * g_n,
+        so that the two-point flux length * (u_ghost - u_owner) / normal_distance is length * g_n.
 
     Arrays:
         ``owner``, ``neighbour``, ``nodes``, ``normal``, ``length``,
@@ -496,6 +515,43 @@ class Faces:
         cross = delta[:, 0] * normal[:, 1] - delta[:, 1] * normal[:, 0]
         return _frozen(np.degrees(np.arctan2(np.abs(cross), self.normal_distance)))
 
+    def gradients(self, values: npt.ArrayLike) -> npt.NDArray[np.float64]:
+        """The least-squares gradient of a cell field in every real volume.
+
+        For real volume ``i`` the vector ``g`` that best fits
+        ``g . d ~ values[j] - values[i]`` over its three neighbours ``j``
+        across its faces, ``d`` from ``i``'s barycentre to ``j``'s; exact for
+        a linear field. A fictitious volume's barycentre is the mirror image
+        of its volume's; its value is the one the caller's boundary
+        condition gives it. The weights are computed at the first call and
+        kept, so that every later call is one
+        pass over the volumes, without the interpreter lock.
+
+        Args:
+            values: ``(n_volumes,)`` real numbers: the real volumes' values,
+                then one for each fictitious volume.
+
+        Returns:
+            A new ``(n_real_volumes, 2)`` float64 array in row order, x and y
+            of each real volume's gradient; its columns are views.
+
+        Raises:
+            TypeError: When ``values`` does not hold real numbers.
+            ValueError: When ``values`` is not one-dimensional with
+                ``n_volumes`` entries.
+        """
+        array = np.asarray(values)
+        if array.dtype.kind not in "biuf":
+            raise TypeError(f"values must hold real numbers, not {array.dtype}")
+        if array.ndim != 1:
+            raise ValueError(f"values has {array.ndim} dimensions: give one value per volume")
+        return _refusal_as_value_error(_malha.cell_gradients, self._gradient_weights,
+                                       np.ascontiguousarray(array, dtype=np.float64))
+
+    @functools.cached_property
+    def _gradient_weights(self) -> _malha.GradientWeights:
+        return _malha.gradient_weights(self._mesh, self._faces)
+
     def on_side(self, side: int | str) -> range:
         """The indices of the boundary faces on one side of the rectangle.
 
@@ -595,12 +651,17 @@ class TimeSeries:
     share a series: its steps are written one at a time.
 
     Example:
+        >>> import os
+        >>> import numpy as np
         >>> mesh = malha.build(8, 1.0, 1.0)
         >>> x, y = mesh.barycentres[:mesh.n_real_volumes].T
-        >>> with malha.TimeSeries(mesh, "out", "heat") as series:  # doctest: +SKIP
+        >>> os.makedirs("out", exist_ok=True)
+        >>> with malha.TimeSeries(mesh, "out", "heat") as series:
         ...     for step in range(10):
         ...         t = step / 10
-        ...         series.write(t, {"u": np.exp(-t) * x * y})
+        ...         _ = series.write(t, {"u": np.exp(-t) * x * y})
+        >>> series.steps, series.collection_file.name
+        (10, 'heat.pvd')
 
     Attributes:
         mesh: The series' mesh.
@@ -619,8 +680,8 @@ class TimeSeries:
             include_tables: As for ``Mesh.write_vtu``, for every step.
 
         Raises:
-            Error: OPEN (F4001) when ``folder`` is not a folder that can
-                be read.
+            Error: OPEN (F4001, "cannot open the folder") when ``folder``
+                is not a folder that can be read, as when it is missing.
             TypeError: When ``mesh`` is not a ``Mesh``, ``folder`` not a
                 path or ``name`` not a ``str``.
             ValueError: When ``name`` is empty or holds a character above.

@@ -19,10 +19,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <span>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "faces/cell_gradients.h"
 #include "faces/faces.h"
 #include "malha/malha.h"
 #include "vtk/vtu.h"
@@ -89,6 +91,19 @@ py::array faces_view(py::object faces) {
   }
 }
 
+// The gradients of `values` (float64, n_volumes of them) as a new
+// (n_real_volumes, 2) array, computed without the interpreter lock.
+py::array_t<double> cell_gradients_of(const malha::GradientWeights& weights,
+                                      const py::array_t<double, py::array::c_style>& values) {
+  py::array_t<double> gradients({static_cast<py::ssize_t>(weights.n_real_volumes), py::ssize_t{2}});
+  const std::span<const double> in(values.data(), static_cast<std::size_t>(values.size()));
+  const std::span<double> out(gradients.mutable_data(), static_cast<std::size_t>(gradients.size()));
+  {
+    py::gil_scoped_release unlocked;
+    malha::cell_gradients(weights, in, out);
+  }
+  return gradients;
+}
 
 // The cell fields of a grid, from (name, array) pairs whose arrays are
 // float64 in row order, one or two dimensions (the Python layer makes them
@@ -187,6 +202,12 @@ PYBIND11_MODULE(_malha, m) {
       .def_property_readonly("non_orthogonality",
                              &faces_view<&FaceGeometry::non_orthogonality>);
   m.def("build_faces", &zero_based_faces, py::arg("mesh"), py::call_guard<py::gil_scoped_release>());
+  // The weights read the faces' counts alone, which the 0-based numbers
+  // leave as they are.
+  py::class_<malha::GradientWeights>(m, "GradientWeights");
+  m.def("gradient_weights", &malha::gradient_weights, py::arg("mesh"), py::arg("faces"),
+        py::call_guard<py::gil_scoped_release>());
+  m.def("cell_gradients", &cell_gradients_of, py::arg("weights"), py::arg("values"));
 
   m.def("build_mesh", &malha::build_mesh, py::arg("level"), py::arg("dim_x"), py::arg("dim_y"),
         py::call_guard<py::gil_scoped_release>());

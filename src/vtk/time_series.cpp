@@ -68,7 +68,7 @@ void TimeSeries::start() {
   // of the same series left under temporary names goes.
   std::error_code error;
   fs::directory_iterator entries(folder_.empty() ? fs::path(".") : folder_, error);
-  if (error) fail_file(RunError::open, folder_.string(), error.value());
+  if (error) fail_file(RunError::open_folder, folder_.string(), error.value());
   std::vector<fs::path> leftovers;
   for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
     if (is_series_temporary(entries->path().filename().string(), name_)) {
