@@ -205,8 +205,12 @@ PYBIND11_MODULE(_malha, m) {
   // The weights read the faces' counts alone, which the 0-based numbers
   // leave as they are.
   py::class_<malha::GradientWeights>(m, "GradientWeights");
-  m.def("gradient_weights", &malha::gradient_weights, py::arg("mesh"), py::arg("faces"),
-        py::call_guard<py::gil_scoped_release>());
+  m.def(
+      "gradient_weights",
+      [](const malha::Mesh& mesh, const CompiledFaces& faces) {
+        return malha::gradient_weights(mesh, faces);
+      },
+      py::arg("mesh"), py::arg("faces"), py::call_guard<py::gil_scoped_release>());
   m.def("cell_gradients", &cell_gradients_of, py::arg("weights"), py::arg("values"));
 
   m.def("build_mesh", &malha::build_mesh, py::arg("level"), py::arg("dim_x"), py::arg("dim_y"),
