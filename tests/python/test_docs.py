@@ -12,11 +12,14 @@ def test_docstring_examples_run_as_written(tmp_path, monkeypatch):
     monkeypatch.chdir(tmp_path)    # the examples write into the current folder
     # Each docstring's examples see only the package, so that every other
     # name they use must be imported by the example itself.
-    finder = doctest.DocTestFinder()
+    globs = {"malha": malha}
+    tests = doctest.DocTestFinder(recurse=False).find(malha, globs=globs)
+    for name in malha.__all__:  # with their methods and properties
+        tests += doctest.DocTestFinder().find(getattr(malha, name), f"malha.{name}",
+                                              module=False, globs=globs)
+    tests = [test for test in tests if test.examples]
+    assert len(tests) >= 4, [test.name for test in tests]
     runner = doctest.DocTestRunner(optionflags=doctest.ELLIPSIS)
-    tests = [test for module in (malha,) for test in finder.find(module, globs={"malha": malha})
-             if test.examples]
-    assert tests
     for test in tests:
         runner.run(test)
     assert runner.failures == 0, f"{runner.failures} docstring examples failed"
