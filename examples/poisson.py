@@ -2,15 +2,22 @@
 """Solve -Laplace(u) = f on a malha mesh by cell-centred finite volumes.
 
 One unknown per real volume; the faces, their normals and the areas come from
-mesh.faces(). A ghost volume, the mirror image of its real neighbour i across
-a boundary face, carries the value its boundary condition gives: 2 g - u_i for
-u = g (Dirichlet), u_i + (d . n) g_n for an outward derivative du/dn = g_n
+mesh.faces(), the operator from diffusion.py beside this file. A ghost
+volume, the mirror image of its real neighbour i across a boundary face,
+carries the value its boundary condition gives: 2 g - u_i for u = g
+(Dirichlet), u_i + (d . n) g_n for an outward derivative du/dn = g_n
 (Neumann), g and g_n taken where d meets the face. --boundary dirichlet
 imposes u on every side; --boundary mixed imposes u on x = 0 and x = dim_x and
 du/dn on y = 0 and y = dim_y. The flux is the two-point difference between
 the barycentres, plus (scheme "corrected") a least-squares gradient
 correction. --study runs them all and draws two pictures into the current
 folder (--pictures DIR: into DIR).
+
+The mesh is a level's (--level L: 2^L triangles, as many cells along each
+side) or a lattice of NX x NY cells (--cells NX NY, --pattern crossed or
+fan), whose cells are square when NX : NY is dim_x : dim_y. --study
+--lattices runs the study on square cells instead of levels: 2m x m cells on
+2 x 1, m x 3m on 1 x 3, m x m on 1 x 1, for m = 2^J, J from --sizes.
 """
 import argparse
 import json
@@ -18,12 +25,10 @@ import math
 from pathlib import Path
 
 import numpy as np
-import scipy.sparse as sp
-import scipy.sparse.linalg as spla
 
 import malha
+from diffusion import SCHEMES, diffusion_solver
 
-SCHEMES = ("two-point", "corrected")
 BOUNDARIES = ("dirichlet", "mixed")
 NEUMANN_SIDES = {"dirichlet": (), "mixed": (1, 3)}  # y = 0 and y = dim_y
 STUDY_LENGTHS = ((1.0, 1.0), (2.0, 1.0), (1.0, 3.0))
@@ -39,106 +44,6 @@ def exact_gradient(x, y):
     return np.column_stack((
         2 * x * y + np.pi * np.cos(np.pi * x) * np.sinh(np.pi * y) / 10,
         x**2 + np.pi * np.sin(np.pi * x) * np.cosh(np.pi * y) / 10))
-
-
-def diffusion_solver(mesh, faces, neumann, diagonal=0.0, scheme="corrected",
-                     tol=1e-12, max_iterations=200):
-    """Factorise the real volumes' diffusion balance once; return a solver.
-
-    The balance of real volume i is
-
-        diagonal_i u_i - (sum over i's faces of the flux of grad u) = b_i,
-
-    so diagonal = 0 and b_i = f_i area_i solve -Laplace(u) = f, and
-    diagonal = area / dt with b = area / dt * u_old + f area is one implicit
-    time step of u_t = Laplace(u) + f. The flux through face e from i to its
-    neighbour j is the two-point flux |e| (u_j - u_i) / (d . n), d from i's
-    barycentre to j's and n the unit normal from i to j, plus for scheme
-    "corrected" |e| (n - d / (d . n)) . grad_e, grad_e the mean of the two
-    volumes' least-squares gradients (a ghost takes its volume's). That
-    correction is solved for by deferred correction on the two-point
-    matrix, factorised here, until u changes by at most tol relative.
-
-    The ghost of boundary face k (face faces.n_interior_faces + k, volume
-    n_real_volumes + k) takes 2 data_k - u_i where neumann[k] is False
-    (u = data_k on the face) and u_i + (d . n) data_k where it is True
-    (outward du/dn = data_k).
-
-    Args:
-        mesh: a malha.Mesh.
-        faces: mesh.faces().
-        neumann: (n_boundary_faces,) bool, True at a Neumann boundary face.
-        diagonal: a number or one per real volume, added to the matrix's
-            diagonal; with no Dirichlet face it must make the matrix
-            regular.
-        scheme: "two-point" or "corrected".
-        tol: the relative change of u that ends the correction.
-        max_iterations: the corrections allowed.
-    Returns:
-        solve(b, data) -> (u, steps): b one number per real volume, data one
-        per boundary face; u the real volumes' values, steps the
-        corrections taken (0 for "two-point").
-    Raises:
-        ValueError: for an unknown scheme (solve: RuntimeError when the
-            correction does not settle within max_iterations).
-    """
-    if scheme not in SCHEMES:
-        raise ValueError(f"unknown scheme {scheme!r}")
-    n, first = mesh.n_real_volumes, faces.n_interior_faces
-    bnd = slice(first, faces.n_faces)
-    own_b, dn_b = faces.owner[bnd], faces.normal_distance[bnd]
-    slope = np.where(neumann, 1.0, -1.0)  # ghost = slope u_i + offset
-    # Every real volume's three faces as seen from it, by volume, then by
-    # neighbour: an interior face once from its owner and once, reversed,
-    # from its neighbour (d and n change sign, d . n does not).
-    vol = np.concatenate((faces.owner, faces.neighbour[:first]))
-    oth = np.concatenate((faces.neighbour, faces.owner[:first]))
-    order = np.lexsort((oth, vol))
-    vol, oth = vol[order], oth[order]
-    sign = np.where(order < faces.n_faces, 1.0, -1.0)[:, None]
-    face = np.where(order < faces.n_faces, order, order - faces.n_faces)
-    d, normal = sign * faces.delta[face], sign * faces.normal[face]
-    length, dn = faces.length[face], faces.normal_distance[face]
-    ghost = oth >= n
-
-    # Two-point: t (u_j - u_i), t = |e| / (d . n); at a ghost
-    # t ((slope - 1) u_i + offset).
-    t = length / dn
-    on_u = np.ones_like(t)  # minus the factor of u_i in u_j - u_i
-    on_u[ghost] = 1 - slope[oth[ghost] - n]
-    matrix = sp.diags(np.bincount(vol, on_u * t, n) + diagonal) - \
-        sp.csr_matrix((t[~ghost], (vol[~ghost], oth[~ghost])), shape=(n, n))
-    lu = spla.splu(matrix.tocsc())
-    if scheme == "corrected":
-        # Least squares: (sum d d^T) grad = sum d (u_j - u_i).
-        mxx, mxy, myy = (np.bincount(vol, d[:, i] * d[:, j], n)
-                         for i, j in ((0, 0), (0, 1), (1, 1)))
-        det = mxx * myy - mxy**2
-        skew = length[:, None] * (normal - d / dn[:, None])
-
-    def solve(b, data):
-        offset = np.where(neumann, dn_b * data, 2 * data)
-        rhs = b + np.bincount(own_b, faces.length[bnd] / dn_b * offset, n)
-        u = lu.solve(rhs)
-        if scheme == "two-point":
-            return u, 0
-        grad = np.zeros((mesh.n_volumes, 2))  # every volume, ghosts included
-        for step in range(1, max_iterations + 1):
-            value = np.concatenate((u, slope * u[own_b] + offset))
-            du = value[oth] - u[vol]
-            rx, ry = (np.bincount(vol, d[:, k] * du, n) for k in (0, 1))
-            grad[:n, 0] = (myy * rx - mxy * ry) / det
-            grad[:n, 1] = (mxx * ry - mxy * rx) / det
-            grad[n:] = grad[own_b]  # a ghost takes its volume's
-            flux = np.einsum("ij,ij->i", skew, (grad[vol] + grad[oth]) / 2)
-            u_next = lu.solve(rhs + np.bincount(vol, flux, n))
-            change = np.linalg.norm(u_next - u)
-            settled = change <= tol * np.linalg.norm(u_next)
-            u = u_next
-            if settled:
-                return u, step
-        raise RuntimeError(f"no convergence in {max_iterations} steps")
-    return solve
 
 
 def solve(mesh, scheme="corrected", boundary="dirichlet", tol=1e-12,
@@ -175,52 +80,80 @@ def solve(mesh, scheme="corrected", boundary="dirichlet", tol=1e-12,
     return u, area, steps
 
 
-def run(level, lengths, scheme, boundary="dirichlet"):
+def run(level, lengths, scheme, boundary="dirichlet", cells=None,
+        pattern="crossed"):
     """Build a mesh and solve; return (record, mesh, u).
 
-    h is sqrt(mean area of a real volume); error is the area-weighted
-    discrete L2 norm of u - exact at the barycentres.
+    The mesh is the level's, or with cells = (NX, NY) the lattice of NX x NY
+    cells in pattern (the record then names them; its level is the
+    lattice's, 0 for most). h is sqrt(mean area of a real volume); error is
+    the area-weighted discrete L2 norm of u - exact at the barycentres.
     """
-    mesh = malha.build(level, *lengths)
+    if cells is None:
+        mesh = malha.build(level, *lengths)
+        shape = {}
+    else:
+        mesh = malha.build_lattice(*cells, *lengths, pattern)
+        shape = dict(cells=list(cells), pattern=pattern)
     u, area, steps = solve(mesh, scheme, boundary)
     x, y = mesh.barycentres[:mesh.n_real_volumes].T
     return dict(lengths=list(lengths), scheme=scheme, boundary=boundary,
-                level=level,
+                level=mesh.level, **shape,
                 n_real_volumes=mesh.n_real_volumes,
                 h=math.sqrt(area.mean()),
                 error=math.sqrt(np.sum(area * (u - exact(x, y)) ** 2)),
                 iterations=steps), mesh, u
 
 
-def study(levels, as_json, boundary="dirichlet"):
-    """Run each rectangle, scheme and level, print it; return the records."""
+def square_cells(lengths, m):
+    """The cells of lengths that are square, m across the shorter side."""
+    short = min(lengths)
+    return tuple(round(m * length / short) for length in lengths)
+
+
+def study(levels, as_json, boundary="dirichlet", sizes=None, pattern="crossed"):
+    """Run each rectangle, scheme and level, print it; return the records.
+
+    With sizes (exponents J), the square-celled lattices of m = 2^J cells
+    across the shorter side instead of the levels; the order is then
+    log2(error(m / 2) / error(m)), h halving from one size to the next.
+    """
     records = []
     for lengths in STUDY_LENGTHS:
         for scheme in SCHEMES:
             if not as_json:
                 print(f"\n{lengths[0]:g} x {lengths[1]:g}, {scheme}, "
-                      f"{boundary}\n"
-                      "level  volumes          h      error  order")
-            for level in levels:
-                rec = run(level, lengths, scheme, boundary)[0]
+                      f"{boundary}" + (f", {pattern} lattices" if sizes else "")
+                      + "\n" + ("  cells    " if sizes else "level  ")
+                      + "volumes          h      error  order")
+            for step in (sizes if sizes else levels):
+                if sizes:
+                    cells = square_cells(lengths, 2**step)
+                    rec = run(None, lengths, scheme, boundary, cells, pattern)[0]
+                    # one size down, or for levels two levels down
+                    back, label = 1, f"{cells[0]:4d}x{cells[1]:<4d}"
+                else:
+                    rec = run(step, lengths, scheme, boundary)[0]
+                    back, label = 2, f"{step:5d}"
                 records.append(rec)
-                # records[-3]: the same rectangle and scheme, two levels down
-                low = records[-3]["error"] if level - 2 in levels else None
+                low = (records[-1 - back]["error"]
+                       if step - back in (sizes if sizes else levels) else None)
                 order = f"{math.log2(low / rec['error']):6.2f}" if low else ""
                 print(json.dumps(rec) if as_json else
-                      f"{level:5d} {rec['n_real_volumes']:8d} "
+                      f"{label} {rec['n_real_volumes']:8d} "
                       f"{rec['h']:10.3e} {rec['error']:10.3e} {order}",
                       flush=True)
     return records
 
 
-def draw(records, folder, boundary="dirichlet"):
+def draw(records, folder, boundary="dirichlet", lattices=False):
     """Draw poisson_convergence.png and poisson_solution.png into folder.
 
     With mixed boundary conditions: poisson_mixed_convergence.png and
-    poisson_mixed_solution.png.
+    poisson_mixed_solution.png; from a study of lattices, poisson_lattice_...
     """
     prefix = "poisson" if boundary == "dirichlet" else f"poisson_{boundary}"
+    prefix = prefix.replace("poisson", "poisson_lattice") if lattices else prefix
     import matplotlib.pyplot as plt  # only the study draws
     folder.mkdir(parents=True, exist_ok=True)
     fig, ax = plt.subplots(figsize=(6.4, 4.8), layout="constrained")
@@ -254,6 +187,10 @@ def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     p.add_argument("--scheme", choices=SCHEMES, default="corrected")
     p.add_argument("--level", type=int, default=10)
+    p.add_argument("--cells", type=int, nargs=2, metavar=("NX", "NY"),
+                   help="the lattice of NX x NY cells instead of a level")
+    p.add_argument("--pattern", choices=("crossed", "fan"), default="crossed",
+                   help="how the lattice's cells are cut (--cells, --lattices)")
     p.add_argument("--lengths", type=float, nargs=2, default=(2.0, 1.0))
     p.add_argument("--boundary", choices=BOUNDARIES, default="dirichlet",
                    help="u on every side, or mixed: u on x = 0 and x = dim_x, "
@@ -261,16 +198,21 @@ def main():
     p.add_argument("--study", action="store_true", help="convergence study")
     p.add_argument("--json", action="store_true", help="study: JSON lines")
     p.add_argument("--levels", type=int, nargs=2, default=(4, 14))
+    p.add_argument("--lattices", action="store_true",
+                   help="study: square-celled lattices instead of levels")
+    p.add_argument("--sizes", type=int, nargs=2, default=(2, 7), metavar=("J0", "J1"),
+                   help="study --lattices: m = 2^J0 to 2^J1 cells across the shorter side")
     p.add_argument("--pictures", type=Path, default=Path("."),
                    help="study: folder of the pictures (default: the current one)")
     args = p.parse_args()
     if args.study:
         levels = range(args.levels[0], args.levels[1] + 1)
-        draw(study(levels, args.json, args.boundary), args.pictures,
-             args.boundary)
+        sizes = range(args.sizes[0], args.sizes[1] + 1) if args.lattices else None
+        draw(study(levels, args.json, args.boundary, sizes, args.pattern),
+             args.pictures, args.boundary, args.lattices)
     else:
         rec = run(args.level, tuple(args.lengths), args.scheme,
-                  args.boundary)[0]
+                  args.boundary, args.cells, args.pattern)[0]
         print(", ".join(f"{k} {v}" for k, v in rec.items()))
 
 

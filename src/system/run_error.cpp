@@ -34,6 +34,7 @@ constexpr ErrorEntry kErrors[] = {
     {RunError::math_invalid, "M3001", "MATH", "floating-point error: invalid"},
     {RunError::math_divide_by_zero, "M3002", "MATH", "floating-point error: divide by zero"},
     {RunError::math_overflow, "M3003", "MATH", "floating-point error: overflow"},
+    {RunError::math_underflow, "M3004", "MATH", "floating-point error: underflow"},
     {RunError::open, "F4001", "OPEN(", "cannot create or open the file: "},
     {RunError::write, "F4002", "WRITE(", "cannot write the file: "},
     {RunError::write_record_length, "F4003", "WRITE(",
@@ -41,6 +42,7 @@ constexpr ErrorEntry kErrors[] = {
     {RunError::open_input, "F4004", "OPEN(", "cannot open the file for reading: "},
     {RunError::read_input, "F4005", "READ(", "cannot read the file: "},
     {RunError::replace, "F4006", "WRITE(", "cannot give the finished file its name: "},
+    {RunError::open_folder, "F4001", "OPEN(", "cannot open the folder: "},
 };
 constexpr const char* kLevelCode = "S5001";
 constexpr const char* kRecordCode = "F4007";

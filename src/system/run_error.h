@@ -30,12 +30,14 @@ enum class RunError {
   math_invalid,        // floating-point invalid operation
   math_divide_by_zero, // floating-point division by zero
   math_overflow,       // floating-point overflow
+  math_underflow,      // a result below the smallest double, where it must not be 0
   open,                // an output file cannot be created or opened
   write,               // an output file cannot be written
   write_record_length, // a record longer than the output files allow
   open_input,          // a file to read back cannot be opened
   read_input,          // a file to read back cannot be read
   replace,             // a finished file cannot be given its name
+  open_folder,         // a folder that is to receive files cannot be opened
 };
 
 // The report of a READ, ALLOCATE or MATH failure, and the function that

@@ -56,6 +56,7 @@ TimeSeries::TimeSeries(const Mesh& mesh, fs::path folder, std::string name, VtuO
 }
 
 void TimeSeries::start() {
+  check_grid_mesh(*mesh_, kFunction, options_);
   const std::string quoted = "\"" + name_ + "\"";
   if (name_.empty()) fail_argument(kFunction, "the series name is empty");
   if (!is_xml_name(name_) || name_.find_first_of("/\\:*?|") != std::string::npos) {
@@ -67,7 +68,7 @@ void TimeSeries::start() {
   // of the same series left under temporary names goes.
   std::error_code error;
   fs::directory_iterator entries(folder_.empty() ? fs::path(".") : folder_, error);
-  if (error) fail_file(RunError::open, folder_.string(), error.value());
+  if (error) fail_file(RunError::open_folder, folder_.string(), error.value());
   std::vector<fs::path> leftovers;
   for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
     if (is_series_temporary(entries->path().filename().string(), name_)) {

@@ -14,6 +14,7 @@ import numpy as np
 import pytest
 
 import malha
+from mesh_records import real, records, text_tables
 
 FILES = ("dados_gerais.txt", "dados_malha.txt", "nos_malha.txt", "malha.txt", "malha_real.txt",
          "nos_conectividade.txt", "vol_conectividades.txt", "baricentros.txt", "dados.ent",
@@ -50,43 +51,6 @@ def program_run(tmp_path_factory):
             folders[level, dim_x, dim_y] = folder
         return folders[level, dim_x, dim_y]
     return run
-
-
-def records(path):
-    data = path.read_bytes()
-    assert data.endswith(b"\r\n")
-    return data[:-2].split(b"\r\n")
-
-
-def real(field):
-    """A real field as a float; a three-digit exponent has no letter."""
-    text = field.strip().decode()
-    if "E" not in text:
-        text = text[:-4] + "e" + text[-4:]
-    return float(text)
-
-
-def ints(record):
-    return [int(record[i:i + 8]) for i in range(0, len(record), 8)]
-
-
-def pairs(rows):
-    return np.array([[real(r[0:25]), real(r[25:50])] for r in rows], dtype=np.float64)
-
-
-def text_tables(folder):
-    """The counts and the four tables as the three .ent files' text holds them."""
-    dados = records(folder / "dados.ent")
-    n_nodes, n_volumes, n_real, n_fict = (int(r) for r in dados[:4])
-    assert len(dados) == 4 + n_nodes + n_volumes
-    return {
-        "counts": (n_nodes, n_volumes, n_real, n_fict),
-        "node_coords": pairs(dados[4:4 + n_nodes]),
-        "volume_nodes": np.array([ints(r) for r in dados[4 + n_nodes:]], dtype=np.int32),
-        "volume_neighbours": np.array([ints(r) for r in records(folder / "conectividades.ent")],
-                                      dtype=np.int32),
-        "barycentres": pairs(records(folder / "baricentros.ent")),
-    }
 
 
 def counts(mesh):
@@ -178,21 +142,29 @@ def test_build_failure_is_the_programs_report(tmp_path, answers, code):
     assert status == 1
     with pytest.raises(malha.Error) as caught:
         malha.build(*answers)
-    assert str(caught.value) == report
+    assert caught.value.report == report
     assert caught.value.code == code
     assert report == (f"\r\nrun-time error {code}: {caught.value.operation}\r\n"
                       f"- {caught.value.description}\r\n")
     assert_interpreter_goes_on()
 
 
-def test_write_into_a_missing_folder_is_open(tmp_path):
+@pytest.mark.parametrize("write, name, what", [
+    (lambda mesh, folder: mesh.write(folder), "dados_malha.txt", "file"),
+    (lambda mesh, folder: malha.TimeSeries(mesh, folder, "heat"), "", "folder"),
+])
+def test_write_into_a_missing_folder_is_open(tmp_path, write, name, what):
+    missing = tmp_path / "missing"
     with pytest.raises(malha.Error) as caught:
-        malha.build(3, 2.0, 1.0).write(tmp_path / "missing")
+        write(malha.build(3, 2.0, 1.0), missing)
     error = caught.value
-    assert error.code == "F4001"
-    assert error.operation == f"OPEN({tmp_path / 'missing' / 'dados_malha.txt'})"
-    assert error.description == "cannot create or open the file: " + os.strerror(2)
-    assert str(error).startswith("\r\nrun-time error F4001: OPEN(")
+    operation = f"OPEN({missing / name if name else missing})"
+    description = f"cannot {'create or ' if what == 'file' else ''}open the {what}: " \
+        + os.strerror(2)
+    assert (error.code, error.operation, error.description) == ("F4001", operation, description)
+    # The message is the report's two lines; the report keeps the program's framing.
+    assert str(error) == f"run-time error F4001: {operation}\r\n- {description}"
+    assert error.report == f"\r\n{error}\r\n"
     assert_interpreter_goes_on()
 
 
@@ -206,7 +178,7 @@ def test_write_onto_a_full_device_is_the_programs_report(tmp_path, monkeypatch):
     monkeypatch.chdir(package)
     with pytest.raises(malha.Error) as caught:
         malha.build(3, 2.0, 1.0).write("")
-    assert (caught.value.code, str(caught.value)) == ("F4002", report)
+    assert (caught.value.code, caught.value.report) == ("F4002", report)
     assert_interpreter_goes_on()
 
 
@@ -232,7 +204,7 @@ def test_read_of_a_damaged_folder_is_the_programs_report(program_run, tmp_path, 
     monkeypatch.chdir(tmp_path)
     with pytest.raises(malha.Error) as caught:
         malha.read("")
-    assert (caught.value.code, str(caught.value)) == (code, report)
+    assert (caught.value.code, caught.value.report) == (code, report)
     assert_interpreter_goes_on()
 
 
