@@ -1,9 +1,15 @@
 #pragma once
-// What the grid and collection writers check and turn into reports: the
-// names they carry inside XML attribute values, checked before anything is
-// written.
+// What the grid and collection writers share: the check of the names they
+// carry inside XML attribute values, made before anything is written, and
+// the grid written complete under its temporary name.
 
+#include <filesystem>
+#include <memory>
+#include <span>
 #include <string_view>
+
+#include "vtk/temporary_file.h"
+#include "vtk/vtu.h"
 
 namespace malha {
 
@@ -17,5 +23,15 @@ inline bool is_xml_name(std::string_view name) {
   }
   return true;
 }
+
+// write_vtu without the rename: the grid complete under its temporary name,
+// which the caller renames (give_final_name) or lets go, removing it. With
+// `removes_leftovers`, the temporary files that killed writes of `file` left
+// go first (a series removes its own when it starts).
+std::unique_ptr<TemporaryFile> write_complete_grid(const Mesh& mesh,
+                                                   const std::filesystem::path& file,
+                                                   std::span<const CellField> fields,
+                                                   const VtuOptions& options,
+                                                   bool removes_leftovers);
 
 }  // namespace malha
