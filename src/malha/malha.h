@@ -69,8 +69,10 @@ void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,
 // gives the same files again, the processing time aside.
 // Throws: OPEN or READ when a file cannot be opened or read; a READ report
 // naming the file and line at the first record that does not hold what the
-// program writes there, counts that are not those of a level included;
-// ALLOCATE when memory cannot be had.
+// program writes there, counts that are not those of a level included, and
+// at the first of the other eight files in the folder whose size or labelled
+// counts disagree with "dados.ent" (readback/check_file_set.h); ALLOCATE
+// when memory cannot be had.
 Mesh read_mesh_files(const std::filesystem::path& folder);
 
 }  // namespace malha

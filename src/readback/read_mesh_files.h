@@ -14,7 +14,8 @@
 // lengths, CR LF, the field forms, n_volumes = n_real_volumes +
 // n_fict_volumes, n_fict_volumes and n_nodes as sizing gives the level,
 // node numbers in 1 to n_nodes, neighbour numbers in 0 to n_volumes, and as
-// many records as the counts call for.
+// many records as the counts call for. Then the other eight files of the
+// folder against those counts (check_file_set).
 // Throws: OPEN or READ (files) when a file cannot be opened or read; the
 // READ report naming the file, the line and what is wrong at the first
 // record that fails a check; ALLOCATE when memory cannot be obtained.
