@@ -1,24 +1,35 @@
-// Times one malha::build_mesh call in this fresh process and prints the
-// seconds: the library's construction with its finiteness check, to set
-// against the processing-time record of a run of the program.
+// Times one malha::build_mesh or malha::build_lattice_mesh call in this
+// fresh process and prints the seconds and the volumes: the library's
+// construction with its finiteness check, to set against the
+// processing-time record of a run of the program, or a lattice against
+// the level of as many volumes.
 //
 //   build_mesh_bench level dim_x dim_y
+//   build_mesh_bench --lattice cells_x cells_y dim_x dim_y crossed|fan
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "malha/malha.h"
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: build_mesh_bench level dim_x dim_y\n");
+  const bool lattice = argc == 7 && std::strcmp(argv[1], "--lattice") == 0;
+  const bool fan = lattice && std::strcmp(argv[6], "fan") == 0;
+  if (!(argc == 4 || (lattice && (fan || std::strcmp(argv[6], "crossed") == 0)))) {
+    std::fprintf(stderr,
+                 "usage: build_mesh_bench level dim_x dim_y\n"
+                 "       build_mesh_bench --lattice cells_x cells_y dim_x dim_y crossed|fan\n");
     return 2;
   }
-  const auto level = static_cast<std::int32_t>(std::atoi(argv[1]));
-  const double dim_x = std::atof(argv[2]);
-  const double dim_y = std::atof(argv[3]);
   const auto start = std::chrono::steady_clock::now();
-  const malha::Mesh mesh = malha::build_mesh(level, dim_x, dim_y);
+  const malha::Mesh mesh =
+      lattice ? malha::build_lattice_mesh(std::atoll(argv[2]), std::atoll(argv[3]),
+                                          std::atof(argv[4]), std::atof(argv[5]),
+                                          fan ? malha::LatticePattern::fan
+                                              : malha::LatticePattern::crossed)
+              : malha::build_mesh(static_cast<std::int32_t>(std::atoi(argv[1])),
+                                  std::atof(argv[2]), std::atof(argv[3]));
   const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
   std::printf("%.6f %d\n", seconds.count(), mesh.n_volumes);
   return 0;

@@ -1,4 +1,4 @@
-# Checks that the README's `sudo apt-get install` line names every Debian
+# Checks that the README's `apt-get install` line names every Debian
 # package that CI installs for the build, the tests, the Python package, the
 # Poisson example and the VTK read-back (.ci/packages/), so that a new user
 # who runs that one line gets every test.
@@ -11,12 +11,12 @@ if(NOT SOURCE_DIR)
   message(FATAL_ERROR "check_readme_packages: set SOURCE_DIR to the project root")
 endif()
 
-file(STRINGS ${SOURCE_DIR}/README.md install_lines REGEX "^sudo apt-get install [a-z]")
+file(STRINGS ${SOURCE_DIR}/README.md install_lines REGEX "^apt-get install [a-z]")
 list(LENGTH install_lines count)
 if(NOT count EQUAL 1)
-  message(FATAL_ERROR "README.md has ${count} lines 'sudo apt-get install PACKAGES', not one")
+  message(FATAL_ERROR "README.md has ${count} lines 'apt-get install PACKAGES', not one")
 endif()
-string(REPLACE "sudo apt-get install " "" readme_packages "${install_lines}")
+string(REPLACE "apt-get install " "" readme_packages "${install_lines}")
 separate_arguments(readme_packages UNIX_COMMAND "${readme_packages}")
 
 set(missing "")

@@ -2,11 +2,12 @@
 # CMake files that find_package(malha CONFIG) reads.
 #
 #   lib/libmalha.a
-#   include/malha/malha.h, include/malha/faces.h, include/malha/vtu.h,
+#   include/malha/malha.h, include/malha/faces.h, include/malha/cell_gradients.h,
+#   include/malha/vtu.h,
 #   include/malha/mesh/mesh.h, include/malha/system/error.h
 #   lib/cmake/malha/malhaConfig.cmake, malhaConfigVersion.cmake, malhaTargets*.cmake
 #
-# malha.h, faces.h and vtu.h include the other two by paths relative to their
+# malha.h, faces.h, cell_gradients.h and vtu.h include the other two by paths relative to their
 # own folder, so the same lines serve in the source tree (src/) and under the
 # prefix.
 # Not part of the Windows package, which holds the programs alone.
@@ -18,7 +19,7 @@ include(CMakePackageConfigHelpers)
 set(MALHA_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/malha)
 install(TARGETS malha_lib EXPORT malhaTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES src/malha/malha.h src/faces/faces.h src/vtk/vtu.h
+install(FILES src/malha/malha.h src/faces/faces.h src/faces/cell_gradients.h src/vtk/vtu.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/malha)
 install(FILES src/mesh/mesh.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/malha/mesh)
 install(FILES src/system/error.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/malha/system)

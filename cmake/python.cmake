@@ -1,5 +1,6 @@
 # The Python package `malha` (python/malha/): the compiled core _malha
-# (target malha_python, pybind11) and the documented layer __init__.py,
+# (target malha_python, pybind11) and the documented layer of modules
+# (MALHA_PYTHON_MODULES),
 # assembled in ${PROJECT_BINARY_DIR}/python/malha, so that
 # PYTHONPATH=build/python imports it, and installed into
 # MALHA_INSTALL_PYTHONDIR/malha.
@@ -87,14 +88,22 @@ set(MALHA_INSTALL_PYTHONDIR lib/python3/dist-packages CACHE STRING
 # The extension links the static library into a shared object.
 set_target_properties(malha_lib PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
+# The modules of the Python layer; the installed and packaged file lists
+# (cmake/packaging.cmake, .ci/stages/40-packages.sh and 60-deb.sh) name them too.
+set(MALHA_PYTHON_MODULES __init__.py errors.py faces.py mesh.py vtu.py)
 set(MALHA_PYTHON_PACKAGE_DIR ${PROJECT_BINARY_DIR}/python/malha)
-add_custom_command(OUTPUT ${MALHA_PYTHON_PACKAGE_DIR}/__init__.py
-  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/python/malha/__init__.py
-          ${MALHA_PYTHON_PACKAGE_DIR}/__init__.py
-  DEPENDS ${PROJECT_SOURCE_DIR}/python/malha/__init__.py
+set(malha_python_sources "")
+set(malha_python_copies "")
+foreach(module IN LISTS MALHA_PYTHON_MODULES)
+  list(APPEND malha_python_sources ${PROJECT_SOURCE_DIR}/python/malha/${module})
+  list(APPEND malha_python_copies ${MALHA_PYTHON_PACKAGE_DIR}/${module})
+endforeach()
+add_custom_command(OUTPUT ${malha_python_copies}
+  COMMAND ${CMAKE_COMMAND} -E copy ${malha_python_sources} ${MALHA_PYTHON_PACKAGE_DIR}
+  DEPENDS ${malha_python_sources}
   COMMENT "Copying the Python layer of malha")
 pybind11_add_module(malha_python MODULE NO_EXTRAS python/malha/_malha.cpp
-  ${MALHA_PYTHON_PACKAGE_DIR}/__init__.py)
+  ${malha_python_copies})
 set_target_properties(malha_python PROPERTIES OUTPUT_NAME _malha
   LIBRARY_OUTPUT_DIRECTORY ${MALHA_PYTHON_PACKAGE_DIR})
 target_link_libraries(malha_python PRIVATE malha_lib)
@@ -115,6 +124,6 @@ if(MALHA_SANITIZE)
 endif()
 
 install(TARGETS malha_python LIBRARY DESTINATION ${MALHA_INSTALL_PYTHONDIR}/malha)
-install(FILES python/malha/__init__.py DESTINATION ${MALHA_INSTALL_PYTHONDIR}/malha)
+install(FILES ${malha_python_sources} DESTINATION ${MALHA_INSTALL_PYTHONDIR}/malha)
 message(STATUS "Python package malha: built for ${Python3_EXECUTABLE} (${Python3_VERSION}), "
                "installed into ${MALHA_INSTALL_PYTHONDIR}/malha")

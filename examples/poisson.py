@@ -55,7 +55,8 @@ def diffusion_solver(mesh, faces, neumann, diagonal=0.0, scheme="corrected",
     neighbour j is the two-point flux |e| (u_j - u_i) / (d . n), d from i's
     barycentre to j's and n the unit normal from i to j, plus for scheme
     "corrected" |e| (n - d / (d . n)) . grad_e, grad_e the mean of the two
-    volumes' least-squares gradients (a ghost takes its volume's). That
+    volumes' least-squares gradients (faces.gradients; a ghost takes its
+    volume's). That
     correction is solved for by deferred correction on the two-point
     matrix, factorised here, until u changes by at most tol relative.
 
@@ -110,10 +111,6 @@ def diffusion_solver(mesh, faces, neumann, diagonal=0.0, scheme="corrected",
         sp.csr_matrix((t[~ghost], (vol[~ghost], oth[~ghost])), shape=(n, n))
     lu = spla.splu(matrix.tocsc())
     if scheme == "corrected":
-        # Least squares: (sum d d^T) grad = sum d (u_j - u_i).
-        mxx, mxy, myy = (np.bincount(vol, d[:, i] * d[:, j], n)
-                         for i, j in ((0, 0), (0, 1), (1, 1)))
-        det = mxx * myy - mxy**2
         skew = length[:, None] * (normal - d / dn[:, None])
 
     def solve(b, data):
@@ -124,11 +121,7 @@ def diffusion_solver(mesh, faces, neumann, diagonal=0.0, scheme="corrected",
             return u, 0
         grad = np.zeros((mesh.n_volumes, 2))  # every volume, ghosts included
         for step in range(1, max_iterations + 1):
-            value = np.concatenate((u, slope * u[own_b] + offset))
-            du = value[oth] - u[vol]
-            rx, ry = (np.bincount(vol, d[:, k] * du, n) for k in (0, 1))
-            grad[:n, 0] = (myy * rx - mxy * ry) / det
-            grad[:n, 1] = (mxx * ry - mxy * rx) / det
+            grad[:n] = faces.gradients(np.concatenate((u, slope * u[own_b] + offset)))
             grad[n:] = grad[own_b]  # a ghost takes its volume's
             flux = np.einsum("ij,ij->i", skew, (grad[vol] + grad[oth]) / 2)
             u_next = lu.solve(rhs + np.bincount(vol, flux, n))

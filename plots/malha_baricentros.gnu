@@ -8,7 +8,13 @@
 # In a window the plot stays until the window is closed; with an image
 # terminal chosen beforehand the script draws and ends.
 
-set encoding utf8
+# The titles' letters are UTF-8, which the cairo terminals (pngcairo, wxt) take
+# as they are in every locale (a "set encoding" here would make gnuplot warn
+# where the locale has no UTF-8); the terminal of gnuplot for Windows reads
+# text in the system's code page unless told.
+if (strstrt(GPVAL_TERMINALS, " windows ") > 0) {
+  set encoding utf8
+}
 set title "Baricentros"
 set xlabel "x"
 set ylabel "y"

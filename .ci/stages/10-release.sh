@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
-# The README's test command: build everything, run every test.
+# The README's test command: build everything, run every test, with no locale
+# variables set, as on a minimal system or a container.
 set -euo pipefail
-cmake -S . -B build && cmake --build build -j2 && ctest --test-dir build --output-on-failure
+env -u LANG -u LC_ALL -u LANGUAGE -u LC_CTYPE -u LC_MESSAGES bash -c \
+  'cmake -S . -B build && cmake --build build -j2 && ctest --test-dir build --output-on-failure'

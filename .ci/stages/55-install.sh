@@ -7,6 +7,7 @@ work="$(mktemp -d)"
 trap 'rm -rf -- "$work"' EXIT
 cmake --install build --prefix "$work/prefix" >/dev/null
 ls "$work/prefix/include/malha/malha.h" "$work/prefix/include/malha/faces.h" \
+  "$work/prefix/include/malha/cell_gradients.h" \
   "$work/prefix/include/malha/vtu.h" \
   "$work/prefix/lib/libmalha.a" \
   "$work/prefix/lib/cmake/malha/malhaConfig.cmake" "$work/prefix/lib/cmake/malha/malhaConfigVersion.cmake"
@@ -19,7 +20,8 @@ grep -q 'level 31 refused (S5001)' "$work/out.txt"
 test "$(ls "$work/files" | wc -l)" -eq 11
 "$work/build/faces_check" | tee "$work/faces.txt"
 grep -q 'volumes closed, area 2$' "$work/faces.txt"
-# The C++ Poisson example against examples/poisson.py --scheme two-point,
-# levels 6 to 12 on 1 x 1, with the installed Python package.
-MALHA_POISSON_EXE="$work/build/poisson" PYTHONPATH="$work/prefix/lib/python3/dist-packages" \
-  /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/examples/test_cpp_poisson.py
+# The C++ Poisson and heat examples against examples/poisson.py and
+# examples/heat.py, with the installed Python package.
+MALHA_POISSON_EXE="$work/build/poisson" MALHA_HEAT_EXE="$work/build/heat" \
+  PYTHONPATH="$work/prefix/lib/python3/dist-packages" \
+  /usr/bin/python3 -m pytest -q -p no:cacheprovider tests/examples/test_cpp_examples.py

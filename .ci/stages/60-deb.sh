@@ -41,6 +41,7 @@ expected=(
   /usr/share/malha/malha_real.gnu
   /usr/share/man/man1/malha-vtk.1.gz /usr/share/man/man1/malha.1.gz
   /usr/lib/libmalha.a /usr/include/malha/malha.h /usr/include/malha/faces.h
+  /usr/include/malha/cell_gradients.h
   /usr/include/malha/vtu.h /usr/include/malha/mesh/mesh.h
   /usr/include/malha/system/error.h /usr/lib/cmake/malha/malhaConfig.cmake
   /usr/lib/cmake/malha/malhaConfigVersion.cmake /usr/lib/cmake/malha/malhaTargets.cmake
@@ -154,8 +155,11 @@ assert malha.__file__ == '$python_dir/__init__.py', malha.__file__
 m = malha.build(5, 2.0, 1.0)
 assert m.n_real_volumes == 32 and m.triangles.shape == (m.n_volumes, 3)") ||
     fail "the installed Python package malha failed"
-  compgen -G "$python_dir/__pycache__/__init__.cpython-*.pyc" >/dev/null ||
-    fail "$python_dir holds no compiled bytecode after the installation and an import"
+  for module in __init__ errors faces mesh vtu; do
+    grep -qxF "$python_dir/$module.py" "$work/files" || fail "$package lacks $python_dir/$module.py"
+    compgen -G "$python_dir/__pycache__/$module.cpython-*.pyc" >/dev/null ||
+      fail "$python_dir holds no compiled bytecode of $module after the installation and an import"
+  done
 else
   fail "$package holds no Python package (/usr/lib/python3/dist-packages/malha)"
 fi

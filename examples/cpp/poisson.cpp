@@ -1,82 +1,144 @@
-// Solves -Laplace(u) = f on a malha mesh by cell-centred finite volumes with
-// the two-point flux, the problem and scheme of examples/poisson.py with
-// --scheme two-point and u given on every side:
+// Solves -Laplace(u) = f on a malha mesh by cell-centred finite volumes, the
+// problems and schemes of examples/poisson.py:
 //
-//   poisson [level [dim_x dim_y [grid.vtu]]]     (default: 10 1 1 poisson.vtu)
+//   poisson [--level L] [--lengths X Y] [--scheme two-point|corrected]
+//           [--boundary dirichlet|mixed] [--grid FILE.vtu]
+//   (defaults: --level 10 --lengths 2 1 --scheme corrected --boundary dirichlet)
 //
 // One unknown per real volume. The exact solution is
-// u = x^2 y + sin(pi x) sinh(pi y) / 10, so f = -2 y. Through the face e from
-// volume i to its neighbour j the flux is |e| (u_j - u_i) / (d . n), d from
-// i's barycentre to j's and n the unit normal from i to j; the ghost volume
-// across a boundary face takes 2 g - u_i, g the exact value where d meets
-// the face (the middle of the two barycentres). The sparse symmetric system
-// is solved by Eigen's sparse Cholesky factorisation. The program prints
-// the level, the lengths, h = sqrt(mean area of a real volume) and the
-// area-weighted discrete L2 norm of u - exact at the barycentres, and writes
-// the fields "u" and "error" (u - exact) to the grid file.
+// u = x^2 y + sin(pi x) sinh(pi y) / 10, so f = -2 y (at the barycentre,
+// times the area). --boundary dirichlet imposes u on every side; mixed
+// imposes u on x = 0 and x = dim_x and the outward derivative du/dn on
+// y = 0 and y = dim_y, each taken from the exact solution where d meets the
+// face (the middle of the two barycentres). The fluxes and the ghosts'
+// values are those of diffusion.h. The program prints one line: the mesh,
+// the scheme, the corrections taken, h = sqrt(mean area of a real volume)
+// and, last, the area-weighted discrete L2 norm of u - exact at the
+// barycentres ("error E"). With --grid it writes the fields "u" and "error"
+// (u - exact) to that grid file.
 #include <malha/faces.h>
 #include <malha/malha.h>
 #include <malha/vtu.h>
 
-#include <Eigen/Sparse>
-#include <Eigen/SparseCholesky>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <numbers>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "diffusion.h"
+
 namespace {
 
-double exact(double x, double y) {
-  return x * x * y + std::sin(std::numbers::pi * x) * std::sinh(std::numbers::pi * y) / 10;
+constexpr double kPi = std::numbers::pi;
+
+double exact(double x, double y) { return x * x * y + std::sin(kPi * x) * std::sinh(kPi * y) / 10; }
+
+double exact_dx(double x, double y) {
+  return 2 * x * y + kPi * std::cos(kPi * x) * std::sinh(kPi * y) / 10;
+}
+
+double exact_dy(double x, double y) {
+  return x * x + kPi * std::sin(kPi * x) * std::cosh(kPi * y) / 10;
+}
+
+struct Options {
+  int level = 10;
+  double dim_x = 2.0;
+  double dim_y = 1.0;
+  diffusion::Scheme scheme = diffusion::Scheme::corrected;
+  bool mixed = false;
+  std::string grid;
+};
+
+[[noreturn]] void usage(const std::string& why) {
+  throw std::invalid_argument(
+      why + "\nusage: poisson [--level L] [--lengths X Y] [--scheme two-point|corrected] "
+            "[--boundary dirichlet|mixed] [--grid FILE.vtu]");
+}
+
+double number(const char* text) {
+  char* end = nullptr;
+  const double value = std::strtod(text, &end);
+  if (end == text || *end != '\0') usage(std::string("not a number: ") + text);
+  return value;
+}
+
+Options parse(int argc, char** argv) {
+  Options o;
+  for (int a = 1; a < argc; ++a) {
+    const std::string option = argv[a];
+    const auto operand = [&](int count) {
+      if (a + count >= argc) usage(option + " needs " + std::to_string(count) + " value(s)");
+      a += count;
+      return argv + a - count + 1;
+    };
+    if (option == "--level") {
+      const double level = number(*operand(1));
+      if (level != std::floor(level)) usage("the level is a whole number");
+      o.level = static_cast<int>(level);
+    } else if (option == "--lengths") {
+      char** values = operand(2);
+      o.dim_x = number(values[0]);
+      o.dim_y = number(values[1]);
+    } else if (option == "--scheme") {
+      const std::string scheme = *operand(1);
+      if (scheme == "two-point") {
+        o.scheme = diffusion::Scheme::two_point;
+      } else if (scheme == "corrected") {
+        o.scheme = diffusion::Scheme::corrected;
+      } else {
+        usage("unknown scheme " + scheme);
+      }
+    } else if (option == "--boundary") {
+      const std::string boundary = *operand(1);
+      if (boundary != "dirichlet" && boundary != "mixed") usage("unknown boundary " + boundary);
+      o.mixed = boundary == "mixed";
+    } else if (option == "--grid") {
+      o.grid = *operand(1);
+    } else {
+      usage("unknown option " + option);
+    }
+  }
+  return o;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   try {
-    const int level = argc > 1 ? std::atoi(argv[1]) : 10;
-    const double dim_x = argc > 3 ? std::atof(argv[2]) : 1.0;
-    const double dim_y = argc > 3 ? std::atof(argv[3]) : 1.0;
-    const std::string grid = argc > 4 ? argv[4] : "poisson.vtu";
-
-    const malha::Mesh mesh = malha::build_mesh(level, dim_x, dim_y);
+    const Options o = parse(argc, argv);
+    const malha::Mesh mesh = malha::build_mesh(o.level, o.dim_x, o.dim_y);
     const malha::Faces faces = malha::build_faces(mesh);
     const int n = mesh.n_real_volumes;
     const auto& bc = mesh.barycentres;
 
-    std::vector<Eigen::Triplet<double>> entries;
-    entries.reserve(static_cast<std::size_t>(n) + 4 * static_cast<std::size_t>(faces.n_faces));
-    Eigen::VectorXd rhs(n);
-    for (int v = 1; v <= n; ++v) rhs(v - 1) = -2.0 * bc(v, 2) * faces.volume_areas(v, 1);
-    for (int f = 1; f <= faces.n_faces; ++f) {
+    // Each boundary face's condition and datum, at the middle of the two
+    // barycentres; sides 1 and 3 are y = 0 and y = dim_y.
+    std::vector<char> neumann(static_cast<std::size_t>(faces.n_boundary_faces));
+    std::vector<double> data(neumann.size());
+    for (int k = 0; k < faces.n_boundary_faces; ++k) {
+      const int f = faces.n_interior_faces + k + 1;
       const int i = faces.face_owners(f, 1);
       const int j = faces.face_neighbours(f, 1);
-      const double dn = (bc(j, 1) - bc(i, 1)) * faces.face_normals(f, 1) +
-                        (bc(j, 2) - bc(i, 2)) * faces.face_normals(f, 2);
-      const double t = faces.face_lengths(f, 1) / dn;
-      if (f <= faces.n_interior_faces) {
-        entries.emplace_back(i - 1, i - 1, t);
-        entries.emplace_back(j - 1, j - 1, t);
-        entries.emplace_back(i - 1, j - 1, -t);
-        entries.emplace_back(j - 1, i - 1, -t);
-      } else {  // ghost j = 2 g - u_i: t (u_i - u_j) = 2 t u_i - 2 t g
-        const double g = exact((bc(i, 1) + bc(j, 1)) / 2, (bc(i, 2) + bc(j, 2)) / 2);
-        entries.emplace_back(i - 1, i - 1, 2 * t);
-        rhs(i - 1) += 2 * t * g;
-      }
+      const double x = (bc(i, 1) + bc(j, 1)) / 2;
+      const double y = (bc(i, 2) + bc(j, 2)) / 2;
+      const int side = faces.face_sides(f, 1);
+      neumann[k] = o.mixed && (side == 1 || side == 3);
+      data[k] = neumann[k] ? exact_dx(x, y) * faces.face_normals(f, 1) +
+                                 exact_dy(x, y) * faces.face_normals(f, 2)
+                           : exact(x, y);
     }
-    Eigen::SparseMatrix<double> matrix(n, n);
-    matrix.setFromTriplets(entries.begin(), entries.end());
-    const Eigen::SimplicialLDLT<Eigen::SparseMatrix<double>> solver(matrix);
-    if (solver.info() != Eigen::Success) {
-      std::fprintf(stderr, "poisson: the matrix could not be factorised\n");
-      return 1;
-    }
-    const Eigen::VectorXd u = solver.solve(rhs);
+    std::vector<double> b(static_cast<std::size_t>(n));
+    for (int v = 1; v <= n; ++v) b[v - 1] = -2 * bc(v, 2) * faces.volume_areas(v, 1);
+
+    const diffusion::Solver solver(mesh, faces, neumann, {}, o.scheme);
+    Eigen::VectorXd u;
+    const int steps = solver.solve(b, data, u);
 
     std::vector<double> error(static_cast<std::size_t>(n));
     double sum = 0.0;
@@ -87,10 +149,15 @@ int main(int argc, char** argv) {
       sum += faces.volume_areas(v, 1) * error[k] * error[k];
       area += faces.volume_areas(v, 1);
     }
-    malha::write_vtu(mesh, grid,
-                     {{"u", {u.data(), static_cast<std::size_t>(n)}}, {"error", error}});
-    std::printf("level %d, lengths %g x %g, n_real_volumes %d, h %.17g, error %.17g\n", level,
-                dim_x, dim_y, n, std::sqrt(area / n), std::sqrt(sum));
+    if (!o.grid.empty()) {
+      malha::write_vtu(mesh, o.grid,
+                       {{"u", {u.data(), static_cast<std::size_t>(n)}}, {"error", error}});
+    }
+    std::printf("level %d, lengths %g x %g, scheme %s, boundary %s, n_real_volumes %d, "
+                "iterations %d, h %.17g, error %.17g\n",
+                o.level, o.dim_x, o.dim_y,
+                o.scheme == diffusion::Scheme::corrected ? "corrected" : "two-point",
+                o.mixed ? "mixed" : "dirichlet", n, steps, std::sqrt(area / n), std::sqrt(sum));
     return 0;
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "poisson: %s\n", failure.what());

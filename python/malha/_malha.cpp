@@ -5,7 +5,9 @@
 // The four tables go out as read-only numpy views of the Mesh's own storage,
 // each with the Mesh's Python object as its base, so that the storage lives
 // as long as any view does. That base lends numpy no buffer, so numpy refuses
-// to make a view writable again. The faces (faces/faces.h) go out the same
+// to make a view writable again. The 0-based tables and the mask of the
+// fictitious volumes are new arrays, made in one pass each, read-only the
+// same way. The faces (faces/faces.h) go out the same
 // way, their views based on the Faces object. Building the mesh or its
 // faces, writing and reading run without the interpreter lock. A
 // malha::Error becomes the package's `malha.Error`. Grids and time series
@@ -19,10 +21,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <memory>
+#include <span>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
+#include "faces/cell_gradients.h"
 #include "faces/faces.h"
 #include "malha/malha.h"
 #include "vtk/vtu.h"
@@ -46,6 +51,45 @@ py::array table_view(const malha::MeshTable<T, Cols>& table, py::handle owner) {
 template <auto Table>
 py::array mesh_view(py::object mesh) {
   return table_view(mesh.cast<const malha::Mesh&>().*Table, mesh);
+}
+
+// A new read-only array of `count` values that `fill` writes, made without
+// the interpreter lock. Its storage belongs to a capsule, which lends numpy
+// no buffer, so numpy refuses to make the array writable again.
+template <typename T, typename Fill>
+py::array read_only_array(std::vector<py::ssize_t> shape, std::size_t count, Fill fill) {
+  std::unique_ptr<T[]> values;
+  {
+    py::gil_scoped_release unlocked;
+    values.reset(new T[count]);
+    fill(values.get());
+  }
+  py::capsule owner(values.get(), [](void* data) { delete[] static_cast<T*>(data); });
+  T* data = values.release();
+  py::array array(py::dtype::of<T>(), std::move(shape), data, owner);
+  array.attr("setflags")(py::arg("write") = false);
+  return array;
+}
+
+// The 0-based form of one of the mesh's tables of node or volume numbers
+// (0, "no neighbour", becomes -1), in one pass over the table.
+template <auto Table>
+py::array zero_based(const malha::Mesh& mesh) {
+  const auto& table = mesh.*Table;
+  const std::size_t count = static_cast<std::size_t>(table.rows()) * 3;
+  const std::int32_t* numbers = count > 0 ? table.row(1) : nullptr;
+  return read_only_array<std::int32_t>({table.rows(), 3}, count, [&](std::int32_t* out) {
+    for (std::size_t i = 0; i < count; ++i) out[i] = numbers[i] - 1;
+  });
+}
+
+// True for the rows of the fictitious volumes, from n_real_volumes on.
+py::array fictitious_mask(const malha::Mesh& mesh) {
+  const std::size_t count = static_cast<std::size_t>(mesh.n_volumes);
+  const std::size_t n_real = static_cast<std::size_t>(mesh.n_real_volumes);
+  return read_only_array<bool>({mesh.n_volumes}, count, [&](bool* out) {
+    for (std::size_t i = 0; i < count; ++i) out[i] = i >= n_real;
+  });
 }
 
 // The faces of a mesh, for the Python layer's malha.Faces. The tables of
@@ -84,6 +128,19 @@ py::array faces_view(py::object faces) {
   }
 }
 
+// The gradients of `values` (float64, n_volumes of them) as a new
+// (n_real_volumes, 2) array, computed without the interpreter lock.
+py::array_t<double> cell_gradients_of(const malha::GradientWeights& weights,
+                                      const py::array_t<double, py::array::c_style>& values) {
+  py::array_t<double> gradients({static_cast<py::ssize_t>(weights.n_real_volumes), py::ssize_t{2}});
+  const std::span<const double> in(values.data(), static_cast<std::size_t>(values.size()));
+  const std::span<double> out(gradients.mutable_data(), static_cast<std::size_t>(gradients.size()));
+  {
+    py::gil_scoped_release unlocked;
+    malha::cell_gradients(weights, in, out);
+  }
+  return gradients;
+}
 
 // The cell fields of a grid, from (name, array) pairs whose arrays are
 // float64 in row order, one or two dimensions (the Python layer makes them
@@ -138,6 +195,9 @@ PYBIND11_MODULE(_malha, m) {
   });
 
   using malha::Mesh;
+  py::enum_<malha::LatticePattern>(m, "LatticePattern")
+      .value("crossed", malha::LatticePattern::crossed)
+      .value("fan", malha::LatticePattern::fan);
   py::class_<Mesh>(m, "Mesh")
       .def_readonly("level", &Mesh::level)
       .def_readonly("dim_x", &Mesh::dim_x)
@@ -151,6 +211,9 @@ PYBIND11_MODULE(_malha, m) {
       .def_readonly("nodes_per_side", &Mesh::nodes_per_side)
       .def_readonly("centres_per_side", &Mesh::centres_per_side)
       .def_readonly("fict_per_side", &Mesh::fict_per_side)
+      .def_readonly("cells_x", &Mesh::cells_x)
+      .def_readonly("cells_y", &Mesh::cells_y)
+      .def_readonly("pattern", &Mesh::pattern)
       .def_readonly("dx", &Mesh::dx)
       .def_readonly("dy", &Mesh::dy)
       .def_readonly("half_dx", &Mesh::half_dx)
@@ -160,7 +223,10 @@ PYBIND11_MODULE(_malha, m) {
       .def_property_readonly("node_coords", &mesh_view<&Mesh::node_coords>)
       .def_property_readonly("volume_nodes", &mesh_view<&Mesh::volume_nodes>)
       .def_property_readonly("volume_neighbours", &mesh_view<&Mesh::volume_neighbours>)
-      .def_property_readonly("barycentres", &mesh_view<&Mesh::barycentres>);
+      .def_property_readonly("barycentres", &mesh_view<&Mesh::barycentres>)
+      .def_property_readonly("triangles", &zero_based<&Mesh::volume_nodes>)
+      .def_property_readonly("neighbours", &zero_based<&Mesh::volume_neighbours>)
+      .def_property_readonly("is_fictitious", &fictitious_mask);
 
   using malha::Faces;
   py::class_<Faces>(m, "Faces")
@@ -176,8 +242,17 @@ PYBIND11_MODULE(_malha, m) {
       .def_property_readonly("volume_areas", &faces_view<&Faces::volume_areas>)
       .def_property_readonly("volume_faces", &faces_view<&Faces::volume_faces>);
   m.def("build_faces", &zero_based_faces, py::arg("mesh"), py::call_guard<py::gil_scoped_release>());
+  // The weights read the faces' counts alone, which the 0-based numbers
+  // leave as they are.
+  py::class_<malha::GradientWeights>(m, "GradientWeights");
+  m.def("gradient_weights", &malha::gradient_weights, py::arg("mesh"), py::arg("faces"),
+        py::call_guard<py::gil_scoped_release>());
+  m.def("cell_gradients", &cell_gradients_of, py::arg("weights"), py::arg("values"));
 
   m.def("build_mesh", &malha::build_mesh, py::arg("level"), py::arg("dim_x"), py::arg("dim_y"),
+        py::call_guard<py::gil_scoped_release>());
+  m.def("build_lattice_mesh", &malha::build_lattice_mesh, py::arg("cells_x"), py::arg("cells_y"),
+        py::arg("dim_x"), py::arg("dim_y"), py::arg("pattern"),
         py::call_guard<py::gil_scoped_release>());
   m.def("write_mesh_files", &malha::write_mesh_files, py::arg("mesh"), py::arg("folder"),
         py::arg("processing_time") = 0.0, py::call_guard<py::gil_scoped_release>());

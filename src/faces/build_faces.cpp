@@ -31,10 +31,24 @@ void check_counts(const Mesh& mesh) {
   check_mesh_tables(mesh, "build_faces");
   const std::int64_t twice_interior = 3 * static_cast<std::int64_t>(mesh.n_real_volumes) -
                                       mesh.n_fict_volumes;
-  if (twice_interior < 0 || twice_interior % 2 != 0 || mesh.n_fict_volumes % 4 != 0 ||
+  if (twice_interior < 0 || twice_interior % 2 != 0 ||
       twice_interior / 2 + mesh.n_fict_volumes > INT32_MAX) {
     fail_mesh("the volume counts are not those of a mesh of a rectangle");
   }
+  const bool is_lattice = mesh.cells_x >= 1 && mesh.cells_y >= 1;
+  if (is_lattice ? mesh.n_fict_volumes != 2 * (std::int64_t{mesh.cells_x} + mesh.cells_y)
+                 : mesh.n_fict_volumes % 4 != 0) {
+    fail_mesh("the fictitious volumes are not one for each boundary edge of the lattice");
+  }
+}
+
+// The boundary faces of each side, bottom, right, top, left: a lattice's
+// cells along it, else a quarter of them each.
+void side_runs(const Mesh& mesh, std::int32_t (&runs)[4]) {
+  const bool is_lattice = mesh.cells_x >= 1 && mesh.cells_y >= 1;
+  const std::int32_t quarter = mesh.n_fict_volumes / 4;
+  runs[0] = runs[2] = is_lattice ? mesh.cells_x : quarter;
+  runs[1] = runs[3] = is_lattice ? mesh.cells_y : quarter;
 }
 
 // The position (0, 1, 2) of the one node of `nodes` that `other` lacks.
@@ -58,7 +72,7 @@ int edge_opposite(int node_position) { return node_position == 2 ? 0 : node_posi
 class FaceBuilder {
  public:
   FaceBuilder(const Mesh& mesh, Faces& faces) : mesh_(mesh), faces_(faces) {
-    boundary_per_side_ = mesh.n_fict_volumes / 4;
+    side_runs(mesh, side_runs_);
   }
 
   void build() {
@@ -69,10 +83,13 @@ class FaceBuilder {
     }
     // Boundary faces are filled in the order of their owners, not their
     // own; a zero owner marks one not filled yet.
-    for (std::int32_t j = 1; j <= faces_.n_boundary_faces; ++j) {
-      faces_.face_owners(faces_.n_interior_faces + j, 1) = 0;
-      faces_.face_sides(faces_.n_interior_faces + j, 1) =
-          static_cast<std::int8_t>(1 + (j - 1) / boundary_per_side_);
+    std::int32_t face = faces_.n_interior_faces;
+    for (int side = 0; side < 4; ++side) {
+      for (std::int32_t j = 1; j <= side_runs_[side]; ++j) {
+        ++face;
+        faces_.face_owners(face, 1) = 0;
+        faces_.face_sides(face, 1) = static_cast<std::int8_t>(1 + side);
+      }
     }
     for (std::int32_t v = 1; v <= mesh_.n_real_volumes; ++v) add_volume(v);
     if (next_interior_ != faces_.n_interior_faces) {
@@ -176,7 +193,7 @@ class FaceBuilder {
 
   const Mesh& mesh_;
   Faces& faces_;
-  std::int32_t boundary_per_side_ = 0;
+  std::int32_t side_runs_[4] = {};
   std::int32_t next_interior_ = 0;
   bool has_zero_length_ = false;
   bool has_overflow_ = false;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -10,6 +11,7 @@
 #include "mesh/check_finite_values.h"
 #include "mesh/check_mesh_tables.h"
 #include "mesh/construct_mesh.h"
+#include "mesh/lattice_numbering.h"
 #include "output/output_files.h"
 #include "output/write_output_files.h"
 #include "readback/read_mesh_files.h"
@@ -62,6 +64,59 @@ void check_mesh_to_write(const Mesh& mesh) {
   }
 }
 
+constexpr const char* kBuildLatticeMesh = "build_lattice_mesh";
+
+// Refuses a lattice that cannot be built, naming the reason.
+void check_lattice(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
+                   LatticePattern pattern) {
+  auto refuse = [](const std::string& what) { fail_argument(kBuildLatticeMesh, what); };
+  const bool fan = pattern == LatticePattern::fan;
+  if (!fan && pattern != LatticePattern::crossed) {
+    refuse("the pattern (" + std::to_string(static_cast<std::int32_t>(pattern)) +
+           ") is neither crossed nor fan");
+  }
+  const struct {
+    const char* name;
+    std::int64_t cells;
+  } sides[] = {{"cells_x", cells_x}, {"cells_y", cells_y}};
+  for (const auto& side : sides) {
+    const std::string named = std::string(side.name) + " (" + std::to_string(side.cells) + ")";
+    if (side.cells < 1) refuse(named + " is below 1");
+    if (fan && side.cells % 2 != 0) {
+      refuse(named + " is odd: the fan pattern takes blocks of 2 x 2 cells");
+    }
+  }
+  const struct {
+    const char* name;
+    double length;
+  } lengths[] = {{"dim_x", dim_x}, {"dim_y", dim_y}};
+  for (const auto& length : lengths) {
+    if (std::isfinite(length.length)) continue;
+    char what[96];
+    std::snprintf(what, sizeof(what), "%s (%g) is not a finite length", length.name,
+                  length.length);
+    refuse(what);
+  }
+  // n_volumes is the largest count of every lattice but the thinnest fans,
+  // whose nodes outnumber their volumes; both must fit a 32-bit count.
+  constexpr std::int64_t kLargest = INT32_MAX;
+  const std::string shape = std::to_string(cells_x) + " x " + std::to_string(cells_y) + " cells";
+  if (cells_x > kMaxLatticeCells || cells_y > kMaxLatticeCells) {
+    refuse(shape + " have more than " + std::to_string(kLargest) +
+           " fictitious volumes, the most a 32-bit count holds");
+  }
+  const LatticeCounts counts = lattice_counts(cells_x, cells_y, pattern);
+  const struct {
+    const char* name;
+    std::int64_t count;
+  } totals[] = {{"n_volumes", counts.n_volumes}, {"n_nodes", counts.n_nodes}};
+  for (const auto& total : totals) {
+    if (total.count <= kLargest) continue;
+    refuse(shape + " give " + total.name + " = " + std::to_string(total.count) + ", more than " +
+           std::to_string(kLargest) + ", the most a 32-bit count holds");
+  }
+}
+
 }  // namespace
 
 Mesh build_mesh(std::int32_t level, double dim_x, double dim_y) {
@@ -72,6 +127,21 @@ Mesh build_mesh(std::int32_t level, double dim_x, double dim_y) {
   mesh.dim_x = dim_x;
   mesh.dim_y = dim_y;
   construct_mesh(mesh);
+  check_finite_values(mesh);
+  return mesh;
+}
+
+Mesh build_lattice_mesh(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
+                        LatticePattern pattern) {
+  check_lattice(cells_x, cells_y, dim_x, dim_y, pattern);
+  const FpEnvironmentKept kept;
+  Mesh mesh;
+  mesh.cells_x = static_cast<std::int32_t>(cells_x);
+  mesh.cells_y = static_cast<std::int32_t>(cells_y);
+  mesh.pattern = pattern;
+  mesh.dim_x = dim_x;
+  mesh.dim_y = dim_y;
+  construct_lattice_mesh(mesh);
   check_finite_values(mesh);
   return mesh;
 }

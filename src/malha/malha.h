@@ -41,6 +41,22 @@ inline constexpr int kVersionMinor = 0;
 // or infinite length.
 Mesh build_mesh(std::int32_t level, double dim_x, double dim_y);
 
+// Builds the lattice mesh of `cells_x` x `cells_y` equal cells of the same
+// rectangle, dx = dim_x / cells_x and dy = dim_y / cells_y, in `pattern`:
+// `crossed`, every cell cut by both diagonals through a centre node into 4
+// triangles, or `fan`, blocks of 2 x 2 cells each cut into 8 triangles
+// around the block's middle node. Numbered by the rules of the level meshes
+// (mesh.h says which fields it sets): a square lattice of 2^k cells a side
+// is the level's mesh, identical to build_mesh's, and `level` says which;
+// another lattice has level 0. Lengths are taken as build_mesh takes them.
+// Throws: the ARGUMENT report, naming the reason, for a count of cells below
+// 1, an odd count in the fan pattern, a pattern that is neither, a length
+// that is not finite, or cells whose counts would not fit 32 bits
+// (n_volumes and n_nodes at most 2147483647); ALLOCATE and MATH as
+// build_mesh.
+Mesh build_lattice_mesh(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
+                        LatticePattern pattern = LatticePattern::crossed);
+
 // Writes the eleven files of `mesh` into `folder` (which must exist),
 // byte for byte what the program writes for the same answers, with
 // `processing_time` (seconds) as the processing-time record. An earlier file
@@ -62,17 +78,18 @@ void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,
 
 // Reads "dados.ent", "conectividades.ent" and "baricentros.ent" from
 // `folder`: the four counts and four tables they hold, checked record by
-// record; the level whose 2^level real volumes they count; every other count
-// and the spacings as build_mesh gives them for that level and for the
-// lengths that the far corner node holds (node 4 at levels 1 and 2, node
-// nodes_per_side^2 above); `show_plots` is 0. write_mesh_files of the result
-// gives the same files again, the processing time aside.
+// record; the level or lattice they hold (the lattice's cells and pattern
+// from the counts and the first two volumes); every other count and the
+// spacings as build_mesh or build_lattice_mesh gives them for that shape and
+// for the lengths that the far corner node holds (node 4 at level 1, the
+// lattice's last lattice node otherwise); `show_plots` is 0. write_mesh_files
+// of the result gives the same files again, the processing time aside.
 // Throws: OPEN or READ when a file cannot be opened or read; a READ report
 // naming the file and line at the first record that does not hold what the
-// program writes there, counts that are not those of a level included, and
-// at the first of the other eight files in the folder whose size or labelled
-// counts disagree with "dados.ent" (readback/check_file_set.h); ALLOCATE
-// when memory cannot be had.
+// program writes there, counts or first volumes that fit no level or lattice
+// included, and at the first of the other eight files in the folder whose
+// size or labelled counts disagree with "dados.ent" (readback/
+// check_file_set.h); ALLOCATE when memory cannot be had.
 Mesh read_mesh_files(const std::filesystem::path& folder);
 
 }  // namespace malha

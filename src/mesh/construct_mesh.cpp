@@ -9,13 +9,26 @@
 
 namespace malha {
 
-void construct_mesh(Mesh& mesh) {
-  size_mesh(mesh);
+namespace {
+
+void construct_sized_mesh(Mesh& mesh) {
   allocate_mesh(mesh);
   place_nodes(mesh);
   define_volumes(mesh);
   find_volume_neighbours(mesh);
   compute_barycentres(mesh);
+}
+
+}  // namespace
+
+void construct_mesh(Mesh& mesh) {
+  size_mesh(mesh);
+  construct_sized_mesh(mesh);
+}
+
+void construct_lattice_mesh(Mesh& mesh) {
+  size_lattice(mesh);
+  construct_sized_mesh(mesh);
 }
 
 }  // namespace malha

@@ -15,4 +15,9 @@ namespace malha {
 
 void construct_mesh(Mesh& mesh);
 
+// The same from a lattice's `cells_x`, `cells_y`, `pattern`, `dim_x` and
+// `dim_y` (counts that fit 32 bits, the fan pattern's cells even):
+// size_lattice in place of size_mesh, then the same steps.
+void construct_lattice_mesh(Mesh& mesh);
+
 }  // namespace malha

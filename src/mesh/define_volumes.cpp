@@ -31,7 +31,7 @@ void define_fixed(Mesh& mesh, const std::int32_t (&table)[Rows][3]) {
 
 void define_lattice(Mesh& mesh, MeshKind kind) {
   const Lattice lattice = lattice_of(mesh, kind);
-  assert(mesh.n_volumes == lattice.n_real_volumes + 4 * (lattice.n - 1));
+  assert(mesh.n_volumes == lattice.n_real_volumes + boundary_edges(lattice));
   for_each_lattice_volume(lattice, [&mesh](std::int32_t v, const LatticeVolume& volume) {
     store(mesh, v, volume.nodes);
   });
@@ -40,7 +40,7 @@ void define_lattice(Mesh& mesh, MeshKind kind) {
 }  // namespace
 
 void define_volumes(Mesh& mesh) {
-  const MeshKind kind = mesh_kind(mesh.level);
+  const MeshKind kind = mesh_kind(mesh);
   switch (kind) {
     case MeshKind::level_1: define_fixed(mesh, kLevel1); break;
     case MeshKind::level_2: define_fixed(mesh, kLevel2); break;

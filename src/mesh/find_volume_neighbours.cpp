@@ -178,7 +178,7 @@ void find_plain_row(const Mesh& mesh, const NodeVolumes& incidence, std::int32_t
   }
 }
 
-// The lattice levels: each neighbour row comes from the lattice numbering,
+// The lattices: each neighbour row comes from the lattice numbering,
 // and the node table is not read.
 void store_lattice_neighbours(Mesh& mesh, MeshKind kind) {
   std::int32_t* neighbours = mesh.volume_neighbours.row(1);
@@ -201,7 +201,7 @@ std::uint64_t neighbour_search_scratch_bytes(const Mesh& mesh) {
 
 void find_volume_neighbours(Mesh& mesh) {
   if (mesh.n_volumes <= 0) return;
-  const MeshKind kind = mesh_kind(mesh.level);
+  const MeshKind kind = mesh_kind(mesh);
   switch (kind) {
     case MeshKind::level_1:
     case MeshKind::level_2: find_neighbours_in_any_table(mesh); break;
@@ -209,7 +209,7 @@ void find_volume_neighbours(Mesh& mesh) {
     case MeshKind::even_lattice:
       if (!lattice_counts_fit(mesh, kind) || mesh.volume_neighbours.rows() < mesh.n_volumes) {
         fail_argument("find_volume_neighbours",
-                      "the counts are not those that sizing gives the mesh level");
+                      "the counts are not those that sizing gives the mesh's level or lattice");
       }
       store_lattice_neighbours(mesh, kind);
       break;

@@ -1,19 +1,23 @@
 #pragma once
-// The numbering of the lattice levels (3 and above), written once: for every
-// volume its three nodes and its three neighbours. define_volumes takes the
-// nodes, find_volume_neighbours the neighbours.
+// The numbering of the lattice meshes, written once: for every volume its
+// three nodes and its three neighbours. define_volumes takes the nodes,
+// find_volume_neighbours the neighbours. The levels from 3 on are the
+// square lattices of this numbering.
 //
-// The real mesh is a square of fans: at odd levels a fan is a block of 2 x 2
-// cells around its centre lattice node, at even levels one cell around its
-// centre node. A fan's ring of corner nodes runs anticlockwise from its
-// bottom-left corner with `side_edges` edges per side (2 or 1), and triangle
-// k (k = 0 .. 4 x side_edges - 1) of the fan is (centre, ring k, ring k + 1);
-// fans are numbered row by row from the bottom left, their triangles in a
-// row. The boundary edges are numbered 1 .. 4 (n - 1) anticlockwise from the
-// lower-left corner; fictitious volume e lies on edge e, lists its
-// fictitious node and the edge's two ends in the reverse of the boundary's
-// order, and takes the number `n_real_volumes` + e. A fictitious node serves
-// `side_edges` consecutive edges.
+// The real mesh is a rectangle of fans: in the fan pattern a fan is a block
+// of 2 x 2 cells around its middle lattice node, in the crossed pattern one
+// cell around its centre node. The lattice nodes are numbered row by row
+// from the bottom, x fastest, `nx` to a row; the crossed pattern's centre
+// nodes follow in the same order. A fan's ring of corner nodes runs
+// anticlockwise from its bottom-left corner with `side_edges` edges per side
+// (2 or 1), and triangle k (k = 0 .. 4 x side_edges - 1) of the fan is
+// (centre, ring k, ring k + 1); fans are numbered row by row from the bottom
+// left, their triangles in a row. The boundary edges are numbered
+// 1 .. 2 (cells_x + cells_y) anticlockwise from the lower-left corner;
+// fictitious volume e lies on edge e, lists its fictitious node and the
+// edge's two ends in the reverse of the boundary's order, and takes the
+// number `n_real_volumes` + e. A fictitious node serves `side_edges`
+// consecutive edges.
 //
 // Integer bookkeeping for counts as sizing gives them (lattice_counts_fit);
 // nothing here throws.
@@ -27,11 +31,13 @@
 namespace malha {
 
 struct Lattice {
-  std::int32_t n = 0;               // nodes_per_side
-  std::int32_t side_edges = 0;      // edges on one side of a fan: 2 (odd), 1 (even)
-  std::int32_t fans = 0;            // fans along one side: (n - 1) / side_edges
+  std::int32_t nx = 0;              // lattice nodes in a row: cells_x + 1
+  std::int32_t ny = 0;              // lattice nodes in a column: cells_y + 1
+  std::int32_t side_edges = 0;      // edges on one side of a fan: 2 (fan), 1 (crossed)
+  std::int32_t fans_x = 0;          // fans along x: cells_x / side_edges
+  std::int32_t fans_y = 0;          // fans along y: cells_y / side_edges
   std::int32_t n_real_nodes = 0;    // the fictitious nodes follow
-  std::int32_t n_real_volumes = 0;  // 4 x side_edges x fans^2; the fictitious volumes follow
+  std::int32_t n_real_volumes = 0;  // 4 x side_edges x fans_x x fans_y; the fictitious follow
 };
 
 // One row of both tables: the volume's nodes and its neighbours (ascending,
@@ -41,16 +47,39 @@ struct LatticeVolume {
   std::int32_t neighbours[3];
 };
 
-// The lattice of an odd or even lattice kind, from `nodes_per_side` and
+// The counts of a lattice of `cells_x` x `cells_y` cells in `pattern`, in 64
+// bits, for cells from 1 to kMaxLatticeCells (the fan pattern's even).
+struct LatticeCounts {
+  std::int64_t n_real_volumes = 0;
+  std::int64_t n_fict_volumes = 0;
+  std::int64_t n_volumes = 0;
+  std::int64_t n_real_nodes = 0;
+  std::int64_t n_fict_nodes = 0;
+  std::int64_t n_nodes = 0;
+};
+
+// Past this many cells along one side the fictitious volumes alone would
+// not fit 32 bits; below it every count above fits 64.
+inline constexpr std::int64_t kMaxLatticeCells = std::int64_t{1} << 30;
+
+LatticeCounts lattice_counts(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern);
+
+// The lattice of an odd or even lattice kind, from `cells_x`, `cells_y` and
 // `n_real_nodes` as sizing sets them.
 Lattice lattice_of(const Mesh& mesh, MeshKind kind);
 
 // Whether the counts of `mesh` are those the lattice numbering of `kind`
-// gives (as sizing sets them), so that every node and volume number it
-// yields lies in 1..`n_nodes` and 1..`n_volumes`.
+// gives its cells (as sizing sets them), so that every node and volume
+// number it yields lies in 1..`n_nodes` and 1..`n_volumes`; a square
+// lattice's `nodes_per_side` must be its cells + 1, another's 0.
 bool lattice_counts_fit(const Mesh& mesh, MeshKind kind);
 
-// Fictitious volume e, 1 .. 4 (n - 1).
+// The boundary edges, 2 (cells_x + cells_y).
+inline std::int32_t boundary_edges(const Lattice& lattice) {
+  return 2 * (lattice.nx - 1 + lattice.ny - 1);
+}
+
+// Fictitious volume e, 1 .. boundary_edges.
 LatticeVolume fictitious_volume(const Lattice& lattice, std::int32_t e);
 
 namespace detail {
@@ -58,33 +87,35 @@ namespace detail {
 template <int SideEdges, typename Visit>
 void for_each_fan_volume(const Lattice& lattice, Visit& visit) {
   constexpr int kRing = 4 * SideEdges;
-  const std::int32_t n = lattice.n;
-  const std::int32_t fans = lattice.fans;
-  const std::int32_t side = n - 1;  // boundary edges along one side
+  const std::int32_t nx = lattice.nx;
+  const std::int32_t fans_x = lattice.fans_x;
+  const std::int32_t fans_y = lattice.fans_y;
+  const std::int32_t side_x = nx - 1;  // boundary edges along the bottom and the top
+  const std::int32_t side_y = lattice.ny - 1;  // along the right and the left side
   const std::int32_t first_fict = lattice.n_real_volumes;
   // Along the ring: right along the bottom, up the right side, left along
   // the top, down the left side.
-  const std::int32_t step[4] = {1, n, -1, -n};
+  const std::int32_t step[4] = {1, nx, -1, -nx};
   std::int32_t v = 0;
-  for (std::int32_t r = 1; r <= fans; ++r) {
-    for (std::int32_t s = 1; s <= fans; ++s) {
+  for (std::int32_t r = 1; r <= fans_y; ++r) {
+    for (std::int32_t s = 1; s <= fans_x; ++s) {
       std::int32_t ring[kRing + 1];
-      ring[0] = SideEdges * (r - 1) * n + SideEdges * (s - 1) + 1;
+      ring[0] = SideEdges * (r - 1) * nx + SideEdges * (s - 1) + 1;
       for (int i = 0; i < kRing; ++i) ring[i + 1] = ring[i] + step[i / SideEdges];
-      // Odd levels: the lattice node in the block's middle; even levels: the
+      // Fan pattern: the lattice node in the block's middle; crossed: the
       // cell's centre node, numbered after the lattice row by row.
       const std::int32_t centre =
-          SideEdges == 2 ? ring[0] + n + 1 : n * n + (r - 1) * fans + s;
+          SideEdges == 2 ? ring[0] + nx + 1 : nx * lattice.ny + (r - 1) * fans_x + s;
       const std::int32_t base = v;  // the fan's triangles are base + 1 .. base + kRing
       // The fan across each side, or none (0) on the boundary, where the
       // side's edges are instead boundary edges `along` + 1, ... (the
       // boundary runs left along the top and down the left side).
-      const bool has_fan[4] = {r > 1, s < fans, r < fans, s > 1};
-      const std::int32_t fan_base[4] = {base - kRing * fans, base + kRing, base + kRing * fans,
-                                        base - kRing};
-      const std::int32_t along[4] = {(s - 1) * SideEdges, side + (r - 1) * SideEdges,
-                                     2 * side + (fans - s) * SideEdges,
-                                     3 * side + (fans - r) * SideEdges};
+      const bool has_fan[4] = {r > 1, s < fans_x, r < fans_y, s > 1};
+      const std::int32_t fan_base[4] = {base - kRing * fans_x, base + kRing,
+                                        base + kRing * fans_x, base - kRing};
+      const std::int32_t along[4] = {(s - 1) * SideEdges, side_x + (r - 1) * SideEdges,
+                                     side_x + side_y + (fans_x - s) * SideEdges,
+                                     2 * side_x + side_y + (fans_y - r) * SideEdges};
       for (int k = 0; k < kRing; ++k) {
         const int fan_side = k / SideEdges;
         const int place = k % SideEdges;
@@ -120,7 +151,7 @@ void for_each_fan_volume(const Lattice& lattice, Visit& visit) {
 
 }  // namespace detail
 
-// Calls `visit(v, volume)` for v = 1 .. n_real_volumes + 4 (n - 1) in
+// Calls `visit(v, volume)` for v = 1 .. n_real_volumes + boundary_edges in
 // ascending order: the real volumes fan by fan, then the fictitious ones.
 template <typename Visit>
 void for_each_lattice_volume(const Lattice& lattice, Visit visit) {
@@ -129,7 +160,7 @@ void for_each_lattice_volume(const Lattice& lattice, Visit visit) {
   } else {
     detail::for_each_fan_volume<1>(lattice, visit);
   }
-  const std::int32_t edges = 4 * (lattice.n - 1);
+  const std::int32_t edges = boundary_edges(lattice);
   for (std::int32_t e = 1; e <= edges; ++e) {
     visit(lattice.n_real_volumes + e, fictitious_volume(lattice, e));
   }

@@ -46,6 +46,27 @@ class MeshTable {
   std::int32_t rows_ = 0;
 };
 
+// The two ways a lattice of rectangular cells is cut into triangles.
+enum class LatticePattern : std::int32_t {
+  crossed,  // each cell by both diagonals through a centre node: 4 triangles
+  fan,      // blocks of 2 x 2 cells, each a fan of 8 triangles around the
+            // block's middle lattice node
+};
+
+// Which fields a mesh sets:
+// - A level mesh (build_mesh, the program) sets `level`, the lengths, every
+//   count, and the lattice figures and spacings of its level; from level 2
+//   on it is also a lattice and sets `cells_x` = `cells_y` and `pattern`
+//   (crossed at even levels, fan at odd ones). Level 1 is no lattice:
+//   `cells_x` and `cells_y` stay 0.
+// - A lattice mesh (build_lattice_mesh) sets the lengths, every count,
+//   `cells_x`, `cells_y`, `pattern`, `dx` and `dy`, and `half_dx`, `half_dy`
+//   (crossed) or `two_dx`, `two_dy` (fan). `level` is the level whose mesh
+//   it is (crossed 2^k x 2^k cells: level 2k + 2; fan 2^k x 2^k, k >= 1:
+//   level 2k + 1), 0 when it is no level's. The per-side figures
+//   `nodes_per_side`, `centres_per_side` and `fict_per_side` are set on
+//   square lattices (`cells_x` = `cells_y`) alone, as the levels from 3 on
+//   set them; level 2 sets none.
 struct Mesh {
   // The four answers.
   std::int32_t level = 0;
@@ -65,6 +86,12 @@ struct Mesh {
   std::int32_t nodes_per_side = 0;
   std::int32_t centres_per_side = 0;
   std::int32_t fict_per_side = 0;
+
+  // The lattice's shape: its cells along x and along y, and how each is
+  // cut; 0 cells where the mesh is no lattice (level 1).
+  std::int32_t cells_x = 0;
+  std::int32_t cells_y = 0;
+  LatticePattern pattern = LatticePattern::crossed;
 
   // Spacings.
   double dx = 0.0;

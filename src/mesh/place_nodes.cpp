@@ -61,66 +61,79 @@ void place_one_cell(Mesh& mesh, MeshKind kind) {
   assert(nodes.last_node() == mesh.n_nodes);
 }
 
+// A level's spacing is its length over a power of 2, and its last column
+// and row, cells x spacing, lie at the lengths themselves. Over other
+// counts of cells that product can miss the length by a rounding, so a
+// lattice that is no level's places its last column at `dim_x` and its
+// last row at `dim_y`: the nodes cover the rectangle exactly, and its far
+// corner gives the lengths back.
 void place_lattice(Mesh& mesh, NodeWriter& nodes) {
-  const std::int32_t n = mesh.nodes_per_side;
-  for (std::int32_t j = 1; j <= n; ++j) {
-    const double y = offset(j, mesh.dy);
-    for (std::int32_t i = 1; i <= n; ++i) nodes.add(offset(i, mesh.dx), y);
+  const std::int32_t nx = mesh.cells_x + 1;
+  const std::int32_t ny = mesh.cells_y + 1;
+  const bool far_sides_at_lengths = mesh.level == 0;
+  for (std::int32_t j = 1; j <= ny; ++j) {
+    const double y = far_sides_at_lengths && j == ny ? mesh.dim_y : offset(j, mesh.dy);
+    for (std::int32_t i = 1; i < nx; ++i) nodes.add(offset(i, mesh.dx), y);
+    nodes.add(far_sides_at_lengths ? mesh.dim_x : offset(nx, mesh.dx), y);
   }
 }
 
-// The four runs of fictitious nodes, anticlockwise: along each side, at
+// The four runs of fictitious nodes, anticlockwise: `along_x` along the
+// bottom and the top, `along_y` along the right and the left side, at
 // (i - 1) x `step` + `offset`, one `offset` outside the side.
-void place_fictitious_runs(Mesh& mesh, NodeWriter& nodes, double step_x, double step_y,
-                           double offset_x, double offset_y) {
-  const std::int32_t f = mesh.fict_per_side;
-  for (std::int32_t i = 1; i <= f; ++i) {
+void place_fictitious_runs(Mesh& mesh, NodeWriter& nodes, std::int32_t along_x,
+                           std::int32_t along_y, double step_x, double step_y, double offset_x,
+                           double offset_y) {
+  for (std::int32_t i = 1; i <= along_x; ++i) {
     nodes.add(offset(i, step_x) + offset_x, -offset_y);
   }
-  for (std::int32_t i = 1; i <= f; ++i) {
+  for (std::int32_t i = 1; i <= along_y; ++i) {
     nodes.add(mesh.dim_x + offset_x, offset(i, step_y) + offset_y);
   }
-  for (std::int32_t i = f; i >= 1; --i) {
+  for (std::int32_t i = along_x; i >= 1; --i) {
     nodes.add(offset(i, step_x) + offset_x, mesh.dim_y + offset_y);
   }
-  for (std::int32_t i = f; i >= 1; --i) {
+  for (std::int32_t i = along_y; i >= 1; --i) {
     nodes.add(-offset_x, offset(i, step_y) + offset_y);
   }
   assert(nodes.last_node() == mesh.n_nodes);
 }
 
-// One fictitious node for each pair of boundary edges, opposite the lattice
-// node at an odd position along the side.
-void place_odd_level(Mesh& mesh) {
+// The fan pattern: one fictitious node for each pair of boundary edges,
+// opposite the lattice node at an odd position along the side.
+void place_fan_lattice(Mesh& mesh) {
   NodeWriter nodes(mesh);
   place_lattice(mesh, nodes);
-  place_fictitious_runs(mesh, nodes, mesh.two_dx, mesh.two_dy, mesh.dx, mesh.dy);
+  place_fictitious_runs(mesh, nodes, mesh.cells_x / 2, mesh.cells_y / 2, mesh.two_dx,
+                        mesh.two_dy, mesh.dx, mesh.dy);
 }
 
-// A centre node in every cell, and one fictitious node per boundary edge:
-// the centre of the boundary cell mirrored in its side.
-void place_even_level(Mesh& mesh) {
-  const std::int32_t c = mesh.centres_per_side;
+// The crossed pattern: a centre node in every cell, and one fictitious node
+// per boundary edge: the centre of the boundary cell mirrored in its side.
+void place_crossed_lattice(Mesh& mesh) {
   NodeWriter nodes(mesh);
   place_lattice(mesh, nodes);
-  for (std::int32_t j = 1; j <= c; ++j) {
+  for (std::int32_t j = 1; j <= mesh.cells_y; ++j) {
     const double y = offset(j, mesh.dy) + mesh.half_dy;
-    for (std::int32_t i = 1; i <= c; ++i) nodes.add(offset(i, mesh.dx) + mesh.half_dx, y);
+    for (std::int32_t i = 1; i <= mesh.cells_x; ++i) {
+      nodes.add(offset(i, mesh.dx) + mesh.half_dx, y);
+    }
   }
   // A sum of two doubles does not depend on the order of its terms, so the
   // right and top runs may add the half spacing to the length.
-  place_fictitious_runs(mesh, nodes, mesh.dx, mesh.dy, mesh.half_dx, mesh.half_dy);
+  place_fictitious_runs(mesh, nodes, mesh.cells_x, mesh.cells_y, mesh.dx, mesh.dy, mesh.half_dx,
+                        mesh.half_dy);
 }
 
 }  // namespace
 
 void place_nodes(Mesh& mesh) {
-  const MeshKind kind = mesh_kind(mesh.level);
+  const MeshKind kind = mesh_kind(mesh);
   switch (kind) {
     case MeshKind::level_1:
     case MeshKind::level_2: place_one_cell(mesh, kind); break;
-    case MeshKind::odd_lattice: place_odd_level(mesh); break;
-    case MeshKind::even_lattice: place_even_level(mesh); break;
+    case MeshKind::odd_lattice: place_fan_lattice(mesh); break;
+    case MeshKind::even_lattice: place_crossed_lattice(mesh); break;
     case MeshKind::none: break;
   }
 }

@@ -1,10 +1,11 @@
 #include "readback/read_mesh_files.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <string>
 
-#include "mesh/mesh_kind.h"
+#include "mesh/lattice_numbering.h"
 #include "mesh/size_mesh.h"
 #include "readback/check_file_set.h"
 #include "readback/record_reader.h"
@@ -59,36 +60,151 @@ std::int32_t rows_that_fit(std::uint64_t file_size, std::uint64_t before, std::s
   return static_cast<std::int32_t>(std::min<std::uint64_t>(room, static_cast<std::uint64_t>(count)));
 }
 
-// The level whose 2^level real volumes the files count, and the counts
-// sizing gives it, which the files' other counts must equal.
-void check_counts_against_level(RecordReader& reader, Mesh& mesh) {
-  std::int32_t level = kMinLevel;
-  while (level < kMaxLevel && (std::int32_t{1} << level) < mesh.n_real_volumes) ++level;
-  if ((std::int32_t{1} << level) != mesh.n_real_volumes) {
-    reader.fail("the real volumes of line 3 (" + text(mesh.n_real_volumes) +
-                ") are not 2^level for a mesh level " + text(kMinLevel) + " to " +
-                text(kMaxLevel));
-  }
-  Mesh sized;
-  sized.level = level;
-  size_mesh(sized);
-  const std::string of_level = "the real volumes of line 3 (" + text(mesh.n_real_volumes) +
-                               ") give level " + text(level) + ", with ";
-  if (sized.n_fict_volumes != mesh.n_fict_volumes) {
-    reader.fail(of_level + text(sized.n_fict_volumes) + " fictitious volumes, not the " +
-                text(mesh.n_fict_volumes) + " of line 4");
-  }
-  if (sized.n_nodes != mesh.n_nodes) {
-    reader.fail(of_level + text(sized.n_nodes) + " nodes, not the " + text(mesh.n_nodes) +
-                " of line 1");
-  }
-  mesh.level = level;
+// The shapes whose counts the files hold: level 1, or the lattices, up to
+// the order of their two sides, in either pattern. The first two volumes
+// tell the sides apart (choose_shape).
+struct Candidates {
+  bool level_1 = false;
+  // Cells of the shorter and the longer side, per pattern; 0: none fits.
+  std::int64_t short_side[2] = {0, 0};
+  std::int64_t long_side[2] = {0, 0};
+  // A lattice whose volumes the counts hold but not whose nodes: its
+  // pattern, sides and nodes, for the report.
+  int near_pattern = -1;
+  std::int64_t near_sides[2] = {0, 0};
+  std::int64_t near_nodes = 0;
+};
+
+constexpr LatticePattern kPatterns[2] = {LatticePattern::crossed, LatticePattern::fan};
+
+// The whole square root of `value`, or -1 when it has none.
+std::int64_t exact_root(std::int64_t value) {
+  if (value < 0) return -1;
+  auto root = static_cast<std::int64_t>(std::sqrt(static_cast<double>(value)));
+  while (root * root > value) --root;
+  while ((root + 1) * (root + 1) <= value) ++root;
+  return root * root == value ? root : -1;
 }
 
-// The corner node at x = dim_x, y = dim_y: the top-right node of the one
-// cell (levels 1 and 2) or of the lattice.
+// A lattice has 2 (cells_x + cells_y) fictitious volumes and 4 or 2 real
+// volumes a cell, so the counts give the sum and the product of its sides,
+// and the sides as the roots of t^2 - sum t + product.
+Candidates candidates_of(const Mesh& mesh) {
+  Candidates found;
+  Mesh level_1;
+  level_1.level = 1;
+  size_mesh(level_1);
+  found.level_1 = mesh.n_real_volumes == level_1.n_real_volumes &&
+                  mesh.n_fict_volumes == level_1.n_fict_volumes &&
+                  mesh.n_nodes == level_1.n_nodes;
+  if (mesh.n_fict_volumes % 2 != 0) return found;
+  const std::int64_t sum = mesh.n_fict_volumes / 2;
+  for (int p = 0; p < 2; ++p) {
+    const std::int64_t per_cell = kPatterns[p] == LatticePattern::fan ? 2 : 4;
+    if (mesh.n_real_volumes % per_cell != 0) continue;
+    const std::int64_t product = mesh.n_real_volumes / per_cell;
+    const std::int64_t root = exact_root(sum * sum - 4 * product);
+    if (root < 0 || (sum - root) % 2 != 0) continue;
+    const std::int64_t a = (sum - root) / 2;
+    const std::int64_t b = (sum + root) / 2;
+    const std::int64_t w = kPatterns[p] == LatticePattern::fan ? 2 : 1;
+    if (a < w || a % w != 0 || b % w != 0 || b > kMaxLatticeCells) continue;
+    const std::int64_t nodes = lattice_counts(a, b, kPatterns[p]).n_nodes;
+    if (nodes != mesh.n_nodes) {
+      found.near_pattern = p;
+      found.near_sides[0] = a;
+      found.near_sides[1] = b;
+      found.near_nodes = nodes;
+      continue;
+    }
+    found.short_side[p] = a;
+    found.long_side[p] = b;
+  }
+  return found;
+}
+
+void check_counts_fit_a_shape(RecordReader& reader, const Mesh& mesh) {
+  const Candidates found = candidates_of(mesh);
+  if (found.level_1 || found.short_side[0] != 0 || found.short_side[1] != 0) return;
+  if (found.near_pattern >= 0) {
+    reader.fail(text(mesh.n_real_volumes) + " real and " + text(mesh.n_fict_volumes) +
+                " fictitious volumes (lines 3 and 4) are those of the " +
+                (kPatterns[found.near_pattern] == LatticePattern::fan ? "fan" : "crossed") +
+                " lattice of " + text(found.near_sides[0]) + " x " + text(found.near_sides[1]) +
+                " cells, with " + text(found.near_nodes) + " nodes, not the " +
+                text(mesh.n_nodes) + " of line 1");
+  }
+  reader.fail(text(mesh.n_real_volumes) + " real and " + text(mesh.n_fict_volumes) +
+              " fictitious volumes and " + text(mesh.n_nodes) +
+              " nodes (lines 1 to 4) are the counts of no level and no lattice");
+}
+
+// The first two volumes of the lattice of `cells_x` x `cells_y` cells in
+// `pattern`: the bottom-left fan's first two triangles.
+void first_volumes(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern,
+                   std::int64_t (&rows)[2][3]) {
+  const std::int64_t nx = cells_x + 1;
+  if (pattern == LatticePattern::fan) {
+    const std::int64_t centre = nx + 2;
+    rows[0][0] = centre; rows[0][1] = 1; rows[0][2] = 2;
+    rows[1][0] = centre; rows[1][1] = 2; rows[1][2] = 3;
+  } else {
+    const std::int64_t centre = nx * (cells_y + 1) + 1;
+    rows[0][0] = centre; rows[0][1] = 1; rows[0][2] = 2;
+    rows[1][0] = centre; rows[1][1] = 2; rows[1][2] = nx + 2;
+  }
+}
+
+// The level or lattice of the counts whose first two volumes the table
+// holds (read up to volume 2, the reader's current record), set in `mesh`
+// as sizing sets it, lengths 0.
+void choose_shape(RecordReader& reader, Mesh& mesh) {
+  const Candidates found = candidates_of(mesh);
+  const std::int32_t* v1 = mesh.volume_nodes.row(1);
+  const std::int32_t* v2 = mesh.volume_nodes.row(2);
+  for (int p = 0; p < 2; ++p) {
+    if (found.short_side[p] == 0) continue;
+    const std::int64_t sides[2][2] = {{found.short_side[p], found.long_side[p]},
+                                      {found.long_side[p], found.short_side[p]}};
+    for (const auto& side : sides) {
+      std::int64_t rows[2][3];
+      first_volumes(side[0], side[1], kPatterns[p], rows);
+      bool same = true;
+      for (int c = 0; c < 3; ++c) same = same && rows[0][c] == v1[c] && rows[1][c] == v2[c];
+      if (!same) continue;
+      Mesh sized;
+      sized.cells_x = static_cast<std::int32_t>(side[0]);
+      sized.cells_y = static_cast<std::int32_t>(side[1]);
+      sized.pattern = kPatterns[p];
+      size_lattice(sized);
+      mesh.level = sized.level;
+      mesh.cells_x = sized.cells_x;
+      mesh.cells_y = sized.cells_y;
+      mesh.pattern = sized.pattern;
+      return;
+    }
+  }
+  if (found.level_1) {
+    mesh.level = 1;
+    return;
+  }
+  reader.fail("volumes 1 and 2 are not the first volumes of a lattice of these counts");
+}
+
+// Every count, lattice figure and spacing as sizing gives the shape chosen
+// and the lengths `dim_x`, `dim_y`.
+void size_shape(Mesh& mesh) {
+  if (mesh.level == 1 || mesh.level == 2) {
+    size_mesh(mesh);
+  } else {
+    size_lattice(mesh);
+  }
+}
+
+// The corner node at x = dim_x, y = dim_y: the top-right node of level 1's
+// one cell or of the lattice.
 std::int32_t far_corner_node(const Mesh& mesh) {
-  return is_lattice(mesh_kind(mesh.level)) ? mesh.nodes_per_side * mesh.nodes_per_side : 4;
+  return mesh.level == 1 ? 4 : (mesh.cells_x + 1) * (mesh.cells_y + 1);
 }
 
 void read_dados(Mesh& mesh, const std::string& path) {
@@ -102,12 +218,7 @@ void read_dados(Mesh& mesh, const std::string& path) {
                 " fictitious volumes (lines 3 and 4) do not make the " + text(mesh.n_volumes) +
                 " volumes of line 2");
   }
-  check_counts_against_level(reader, mesh);
-  // Every count and lattice figure as sizing gives the level; the lengths
-  // and spacings follow once the nodes are read.
-  mesh.dim_x = 0.0;
-  mesh.dim_y = 0.0;
-  size_mesh(mesh);
+  check_counts_fit_a_shape(reader, mesh);
 
   const std::uint64_t counts_bytes = group_bytes(file_groups::kDadosEntCounts);
   mesh.node_coords.allocate(rows_that_fit(reader.size(), counts_bytes, kPairRecord, mesh.n_nodes));
@@ -129,15 +240,17 @@ void read_dados(Mesh& mesh, const std::string& path) {
     const char* record = reader.next(kTripleRecord, volume_records);
     if (volume > mesh.volume_nodes.rows()) reader.fail(kGrown);
     read_number_row(reader, record, mesh.volume_nodes.row(volume), "node", 1, mesh.n_nodes);
+    if (volume == 2) choose_shape(reader, mesh);
   }
   reader.expect_end();
 
   // The lengths are the far corner's coordinates, as the files hold them;
-  // sizing then gives the spacings of those lengths.
+  // sizing then gives every count, figure and spacing of the shape and
+  // those lengths (the counts those the file holds).
   const double* corner = mesh.node_coords.row(far_corner_node(mesh));
   mesh.dim_x = corner[0];
   mesh.dim_y = corner[1];
-  size_mesh(mesh);
+  size_shape(mesh);
 }
 
 void read_conectividades(Mesh& mesh, const std::string& path) {

@@ -4,15 +4,18 @@
 // n_fict_volumes, then `node_coords` and `volume_nodes`), "conectividades.ent"
 // (`volume_neighbours`) and "baricentros.ent" (`barycentres`), from `folder`
 // (empty: the current working directory). Fills every field of `mesh` but
-// `show_plots`, which stays as it was: the four arrays; the level whose
-// 2^level real volumes line 3 counts; every other count, the lattice figures
-// and the spacings as size_mesh gives them for that level and for the
-// lengths `dim_x`, `dim_y` that the far corner node holds (node 4 at levels
-// 1 and 2, node nodes_per_side^2 of the lattice).
+// `show_plots`, which stays as it was: the four arrays; the shape the counts
+// and the first two volumes give (level 1, or the lattice whose 4 or 2 real
+// volumes a cell and 2 (cells_x + cells_y) fictitious volumes they count,
+// its level if it is a level's); every other count, the lattice figures and
+// the spacings as size_mesh or size_lattice gives them for that shape and
+// for the lengths `dim_x`, `dim_y` that the far corner node holds (node 4 at
+// level 1, the lattice's last lattice node otherwise).
 //
 // Every record is checked against the layout the program writes: record
 // lengths, CR LF, the field forms, n_volumes = n_real_volumes +
-// n_fict_volumes, n_fict_volumes and n_nodes as sizing gives the level,
+// n_fict_volumes, counts that some level or lattice has and volumes 1 and 2
+// that are its first two,
 // node numbers in 1 to n_nodes, neighbour numbers in 0 to n_volumes, and as
 // many records as the counts call for. Then the other eight files of the
 // folder against those counts (check_file_set).

@@ -41,6 +41,7 @@ constexpr ErrorEntry kErrors[] = {
     {RunError::open_input, "F4004", "OPEN(", "cannot open the file for reading: "},
     {RunError::read_input, "F4005", "READ(", "cannot read the file: "},
     {RunError::replace, "F4006", "WRITE(", "cannot give the finished file its name: "},
+    {RunError::open_folder, "F4001", "OPEN(", "cannot open the folder: "},
 };
 constexpr const char* kLevelCode = "S5001";
 constexpr const char* kRecordCode = "F4007";

@@ -36,6 +36,7 @@ enum class RunError {
   open_input,          // a file to read back cannot be opened
   read_input,          // a file to read back cannot be read
   replace,             // a finished file cannot be given its name
+  open_folder,         // a folder that is to receive files cannot be opened
 };
 
 // The report of a READ, ALLOCATE or MATH failure, and the function that

@@ -66,7 +66,7 @@ void TimeSeries::start() {
   int os_error = 0;
   const auto is_leftover = [&](std::string_view file) { return is_series_temporary(file, name_); };
   if (!remove_leftovers(folder_, is_leftover, os_error)) {
-    fail_file(RunError::open, folder_.string(), os_error);
+    fail_file(RunError::open_folder, folder_.string(), os_error);
   }
 }
 

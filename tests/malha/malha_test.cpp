@@ -201,8 +201,11 @@ void expect_same_fields(const Mesh& read, const Mesh& built) {
       {"n_nodes", &Mesh::n_nodes},
       {"nodes_per_side", &Mesh::nodes_per_side},
       {"centres_per_side", &Mesh::centres_per_side},
-      {"fict_per_side", &Mesh::fict_per_side}};
+      {"fict_per_side", &Mesh::fict_per_side},
+      {"cells_x", &Mesh::cells_x},
+      {"cells_y", &Mesh::cells_y}};
   for (const auto& [name, field] : counts) EXPECT_EQ(read.*field, built.*field) << name;
+  EXPECT_EQ(read.pattern, built.pattern);
   const std::pair<const char*, double Mesh::*> reals[] = {
       {"dim_x", &Mesh::dim_x},     {"dim_y", &Mesh::dim_y},   {"dx", &Mesh::dx},
       {"dy", &Mesh::dy},           {"half_dx", &Mesh::half_dx}, {"half_dy", &Mesh::half_dy},

@@ -193,3 +193,28 @@ def test_faces_of_a_rectangle_without_area_are_a_math_error():
         malha.build(3, 0.0, 1.0).faces()
     assert (caught.value.code, caught.value.operation) == ("M3001", "MATH")
     assert malha.build(3, 2.0, 1.0).faces().n_faces == 16
+
+
+def test_gradients_are_the_least_squares_fit_of_each_volume():
+    """Random values, ghosts included: each row is numpy's fit over the three neighbours."""
+    mesh = malha.build(5, 2.0, 1.0)
+    faces = mesh.faces()
+    values = np.random.default_rng(5).normal(size=mesh.n_volumes)
+    gradients = faces.gradients(values)
+    assert gradients.shape == (mesh.n_real_volumes, 2) and gradients.dtype == np.float64
+    assert gradients.flags.c_contiguous and gradients.flags.writeable
+    neighbours = mesh.neighbours[:mesh.n_real_volumes]
+    for volume in range(mesh.n_real_volumes):
+        d = mesh.barycentres[neighbours[volume]] - mesh.barycentres[volume]
+        fit = np.linalg.lstsq(d, values[neighbours[volume]] - values[volume], rcond=None)[0]
+        np.testing.assert_allclose(gradients[volume], fit, rtol=1e-12, atol=1e-12)
+    assert faces.gradients(list(values)).tolist() == gradients.tolist()
+
+
+@pytest.mark.parametrize("values, error", [
+    (np.zeros(23), ValueError), (np.zeros(16), ValueError), (np.zeros((24, 1)), ValueError),
+    (np.zeros(24, dtype=complex), TypeError), (["a"] * 24, TypeError),
+])
+def test_gradients_refuse(values, error):
+    with pytest.raises(error, match="values"):
+        malha.build(4, 2.0, 1.0).faces().gradients(values)

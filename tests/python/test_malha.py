@@ -178,21 +178,29 @@ def test_build_failure_is_the_programs_report(tmp_path, answers, code):
     assert status == 1
     with pytest.raises(malha.Error) as caught:
         malha.build(*answers)
-    assert str(caught.value) == report
+    assert caught.value.report == report
     assert caught.value.code == code
     assert report == (f"\r\nrun-time error {code}: {caught.value.operation}\r\n"
                       f"- {caught.value.description}\r\n")
     assert_interpreter_goes_on()
 
 
-def test_write_into_a_missing_folder_is_open(tmp_path):
+@pytest.mark.parametrize("write, name, what", [
+    (lambda mesh, folder: mesh.write(folder), "dados_malha.txt", "file"),
+    (lambda mesh, folder: malha.TimeSeries(mesh, folder, "heat"), "", "folder"),
+])
+def test_write_into_a_missing_folder_is_open(tmp_path, write, name, what):
+    missing = tmp_path / "missing"
     with pytest.raises(malha.Error) as caught:
-        malha.build(3, 2.0, 1.0).write(tmp_path / "missing")
+        write(malha.build(3, 2.0, 1.0), missing)
     error = caught.value
-    assert error.code == "F4001"
-    assert error.operation == f"OPEN({tmp_path / 'missing' / 'dados_malha.txt'})"
-    assert error.description == "cannot create or open the file: " + os.strerror(2)
-    assert str(error).startswith("\r\nrun-time error F4001: OPEN(")
+    operation = f"OPEN({missing / name if name else missing})"
+    description = f"cannot {'create or ' if what == 'file' else ''}open the {what}: " \
+        + os.strerror(2)
+    assert (error.code, error.operation, error.description) == ("F4001", operation, description)
+    # The message is the report's two lines; the report keeps the program's framing.
+    assert str(error) == f"run-time error F4001: {operation}\r\n- {description}"
+    assert error.report == f"\r\n{error}\r\n"
     assert_interpreter_goes_on()
 
 
@@ -206,7 +214,7 @@ def test_write_onto_a_full_device_is_the_programs_report(tmp_path, monkeypatch):
     monkeypatch.chdir(package)
     with pytest.raises(malha.Error) as caught:
         malha.build(3, 2.0, 1.0).write("")
-    assert (caught.value.code, str(caught.value)) == ("F4002", report)
+    assert (caught.value.code, caught.value.report) == ("F4002", report)
     assert_interpreter_goes_on()
 
 
@@ -232,7 +240,7 @@ def test_read_of_a_damaged_folder_is_the_programs_report(program_run, tmp_path, 
     monkeypatch.chdir(tmp_path)
     with pytest.raises(malha.Error) as caught:
         malha.read("")
-    assert (caught.value.code, str(caught.value)) == (code, report)
+    assert (caught.value.code, caught.value.report) == (code, report)
     assert_interpreter_goes_on()
 
 

@@ -131,27 +131,29 @@ TEST(ReadMeshFiles, ReadsEveryExponentForm) {
 // Counts that agree with each other but are not those of a mesh level are
 // refused at line 4 of "dados.ent", before any node is read: the level
 // comes from the real volumes, and sizing gives the rest.
-TEST(ReadMeshFiles, CountsThatAreNotALevelsAreRefused) {
+TEST(ReadMeshFiles, CountsOfNoLevelNorLatticeAreRefused) {
   struct Case {
     const char* name;
     const char* counts;  // n_nodes, n_volumes, n_real_volumes, n_fict_volumes
     const char* description;
   };
+  const char* none = " nodes (lines 1 to 4) are the counts of no level and no lattice";
+  const std::string cases_none[] = {
+      std::string("line 4: 6 real and 10 fictitious volumes and 13") + none,
+      std::string("line 4: 1 real and 15 fictitious volumes and 13") + none,
+      std::string("line 4: 0 real and 16 fictitious volumes and 13") + none,
+      std::string("line 4: 8 real and 9 fictitious volumes and 13") + none};
   const Case cases[] = {
-      {"real volumes not a power of two", "      13      16       6      10",
-       "line 4: the real volumes of line 3 (6) are not 2^level for a mesh level 1 to 30"},
-      {"one real volume (level 0)", "      13      16       1      15",
-       "line 4: the real volumes of line 3 (1) are not 2^level for a mesh level 1 to 30"},
-      {"no real volumes", "      13      16       0      16",
-       "line 4: the real volumes of line 3 (0) are not 2^level for a mesh level 1 to 30"},
+      {"real volumes of no lattice", "      13      16       6      10", cases_none[0].c_str()},
+      {"one real volume (level 0)", "      13      16       1      15", cases_none[1].c_str()},
+      {"no real volumes", "      13      16       0      16", cases_none[2].c_str()},
       {"level 26's volumes with level 3's nodes", "      136712524867108864   16384",
-       "line 4: the real volumes of line 3 (67108864) give level 26, with 33579009 nodes, not "
-       "the 13 of line 1"},
-      {"one fictitious volume more", "      13      17       8       9",
-       "line 4: the real volumes of line 3 (8) give level 3, with 8 fictitious volumes, not the 9 "
-       "of line 4"},
+       "line 4: 67108864 real and 16384 fictitious volumes (lines 3 and 4) are those of the "
+       "crossed lattice of 4096 x 4096 cells, with 33579009 nodes, not the 13 of line 1"},
+      {"one fictitious volume more", "      13      17       8       9", cases_none[3].c_str()},
       {"one node more", "      14      16       8       8",
-       "line 4: the real volumes of line 3 (8) give level 3, with 13 nodes, not the 14 of line 1"},
+       "line 4: 8 real and 8 fictitious volumes (lines 3 and 4) are those of the fan lattice of "
+       "2 x 2 cells, with 13 nodes, not the 14 of line 1"},
   };
   const fs::path golden = testing::kGoldenDir / "level3_2x1";
   for (const Case& c : cases) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,19 +28,22 @@ class ToolsCmd : public ::testing::Test {
       write_recording_program(stubs_ / name, log_, 4);
     }
     testing::write_file(work_ / "dados_gerais.txt", kSummary);
+    for (const char* script : {"malha_real.gnu", "malha.gnu"}) testing::write_file(work_ / script, "");
   }
 
   // Runs tools/cmd with the arguments in `work_`, with only the given
   // variables among those the tool looks at, and the stubs first on PATH.
+  // `cmd` names another copy of the tool.
   testing::ShellResult run(const std::vector<std::string>& args,
-                           const std::map<std::string, std::string>& environment) {
+                           const std::map<std::string, std::string>& environment,
+                           const fs::path& cmd = fs::path(MALHA_SOURCE_DIR) / "tools" / "cmd") {
     std::string line = "env -u VISUAL -u EDITOR -u PAGER -u DISPLAY -u WAYLAND_DISPLAY";
     line += " PATH=" + shell_quote(stubs_.string() + ":/usr/bin:/bin");
     line += " LC_ALL=C";  // the file's own bytes, unless a case names a locale
     for (const auto& [name, value] : environment) {
       line.append(" ").append(name).append("=").append(shell_quote(value));
     }
-    line.append(" ").append(shell_quote(std::string(MALHA_SOURCE_DIR) + "/tools/cmd"));
+    line.append(" ").append(shell_quote(cmd.string()));
     for (const std::string& arg : args) line.append(" ").append(shell_quote(arg));
     return testing::run_shell(work_.path(), line);
   }
@@ -146,6 +150,39 @@ TEST_F(ToolsCmd, WithoutEditorOrDisplayCopiesTheFileWhenNotATerminal) {
   EXPECT_EQ(result.exit_status, 0);
   EXPECT_EQ(result.out, kSummary);  // byte for byte: not a terminal
   EXPECT_TRUE(read_log(log_).empty());
+}
+
+// A plot script missing from the current directory comes from beside the
+// tool (its installed folder); where there is none, one line says where the
+// scripts belong and no plot starts.
+TEST_F(ToolsCmd, FindsThePlotScriptsBesideTheTool) {
+  const fs::path installed = tools_ / "share" / "malha";
+  fs::create_directories(installed);
+  fs::copy_file(fs::path(MALHA_SOURCE_DIR) / "tools" / "cmd", installed / "cmd");
+  fs::remove(work_ / "malha.gnu");
+  struct Case {
+    const char* name;
+    bool installed_script;
+    int exit_status;
+    std::vector<std::string> log;
+  };
+  const std::string beside = (installed / "malha.gnu").string();
+  const Case cases[] = {
+      {"beside the tool", true, 4, {"start gnuplot [-persist] [" + beside + "]", "end gnuplot"}},
+      {"nowhere", false, 1, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(log_);
+    if (c.installed_script) testing::write_file(installed / "malha.gnu", "");
+    else fs::remove(installed / "malha.gnu");
+    const testing::ShellResult result =
+        run({"/c", "wgnuplot malha.gnu"}, {{"DISPLAY", ":0"}}, installed / "cmd");
+    EXPECT_EQ(result.exit_status, c.exit_status);
+    EXPECT_EQ(read_log(log_), c.log);
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), c.log.empty() ? 1 : 0)
+        << result.err;
+  }
 }
 
 TEST_F(ToolsCmd, ExitStatusIsTheCommands) {

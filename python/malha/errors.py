@@ -1,0 +1,96 @@
+"""The one error of ``malha`` and the checks of the arguments its calls take.
+
+Internal to the package: ``Error`` is ``malha.Error``; the checks turn an
+argument of the wrong type or value into ``TypeError`` or ``ValueError``
+before the compiled core sees it.
+"""
+
+from __future__ import annotations
+
+import math
+import numbers
+import operator
+import os
+import typing
+
+
+class Error(Exception):
+    """A run-time error report: the one way an operation of ``malha`` fails.
+
+    The message (``str(error)``) is the report's two lines,
+    ``run-time error CODE: OPERATION``, CR LF, ``- DESCRIPTION``; ``report``
+    holds the report exactly as the program prints it on standard error,
+    with a CR LF before and after those lines.
+
+    Attributes:
+        report: The report's exact text, as the program frames it.
+        code: The report's code, a letter and four digits: ``"S5001"`` for a
+            level outside 1 to 30, ``"A2001"`` for memory, ``"M3001"`` to
+            ``"M3003"`` for a non-finite value in the mesh, ``"F4001"`` to
+            ``"F4007"`` for files.
+        operation: What failed, for example ``"LEVEL"``, ``"ALLOCATE"``,
+            ``"MATH"``, ``"OPEN(out/dados_malha.txt)"`` or
+            ``"READ(dados.ent)"``.
+        description: The report's one-line description, for example
+            ``"cannot write the file: No space left on device"``.
+    """
+
+    def __init__(self, message: str, code: str = "", operation: str = "",
+                 description: str = "") -> None:
+        """Makes the error of a report; ``malha`` raises it, callers catch it.
+
+        Args:
+            message: The report, with or without the program's CR LF before
+                and after it.
+            code: The report's code.
+            operation: What failed.
+            description: The report's description.
+        """
+        super().__init__(message.strip("\r\n"))
+        self.report = message
+        self.code = code
+        self.operation = operation
+        self.description = description
+
+    def __reduce__(self):
+        return (type(self), (self.report, self.code, self.operation, self.description))
+
+
+def integer(name: str, value: typing.Any) -> int:
+    try:
+        value = operator.index(value)
+    except TypeError:
+        raise TypeError(f"{name} must be an integer, not {type(value).__name__}") from None
+    return value
+
+
+def real(name: str, value: typing.Any) -> float:
+    if not isinstance(value, numbers.Real):
+        raise TypeError(f"{name} must be a real number, not {type(value).__name__}")
+    return float(value)
+
+
+def seconds(name: str, value: typing.Any) -> float:
+    value = real(name, value)
+    if not (math.isfinite(value) and value >= 0.0):
+        raise ValueError(f"{name} must be a finite number of seconds, not negative: {value!r}")
+    return value + 0.0  # -0.0 becomes 0.0, the record of no time at all
+
+
+def path(name: str, value: typing.Any) -> str | bytes:
+    try:
+        return os.fspath(value)
+    except TypeError:
+        raise TypeError(f"{name} must be a path, not {type(value).__name__}") from None
+
+
+def value_error_on_refusal(call: typing.Callable[..., typing.Any],
+                           *args: typing.Any) -> typing.Any:
+    """Calls ``call``; its ARGUMENT report (S5002) becomes a ``ValueError``."""
+    try:
+        return call(*args)
+    except Error as error:
+        if error.code != "S5002":
+            raise
+        message = error.description
+    raise ValueError(message)

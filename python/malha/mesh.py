@@ -1,0 +1,436 @@
+"""The mesh of a rectangle: ``malha.build``, ``malha.read`` and ``malha.Mesh``."""
+
+from __future__ import annotations
+
+import collections.abc
+import functools
+import math
+import os
+import typing
+
+import numpy as np
+import numpy.typing as npt
+
+from . import _malha, errors, vtu
+from .faces import Faces
+
+if typing.TYPE_CHECKING:
+    import meshio
+
+_INT32_MIN = -(2**31)
+_INT32_MAX = 2**31 - 1
+
+
+def _field(name: str, doc: str) -> property:
+    """A read-only attribute of the compiled mesh, with its documentation."""
+    return property(lambda self: getattr(self._mesh, name), doc=doc)
+
+
+class Mesh:
+    """The mesh of a rectangle: counts, spacings and four tables.
+
+    Made by ``build`` or ``read``, never directly. Every attribute is read
+    only. The four tables are numpy views of the mesh's own storage: they
+    are not copies, cannot be written, and keep the storage alive as long as
+    any of them lives, also after the ``Mesh`` itself is gone. Numbers in
+    them are 1-based, as in the files; ``triangles``, ``neighbours`` and
+    ``is_fictitious`` are the 0-based forms for numpy indexing, computed
+    once. No array that a ``Mesh`` hands out can be made writable:
+    ``setflags(write=True)`` raises ``ValueError``; ``numpy.array(table)``
+    gives a writable copy.
+
+    A mesh from ``read`` holds every field: the four tables and counts
+    of the files, the level or lattice their counts and first volumes give,
+    the other counts and the spacings as its sizing gives them, and the
+    lengths that the far corner node holds.
+    """
+
+    def __init__(self, mesh: _malha.Mesh) -> None:
+        """Wraps a compiled mesh of ``build`` or ``read``; not for callers."""
+        if not isinstance(mesh, _malha.Mesh):
+            raise TypeError("a Mesh is made by malha.build or malha.read")
+        self._mesh = mesh
+
+    level = _field("level", "int: The mesh level, 1 to 30: 2**level real volumes; 0 for a "
+                   "lattice that is no level's.")
+    dim_x = _field("dim_x", "float: The rectangle's length along x.")
+    dim_y = _field("dim_y", "float: The rectangle's length along y.")
+    n_real_volumes = _field("n_real_volumes", "int: Real volumes, 2**level.")
+    n_fict_volumes = _field("n_fict_volumes",
+                            "int: Fictitious volumes, one outside each boundary edge.")
+    n_volumes = _field("n_volumes", "int: All volumes, n_real_volumes + n_fict_volumes.")
+    n_real_nodes = _field("n_real_nodes", "int: Nodes in the rectangle.")
+    n_fict_nodes = _field("n_fict_nodes", "int: Apexes of the fictitious volumes.")
+    n_nodes = _field("n_nodes", "int: All nodes, n_real_nodes + n_fict_nodes.")
+    nodes_per_side = _field("nodes_per_side",
+                            "int: Lattice nodes along each side (levels 3 and above, else 0).")
+    centres_per_side = _field("centres_per_side",
+                              "int: Cell centres along each side (even levels 4 and above, "
+                              "else 0).")
+    fict_per_side = _field("fict_per_side",
+                           "int: Fictitious nodes along each side (levels 3 and above, else 0).")
+    cells_x = _field("cells_x", "int: The lattice's cells along x (0 at level 1, no lattice).")
+    cells_y = _field("cells_y", "int: The lattice's cells along y (0 at level 1, no lattice).")
+
+    @property
+    def pattern(self) -> str | None:
+        """str | None: How the lattice's cells are cut, "crossed" or "fan"; None at level 1."""
+        return self._mesh.pattern.name if self._mesh.cells_x else None
+
+    dx = _field("dx", "float: The lattice spacing along x.")
+    dy = _field("dy", "float: The lattice spacing along y.")
+    half_dx = _field("half_dx", "float: Half the spacing along x.")
+    half_dy = _field("half_dy", "float: Half the spacing along y.")
+    two_dx = _field("two_dx", "float: Twice the spacing along x.")
+    two_dy = _field("two_dy", "float: Twice the spacing along y.")
+
+    node_coords = _field(
+        "node_coords",
+        "numpy.ndarray: (n_nodes, 2) float64, read only: x and y of node i + 1 in row i.")
+    volume_nodes = _field(
+        "volume_nodes",
+        "numpy.ndarray: (n_volumes, 3) int32, read only: the three node numbers (1-based) "
+        "of volume i + 1, anticlockwise; a real volume from level 2 on lists its centre "
+        "node first, a fictitious volume its fictitious node.")
+    volume_neighbours = _field(
+        "volume_neighbours",
+        "numpy.ndarray: (n_volumes, 3) int32, read only: the volume numbers (1-based) "
+        "of the neighbours of volume i + 1, 0 where a column holds none.")
+    barycentres = _field(
+        "barycentres",
+        "numpy.ndarray: (n_volumes, 2) float64, read only: x and y of the barycentre "
+        "of volume i + 1.")
+
+    @functools.cached_property
+    def triangles(self) -> npt.NDArray[np.int32]:
+        """numpy.ndarray: (n_volumes, 3) int32, read only: ``volume_nodes - 1``.
+
+        The 0-based rows of ``node_coords`` of each volume's corners, in the
+        same anticlockwise order. Computed once, on first use.
+        """
+        return self._mesh.triangles
+
+    @functools.cached_property
+    def neighbours(self) -> npt.NDArray[np.int32]:
+        """numpy.ndarray: (n_volumes, 3) int32, read only: ``volume_neighbours - 1``.
+
+        The 0-based rows of each volume's neighbours, -1 where a column
+        holds none. Computed once, on first use.
+        """
+        return self._mesh.neighbours
+
+    @functools.cached_property
+    def is_fictitious(self) -> npt.NDArray[np.bool_]:
+        """numpy.ndarray: (n_volumes,) bool, read only: True for the fictitious volumes.
+
+        These are the rows from ``n_real_volumes`` on. Computed once, on
+        first use.
+        """
+        return self._mesh.is_fictitious
+
+    def faces(self) -> Faces:
+        """The finite-volume faces of this mesh: volumes, nodes, normals, lengths, sides.
+
+        Built anew at each call, without the interpreter lock; see ``Faces``.
+
+        Returns:
+            A new ``Faces``, which keeps what it needs of this mesh alive.
+
+        Raises:
+            Error: ALLOCATE (A2001) when the tables do not fit in memory;
+                MATH when an edge has zero length (a rectangle with a zero
+                length) or a length or area overflows; ARGUMENT when the
+                tables are not those of a mesh.
+        """
+        return Faces(self._mesh, _malha.build_faces(self._mesh))
+
+    def write(self, folder: str | os.PathLike[str], processing_time: float = 0.0) -> None:
+        """Writes the program's eleven files of this mesh into a folder.
+
+        The files are byte for byte those the program writes for the same
+        answers: "dados_gerais.txt", "dados_malha.txt", "nos_malha.txt",
+        "malha.txt", "malha_real.txt", "nos_conectividade.txt",
+        "vol_conectividades.txt", "baricentros.txt", "dados.ent",
+        "conectividades.ent" and "baricentros.ent". Each replaces an earlier
+        file of its name.
+
+        Args:
+            folder: An existing folder (it is not created); "" is the
+                current working folder, and the reports then name the files
+                alone.
+            processing_time: The seconds written as the processing-time
+                record of "dados_gerais.txt": finite and not negative.
+
+        Raises:
+            Error: OPEN when a file cannot be created or opened, WRITE when
+                a write fails; a file that had begun is then cut after what
+                it received.
+            TypeError: When ``folder`` is not a path or ``processing_time``
+                not a real number.
+            ValueError: When ``processing_time`` is NaN, infinite or
+                negative; no file is then touched.
+        """
+        _malha.write_mesh_files(self._mesh, errors.path("folder", folder),
+                                errors.seconds("processing_time", processing_time))
+
+    def to_meshio(self) -> meshio.Mesh:
+        """The mesh as a ``meshio.Mesh``, with the data of "malha.vtu".
+
+        Points are the nodes with z = 0, in node order; cells are one block
+        of triangles (``triangles``, 0-based) in volume order. Cell data:
+        ``volume`` (int32, the 1-based number), ``fictitious`` (uint8, 1 for
+        a fictitious volume), ``neighbours`` (int32 x 3, 1-based, 0 for
+        none) and ``barycentre`` (float64 x 3, z = 0). Point data: ``node``
+        (int32, the 1-based number). The four counts that "malha.vtu" holds
+        as field data are left out: meshio's Gmsh writer takes field data for
+        physical groups. meshio is imported only here.
+
+        Note:
+            meshio takes a file named ``*.msh`` for an ANSYS file, which
+            drops the data; for Gmsh's format name it:
+            ``meshio.write("malha.msh", grid, file_format="gmsh")``.
+
+        Returns:
+            A new ``meshio.Mesh``; its arrays are copies.
+
+        Raises:
+            ImportError: When meshio is not installed
+                (Debian: python3-meshio).
+        """
+        return vtu.to_meshio(self)
+
+    def write_vtu(self, path: str | os.PathLike[str],
+                  cell_data: collections.abc.Mapping[str, npt.ArrayLike] | None = None, *,
+                  include_fictitious: bool = False, include_tables: bool = False) -> None:
+        """Writes the mesh and the fields of a solution as a VTK grid (".vtu").
+
+        The grid holds the real volumes as triangles over the real nodes
+        (z = 0), in volume and node order, with the cell data ``volume``
+        (int32, the 1-based number) and then each field of ``cell_data`` as
+        float64, exactly the values given. ParaView, VisIt, VTK's readers and
+        meshio open it. The file is written whole under a new temporary
+        name beside ``path`` and then renamed to ``path``, so a reader never
+        finds half a file there, and after a failure no new file is left and
+        an earlier file of that name is as it was. The interpreter lock is
+        released while the file is written; the arrays must not change
+        meanwhile.
+
+        Example:
+            >>> import numpy as np
+            >>> mesh = malha.build(10, 2.0, 1.0)
+            >>> x, y = mesh.barycentres[:mesh.n_real_volumes].T
+            >>> mesh.write_vtu("u.vtu", {"u": x * y, "grad u": np.column_stack((y, x))})
+
+        Args:
+            path: The grid file; its folder must exist.
+            cell_data: Field name to values: an array of ``n_real_volumes``
+                numbers (one per real volume, volume i + 1 in row i), or of
+                ``n_real_volumes`` rows of k numbers (a vector or tensor
+                field of k components). Integers and booleans are written
+                as float64. A name is printable ASCII without ``< > & "`` or
+                ``'``, and not ``volume``.
+            include_fictitious: Every volume over every node instead of the
+                real ones, with the cell data ``fictitious`` (uint8, 1 for a
+                fictitious volume) after ``volume``; the fields then have
+                ``n_volumes`` rows.
+            include_tables: Also the mesh's own tables: cell data
+                ``neighbours`` (int32 x 3, 1-based, 0 for none) and
+                ``barycentre`` (float64 x 3), point data ``node`` (int32) and
+                the four counts as field data, as "malha.vtu" of malha-vtk.
+
+        Raises:
+            Error: OPEN (F4001) when the file cannot be created, as in a
+                missing folder; WRITE (F4002) when a write fails, as on a
+                full disk; WRITE (F4006) when the rename is refused, as where
+                a folder has the name; ALLOCATE (A2001) for memory.
+            TypeError: When ``path`` is not a path, ``cell_data`` not a
+                mapping, a name not a ``str`` or values not real numbers.
+            ValueError: When a field has the wrong number of rows, not one
+                or two dimensions, or no column, or a name that is empty,
+                taken by the grid's own cell data or not printable ASCII
+                without ``< > & " '``. No file is then touched.
+        """
+        vtu.write_vtu(self, path, cell_data, include_fictitious, include_tables)
+
+    def __repr__(self) -> str:
+        return (f"malha.Mesh(level={self.level}, dim_x={self.dim_x!r}, dim_y={self.dim_y!r}, "
+                f"n_volumes={self.n_volumes}, n_nodes={self.n_nodes})")
+
+def build(level: int, dim_x: float, dim_y: float) -> Mesh:
+    """Builds the mesh of a rectangle, exactly as the program does.
+
+    Every count, spacing and the four tables, with the lower-left corner of
+    the rectangle at the origin: level 1 is one cell cut by a diagonal,
+    level 2 one cell cut by both diagonals, odd levels from 3 on a lattice of
+    2 x 2 blocks of 8 triangles fanned around their centres, even levels
+    from 4 on a lattice of cells of 4 triangles around a centre node. With
+    positive lengths every volume lists its nodes anticlockwise.
+
+    Args:
+        level: The mesh level, 1 to 30: 2**level real volumes.
+        dim_x: The rectangle's length along x.
+        dim_y: The rectangle's length along y.
+
+    Returns:
+        The new mesh.
+
+    Raises:
+        Error: LEVEL (S5001) for a level outside 1 to 30; ALLOCATE (A2001)
+            when the tables do not fit in memory; MATH (M3001, M3003) when a
+            spacing, node or barycentre is not finite, as for a length near
+            the largest double, an infinity or a NaN.
+        TypeError: When ``level`` is not an integer or a length not a real
+            number.
+        OverflowError: When ``level`` does not fit in 32 bits.
+    """
+    level = errors.integer("level", level)
+    dim_x = errors.real("dim_x", dim_x)
+    dim_y = errors.real("dim_y", dim_y)
+    # Outside 32 bits is outside 1 to 30 too: the LEVEL report of the
+    # nearest 32-bit level would name another number, so say it here.
+    if not _INT32_MIN <= level <= _INT32_MAX:
+        raise OverflowError(f"level {level} does not fit in 32 bits (accepted: 1 to 30)")
+    return Mesh(_malha.build_mesh(level, dim_x, dim_y))
+
+
+_PATTERNS = {"crossed": _malha.LatticePattern.crossed, "fan": _malha.LatticePattern.fan}
+
+
+def _pattern(value: typing.Any) -> typing.Any:
+    if not isinstance(value, str):
+        raise TypeError(f"pattern must be a str, not {type(value).__name__}")
+    if value not in _PATTERNS:
+        raise ValueError(f"pattern must be 'crossed' or 'fan', not {value!r}")
+    return _PATTERNS[value]
+
+
+def build_lattice(cells_x: int, cells_y: int, dim_x: float, dim_y: float,
+                  pattern: str = "crossed") -> Mesh:
+    """Builds the lattice mesh of cells_x x cells_y equal cells of a rectangle.
+
+    The cells are dim_x / cells_x by dim_y / cells_y. "crossed" cuts every
+    cell by both diagonals through a centre node into 4 triangles; "fan"
+    groups the cells in blocks of 2 x 2, each a fan of 8 triangles around
+    the block's middle node. Numbered as the level meshes are; a square
+    lattice of 2**k cells a side is a level's mesh (``level`` says which,
+    0 for any other lattice). With positive lengths every volume lists its
+    nodes anticlockwise.
+
+    Args:
+        cells_x: Cells along x, 1 or more (even for "fan").
+        cells_y: Cells along y, 1 or more (even for "fan").
+        dim_x: The rectangle's length along x, finite.
+        dim_y: The rectangle's length along y, finite.
+        pattern: "crossed" or "fan".
+
+    Returns:
+        The new mesh.
+
+    Raises:
+        ValueError: For a count below 1, an odd count for "fan", a length
+            that is not finite, counts that do not fit 32 bits (n_volumes
+            and n_nodes at most 2**31 - 1), or another pattern; the message
+            says which.
+        Error: ALLOCATE (A2001) when the tables do not fit in memory; MATH
+            (M3003) when a node or barycentre is beyond the largest double.
+        TypeError: When a count is not an integer, a length not a real
+            number or the pattern not a str.
+    """
+    cells_x = errors.integer("cells_x", cells_x)
+    cells_y = errors.integer("cells_y", cells_y)
+    dim_x = errors.real("dim_x", dim_x)
+    dim_y = errors.real("dim_y", dim_y)
+    pattern = _pattern(pattern)
+    # The compiled call takes 64-bit counts; beyond them the counts are
+    # past 32 bits all the more.
+    for name, cells in (("cells_x", cells_x), ("cells_y", cells_y)):
+        if cells > _INT32_MAX:
+            raise ValueError(f"{name} ({cells}) gives more than {_INT32_MAX} fictitious volumes, "
+                             "the most a 32-bit count holds")
+        if cells < 1:
+            raise ValueError(f"{name} ({cells}) is below 1")
+    return Mesh(errors.value_error_on_refusal(_malha.build_lattice_mesh, cells_x, cells_y, dim_x,
+                                              dim_y, pattern))
+
+
+def square_cells(dim_x: float, dim_y: float, volumes: int,
+                 pattern: str = "crossed") -> tuple[int, int]:
+    """The lattice of a rectangle whose cells are closest to square.
+
+    With about ``volumes`` real volumes (4 a cell when crossed, 2 when
+    fan): the cells along each side that make dx and dy nearest each other
+    and the volumes nearest ``volumes``, each measured as a ratio. A lattice
+    has at least one cell (one block for "fan") across each side, so a
+    rectangle much longer than wide gets as many cells along it as square
+    cells need, however few the volumes asked. Give the result to
+    ``build_lattice``.
+
+    Args:
+        dim_x: The rectangle's length along x, finite and not 0.
+        dim_y: The rectangle's length along y, finite and not 0.
+        volumes: The real volumes wanted, 1 or more; a lattice has at least
+            one cell (one block of 2 x 2 for "fan").
+        pattern: "crossed" or "fan".
+
+    Returns:
+        ``(cells_x, cells_y)``, each 1 or more (even for "fan").
+
+    Raises:
+        ValueError: For a length that is 0 or not finite, fewer than 1
+            volume, more than 2**31 - 1, or another pattern.
+        TypeError: When a length is not a real number, ``volumes`` not an
+            integer or the pattern not a str.
+    """
+    dim_x = abs(errors.real("dim_x", dim_x))
+    dim_y = abs(errors.real("dim_y", dim_y))
+    volumes = errors.integer("volumes", volumes)
+    fan = _pattern(pattern) == _malha.LatticePattern.fan
+    for name, length in (("dim_x", dim_x), ("dim_y", dim_y)):
+        if not (math.isfinite(length) and length > 0.0):
+            raise ValueError(f"{name} must be finite and not 0 for square cells: {length!r}")
+    if not 1 <= volumes <= _INT32_MAX:
+        raise ValueError(f"volumes must be 1 to {_INT32_MAX}: {volumes}")
+    per_cell = 2 if fan else 4
+    step = 2 if fan else 1
+    ratio = dim_x / dim_y
+    ideal_y = math.sqrt(volumes / per_cell / ratio)
+
+    def counts_near(ideal: float) -> set[int]:
+        low = max(step, math.floor(ideal / step) * step)
+        return {low, low + step}
+
+    def misfit(cells: tuple[int, int]) -> float:
+        aspect = (dim_x / cells[0]) / (dim_y / cells[1])
+        return abs(math.log(aspect)) + abs(math.log(per_cell * cells[0] * cells[1] / volumes))
+
+    candidates = [(cx, cy) for cy in counts_near(ideal_y) for cx in counts_near(cy * ratio)]
+    return min(candidates, key=lambda cells: (misfit(cells), cells))
+
+
+def read(folder: str | os.PathLike[str]) -> Mesh:
+    """Reads a mesh back from the files the program wrote.
+
+    Reads "dados.ent", "conectividades.ent" and "baricentros.ent" of the
+    folder, checking every record against what the program writes there,
+    then checks the folder's other files of a run against their counts.
+    The tables hold exactly the numbers of the text.
+
+    Args:
+        folder: The folder of a run's files; "" is the current working
+            folder, and the reports then name the files alone.
+
+    Returns:
+        A mesh with the counts ``n_nodes``, ``n_volumes``,
+        ``n_real_volumes``, ``n_fict_volumes`` and the four tables; every
+        other attribute is 0.
+
+    Raises:
+        Error: OPEN (F4004) or READ (F4005) when a file cannot be opened or
+            read, or is not a regular file; READ (F4007), naming the file
+            and the line, at the first record that does not hold what the
+            program writes there, or naming the first of the other files
+            whose size or labelled counts disagree with "dados.ent".
+        TypeError: When ``folder`` is not a path.
+    """
+    return Mesh(_malha.read_mesh_files(errors.path("folder", folder)))
+

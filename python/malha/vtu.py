@@ -1,0 +1,216 @@
+"""Solutions out to VTK readers: grids of cell fields, time series, meshio."""
+
+from __future__ import annotations
+
+import collections.abc
+import pathlib
+import threading
+import typing
+
+import numpy as np
+import numpy.typing as npt
+
+from . import _malha, errors
+
+if typing.TYPE_CHECKING:
+    import os
+
+    import meshio
+
+    from .mesh import Mesh
+
+
+def _vtu_options(include_fictitious: typing.Any, include_tables: typing.Any) -> _malha.VtuOptions:
+    return _malha.VtuOptions(bool(include_fictitious), bool(include_tables))
+
+
+def _cell_fields(cell_data: typing.Any) -> list[tuple[str, np.ndarray]]:
+    """The (name, float64 array in row order) pairs of a mapping of cell data.
+
+    Leaves the count of rows and the names' characters to the writer, whose
+    ARGUMENT report ``errors.value_error_on_refusal`` turns into ``ValueError``.
+    """
+    if cell_data is None:
+        return []
+    if not isinstance(cell_data, collections.abc.Mapping):
+        raise TypeError(f"cell_data must be a mapping of name to array, "
+                        f"not {type(cell_data).__name__}")
+    fields = []
+    for name, values in cell_data.items():
+        if not isinstance(name, str):
+            raise TypeError(f"a field name must be a str, not {type(name).__name__}")
+        try:
+            name.encode("utf-8")
+        except UnicodeEncodeError:
+            raise ValueError(f"field name {name!r} is not printable ASCII") from None
+        array = np.asarray(values)
+        if array.dtype.kind not in "biuf":
+            raise TypeError(f"field {name!r} must hold real numbers, not {array.dtype}")
+        if array.ndim not in (1, 2):
+            raise ValueError(f"field {name!r} has {array.ndim} dimensions: give one value per "
+                             "volume, or one row of components per volume")
+        fields.append((name, np.ascontiguousarray(array, dtype=np.float64)))
+    return fields
+
+
+def write_vtu(mesh: Mesh, path: str | os.PathLike[str],
+              cell_data: collections.abc.Mapping[str, npt.ArrayLike] | None,
+              include_fictitious: bool, include_tables: bool) -> None:
+    """Writes ``mesh`` and ``cell_data`` as a grid, for ``Mesh.write_vtu``, which documents it."""
+    errors.value_error_on_refusal(_malha.write_vtu, mesh._mesh, errors.path("path", path),
+                                  _cell_fields(cell_data),
+                                  _vtu_options(include_fictitious, include_tables))
+
+
+def to_meshio(mesh: Mesh) -> meshio.Mesh:
+    """The meshio form of ``mesh``, for ``Mesh.to_meshio``, which documents it."""
+    import meshio
+
+    def with_zero_z(xy: np.ndarray) -> np.ndarray:
+        return np.column_stack((xy, np.zeros(len(xy))))
+
+    return meshio.Mesh(
+        points=with_zero_z(mesh.node_coords),
+        cells=[("triangle", np.array(mesh.triangles))],
+        point_data={"node": np.arange(1, mesh.n_nodes + 1, dtype=np.int32)},
+        cell_data={
+            "volume": [np.arange(1, mesh.n_volumes + 1, dtype=np.int32)],
+            "fictitious": [mesh.is_fictitious.astype(np.uint8)],
+            "neighbours": [np.array(mesh.volume_neighbours)],
+            "barycentre": [with_zero_z(mesh.barycentres)],
+        },
+    )
+
+
+class TimeSeries:
+    """A solution in time: one VTK grid per step and a ParaView collection of them.
+
+    Each ``write`` adds the step file "name_NNNN.vtu" (NNNN the step's index
+    from 0000) as ``Mesh.write_vtu`` writes it, then rewrites the collection
+    "name.pvd", which lists every step so far with its time. ParaView opens
+    the collection as one series with a time slider (``paraview name.pvd``).
+    Both files go through a temporary file and a rename, the step file
+    first, so a process killed at any moment leaves a collection whose every
+    step is complete; a ``write`` that fails leaves neither its step file nor
+    a changed collection.
+
+    A new series starts at step 0 and rewrites the collection at its first
+    ``write``; it removes the temporary files of a killed series of the same
+    name in the folder. Usable as a context manager, which closes it: a
+    closed series writes no more steps. It keeps its mesh alive. Threads may
+    share a series: its steps are written one at a time.
+
+    Example:
+        >>> import os
+        >>> import numpy as np
+        >>> mesh = malha.build(8, 1.0, 1.0)
+        >>> x, y = mesh.barycentres[:mesh.n_real_volumes].T
+        >>> os.makedirs("out", exist_ok=True)
+        >>> with malha.TimeSeries(mesh, "out", "heat") as series:
+        ...     for step in range(10):
+        ...         t = step / 10
+        ...         _ = series.write(t, {"u": np.exp(-t) * x * y})
+        >>> series.steps, series.collection_file.name
+        (10, 'heat.pvd')
+
+    Attributes:
+        mesh: The series' mesh.
+    """
+
+    def __init__(self, mesh: Mesh, folder: str | os.PathLike[str], name: str, *,
+                 include_fictitious: bool = False, include_tables: bool = False) -> None:
+        """Starts a series of grids of ``mesh``.
+
+        Args:
+            mesh: The mesh of every step.
+            folder: An existing folder, which receives the files.
+            name: The series' name: printable ASCII, without ``< > & " '``
+                or ``/ \\ : * ? |``.
+            include_fictitious: As for ``Mesh.write_vtu``, for every step.
+            include_tables: As for ``Mesh.write_vtu``, for every step.
+
+        Raises:
+            Error: OPEN (F4001, "cannot open the folder") when ``folder``
+                is not a folder that can be read, as when it is missing.
+            TypeError: When ``mesh`` is not a ``Mesh``, ``folder`` not a
+                path or ``name`` not a ``str``.
+            ValueError: When ``name`` is empty or holds a character above.
+        """
+        from .mesh import Mesh  # which imports this module
+
+        if not isinstance(mesh, Mesh):
+            raise TypeError(f"mesh must be a malha.Mesh, not {type(mesh).__name__}")
+        if not isinstance(name, str):
+            raise TypeError(f"name must be a str, not {type(name).__name__}")
+        try:
+            name.encode("utf-8")
+        except UnicodeEncodeError:
+            raise ValueError(f"series name {name!r} is not printable ASCII") from None
+        self.mesh = mesh
+        self._series: _malha.TimeSeries | None = errors.value_error_on_refusal(
+            _malha.TimeSeries, mesh._mesh, errors.path("folder", folder), name,
+            _vtu_options(include_fictitious, include_tables))
+        self._collection = self._series.collection_file
+        self._steps = 0
+        self._lock = threading.Lock()  # one step at a time, also across threads
+
+    def write(self, time: float,
+              cell_data: collections.abc.Mapping[str, npt.ArrayLike] | None = None
+              ) -> pathlib.Path:
+        """Adds the next step: its grid file, then the collection with it.
+
+        The interpreter lock is released while the files are written; the
+        arrays must not change meanwhile.
+
+        Args:
+            time: The step's time: finite, and after the last step's.
+            cell_data: The step's fields, as for ``Mesh.write_vtu``.
+
+        Returns:
+            The step's grid file.
+
+        Raises:
+            Error: As ``Mesh.write_vtu``, for the step file or the collection.
+            TypeError: As ``Mesh.write_vtu``, and when ``time`` is not a real
+                number.
+            ValueError: As ``Mesh.write_vtu``; when ``time`` is NaN,
+                infinite, or not after the last step's; when the series is
+                closed. No file is then touched.
+        """
+        time = errors.real("time", time)
+        fields = _cell_fields(cell_data)
+        with self._lock:
+            if self._series is None:
+                raise ValueError("the series is closed")
+            errors.value_error_on_refusal(self._series.write, time, fields)
+            self._steps = self._series.steps
+            return self._series.step_file(self._steps - 1)
+
+    @property
+    def steps(self) -> int:
+        """int: The steps written."""
+        return self._steps
+
+    @property
+    def collection_file(self) -> pathlib.Path:
+        """pathlib.Path: The collection, "name.pvd" in the folder."""
+        return self._collection
+
+    @property
+    def closed(self) -> bool:
+        """bool: True once ``close`` is called: no more steps."""
+        return self._series is None
+
+    def close(self) -> None:
+        """Ends the series; its files stay as the last ``write`` left them."""
+        with self._lock:
+            self._series = None
+
+    def __enter__(self) -> TimeSeries:
+        return self
+
+    def __exit__(self, *exc_info: typing.Any) -> None:
+        self.close()
+
+    def __repr__(self) -> str:
+        return f"malha.TimeSeries({str(self._collection)!r}, steps={self._steps})"
