@@ -134,11 +134,15 @@ TEST(PlantedFiles, NoNameMakesACallWaitOrWriteOutsideItsFolder) {
     for (const std::string& name : names) {
       // A link planted at one of the eleven names is written through.
       EXPECT_EQ(read_file(folder / name), read_file(clean / name)) << name;
-      if (name != planted) EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / name)));
+      if (name != planted) {
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(folder / name))) << name;
+      }
     }
     for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
       const std::string name = entry.path().filename().string();
-      if (name != planted) EXPECT_FALSE(name.ends_with(".tmp")) << name;
+      if (name != planted) {
+        EXPECT_FALSE(name.ends_with(".tmp")) << name;
+      }
     }
   };
   std::vector<std::string> files = eleven_names();
