@@ -5,7 +5,7 @@ The rectangle [0, dim_x] x [0, dim_y] starts from its slowest mode
 sin(pi x / dim_x) sin(pi y / dim_y) with u = 0 on every side, so the exact
 solution is that mode times exp(-pi^2 (1/dim_x^2 + 1/dim_y^2) t). Each step
 is one implicit Euler step of the corrected finite-volume scheme of
-examples/poisson.py (its diffusion_solver, factorised once):
+diffusion.py beside this file (its diffusion_solver, factorised once):
 
     area / dt (u_new - u_old) = sum over the faces of the flux of grad u_new.
 
@@ -22,7 +22,7 @@ from pathlib import Path
 import numpy as np
 
 import malha
-from poisson import diffusion_solver
+from diffusion import diffusion_solver
 
 
 def mode(mesh):

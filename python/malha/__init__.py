@@ -43,7 +43,8 @@ Threads:
 
 Failures:
     Every failure of the mesh, of a file or of a read-back raises
-    ``malha.Error``, whose message is the program's run-time error report;
+    ``malha.Error``, whose message is the program's run-time error report
+    (``report``: with the program's CR LF before and after it);
     arguments of the wrong type raise ``TypeError``, and a processing time
     that is NaN, infinite or negative ``ValueError``, as do the fields, names
     and times that ``Mesh.write_vtu`` and ``TimeSeries`` cannot write.

@@ -92,10 +92,13 @@ py::array fictitious_mask(const malha::Mesh& mesh) {
   });
 }
 
-// The faces of a mesh, for the Python layer's malha.Faces. The tables of
-// volume, node and face numbers are made 0-based in place, once, before any
-// view of them exists; the views of a Faces object have that object as their
-// base, and one-column tables go out as one-dimensional arrays.
+// The faces of a mesh and their geometry, for the Python layer's
+// malha.Faces. The geometry is computed with the faces, while their numbers
+// are still 1-based; then the tables of volume, node and face numbers are
+// made 0-based in place, once, before any view of them exists. The views of
+// a Faces object have that object as their base, and one-column tables go
+// out as one-dimensional arrays.
+struct CompiledFaces : malha::Faces, malha::FaceGeometry {};
 
 template <int Cols>
 void count_from_zero(malha::MeshTable<std::int32_t, Cols>& table) {
@@ -104,8 +107,10 @@ void count_from_zero(malha::MeshTable<std::int32_t, Cols>& table) {
   for (std::size_t i = 0; i < count; ++i) values[i] -= 1;
 }
 
-malha::Faces zero_based_faces(const malha::Mesh& mesh) {
-  malha::Faces faces = malha::build_faces(mesh);
+CompiledFaces zero_based_faces(const malha::Mesh& mesh) {
+  CompiledFaces faces;
+  static_cast<malha::Faces&>(faces) = malha::build_faces(mesh);
+  static_cast<malha::FaceGeometry&>(faces) = malha::face_geometry(mesh, faces);
   count_from_zero(faces.face_owners);
   count_from_zero(faces.face_neighbours);
   count_from_zero(faces.face_nodes);
@@ -115,7 +120,7 @@ malha::Faces zero_based_faces(const malha::Mesh& mesh) {
 
 template <auto Table>
 py::array faces_view(py::object faces) {
-  const auto& table = faces.cast<const malha::Faces&>().*Table;
+  const auto& table = faces.cast<const CompiledFaces&>().*Table;
   using T = std::remove_cvref_t<decltype(table(1, 1))>;
   if constexpr (std::remove_cvref_t<decltype(table)>::kColumns == 1) {
     const py::ssize_t rows = table.rows();
@@ -229,7 +234,8 @@ PYBIND11_MODULE(_malha, m) {
       .def_property_readonly("is_fictitious", &fictitious_mask);
 
   using malha::Faces;
-  py::class_<Faces>(m, "Faces")
+  using malha::FaceGeometry;
+  py::class_<CompiledFaces>(m, "Faces")
       .def_readonly("n_faces", &Faces::n_faces)
       .def_readonly("n_interior_faces", &Faces::n_interior_faces)
       .def_readonly("n_boundary_faces", &Faces::n_boundary_faces)
@@ -240,13 +246,22 @@ PYBIND11_MODULE(_malha, m) {
       .def_property_readonly("length", &faces_view<&Faces::face_lengths>)
       .def_property_readonly("side", &faces_view<&Faces::face_sides>)
       .def_property_readonly("volume_areas", &faces_view<&Faces::volume_areas>)
-      .def_property_readonly("volume_faces", &faces_view<&Faces::volume_faces>);
+      .def_property_readonly("volume_faces", &faces_view<&Faces::volume_faces>)
+      .def_property_readonly("midpoint", &faces_view<&FaceGeometry::face_midpoints>)
+      .def_property_readonly("delta", &faces_view<&FaceGeometry::face_deltas>)
+      .def_property_readonly("normal_distance", &faces_view<&FaceGeometry::normal_distances>)
+      .def_property_readonly("non_orthogonality",
+                             &faces_view<&FaceGeometry::non_orthogonality>);
   m.def("build_faces", &zero_based_faces, py::arg("mesh"), py::call_guard<py::gil_scoped_release>());
   // The weights read the faces' counts alone, which the 0-based numbers
   // leave as they are.
   py::class_<malha::GradientWeights>(m, "GradientWeights");
-  m.def("gradient_weights", &malha::gradient_weights, py::arg("mesh"), py::arg("faces"),
-        py::call_guard<py::gil_scoped_release>());
+  m.def(
+      "gradient_weights",
+      [](const malha::Mesh& mesh, const CompiledFaces& faces) {
+        return malha::gradient_weights(mesh, faces);
+      },
+      py::arg("mesh"), py::arg("faces"), py::call_guard<py::gil_scoped_release>());
   m.def("cell_gradients", &cell_gradients_of, py::arg("weights"), py::arg("values"));
 
   m.def("build_mesh", &malha::build_mesh, py::arg("level"), py::arg("dim_x"), py::arg("dim_y"),

@@ -420,9 +420,11 @@ def read(folder: str | os.PathLike[str]) -> Mesh:
             folder, and the reports then name the files alone.
 
     Returns:
-        A mesh with the counts ``n_nodes``, ``n_volumes``,
-        ``n_real_volumes``, ``n_fict_volumes`` and the four tables; every
-        other attribute is 0.
+        A mesh holding every attribute: the four tables and the counts of
+        the files; the level their real volumes give (0 for a lattice that
+        is no level's); the other counts, lattice figures and spacings as
+        the sizing of that mesh gives them; and the lengths that the far
+        corner node holds.
 
     Raises:
         Error: OPEN (F4004) or READ (F4005) when a file cannot be opened or

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstddef>
@@ -25,10 +26,11 @@ void allocate_table(MeshTable<T, Cols>& table, std::int32_t rows) {
   }
 }
 
-// The counts a mesh's tables must agree with before any of them is read:
-// those of every mesh (check_mesh_tables), then those of a rectangle's.
+// The tables a mesh must hold before any of them is read (check_mesh_tables),
+// then the counts of a rectangle's mesh.
 void check_counts(const Mesh& mesh) {
-  check_mesh_tables(mesh, "build_faces");
+  check_mesh_tables(mesh, "build_faces",
+                    {.barycentres = false, .mutual_neighbours = true});
   const std::int64_t twice_interior = 3 * static_cast<std::int64_t>(mesh.n_real_volumes) -
                                       mesh.n_fict_volumes;
   if (twice_interior < 0 || twice_interior % 2 != 0 ||
@@ -49,6 +51,32 @@ void side_runs(const Mesh& mesh, std::int32_t (&runs)[4]) {
   const std::int32_t quarter = mesh.n_fict_volumes / 4;
   runs[0] = runs[2] = is_lattice ? mesh.cells_x : quarter;
   runs[1] = runs[3] = is_lattice ? mesh.cells_y : quarter;
+}
+
+// The exponent e of 2^e <= |value| < 2^(e+1), for a finite value not 0.
+int binary_exponent(double value) { return std::ilogb(value); }
+
+// The signed area of the triangle of the edges (ux, uy) and (vx, vy) from
+// its first node. Where the plain cross product leaves the normal doubles,
+// each axis is scaled by a power of 2 to its edges' size first, so that the
+// sign is right and the area is as near as a double can hold: 0 where the
+// triangle has none (`is_flat`) or where even the smallest double is too
+// large.
+double area_of(double ux, double uy, double vx, double vy, bool& is_flat) {
+  const double plain = 0.5 * (ux * vy - vx * uy);
+  if (std::fabs(plain) >= DBL_MIN && std::fabs(plain) <= DBL_MAX) return plain;
+  const double x_size = std::max(std::fabs(ux), std::fabs(vx));
+  const double y_size = std::max(std::fabs(uy), std::fabs(vy));
+  if (x_size == 0.0 || y_size == 0.0 || !(x_size <= DBL_MAX && y_size <= DBL_MAX)) {
+    is_flat = plain == 0.0;
+    return plain;
+  }
+  const int ex = binary_exponent(x_size);
+  const int ey = binary_exponent(y_size);
+  const double scaled = 0.5 * (std::ldexp(ux, -ex) * std::ldexp(vy, -ey) -
+                               std::ldexp(vx, -ex) * std::ldexp(uy, -ey));
+  is_flat = scaled == 0.0;
+  return std::ldexp(scaled, ex + ey);
 }
 
 // The position (0, 1, 2) of the one node of `nodes` that `other` lacks.
@@ -102,6 +130,10 @@ class FaceBuilder {
     }
     if (has_zero_length_) fail(RunError::math_invalid);
     if (has_overflow_) fail(RunError::math_overflow);
+    if (has_underflow_) fail(RunError::math_underflow);
+    if (off_side_) {
+      fail_mesh("a boundary face is not on the side its fictitious volume's number gives");
+    }
   }
 
  private:
@@ -110,15 +142,16 @@ class FaceBuilder {
   // written with that volume and is looked up in its row of volume_faces.
   void add_volume(std::int32_t v) {
     const std::int32_t* nodes = mesh_.volume_nodes.row(v);
-    for (int i = 0; i < 3; ++i) {
-      if (nodes[i] < 1 || nodes[i] > mesh_.n_nodes) fail_mesh("a node number is out of range");
-    }
     const double* a = mesh_.node_coords.row(nodes[0]);
     const double* b = mesh_.node_coords.row(nodes[1]);
     const double* c = mesh_.node_coords.row(nodes[2]);
-    const double signed_area = 0.5 * ((b[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (b[1] - a[1]));
+    bool is_flat = false;
+    const double signed_area =
+        area_of(b[0] - a[0], b[1] - a[1], c[0] - a[0], c[1] - a[1], is_flat);
     const double area = std::fabs(signed_area);
     has_overflow_ |= !(area <= DBL_MAX);
+    has_zero_length_ |= is_flat;
+    has_underflow_ |= area == 0.0 && !is_flat;
     faces_.volume_areas(v, 1) = area;
     // The outward normal of an anticlockwise volume is the edge turned
     // clockwise; a clockwise volume (a negative length) turns it the other
@@ -130,9 +163,7 @@ class FaceBuilder {
     std::int32_t across[3] = {0, 0, 0};
     for (int col = 0; col < 3; ++col) {
       const std::int32_t w = mesh_.volume_neighbours(v, col + 1);
-      if (w < 1 || w > mesh_.n_volumes || w == v) {
-        fail_mesh("a real volume does not have three neighbours in range");
-      }
+      if (w == 0 || w == v) fail_mesh("a real volume does not have three neighbours");
       const int edge = edge_opposite(lacking_node(nodes, mesh_.volume_nodes.row(w)));
       if (across[edge] != 0) fail_mesh("two neighbours share one edge");
       across[edge] = w;
@@ -149,6 +180,7 @@ class FaceBuilder {
           fail_mesh("a fictitious volume has two real neighbours");
         }
         write_face(face, v, w, nodes[edge], nodes[edge == 2 ? 0 : edge + 1], turn);
+        check_side(face, faces_.face_sides(face, 1));
         faces_.volume_areas(w, 1) = area;  // the mirror image's
       } else if (w > v) {
         if (next_interior_ == faces_.n_interior_faces) {
@@ -171,13 +203,21 @@ class FaceBuilder {
                   std::int32_t from, std::int32_t to, double turn) {
     const double* p = mesh_.node_coords.row(from);
     const double* q = mesh_.node_coords.row(to);
-    const double ex = q[0] - p[0];
-    const double ey = q[1] - p[1];
+    double ex = q[0] - p[0];
+    double ey = q[1] - p[1];
     const double square = ex * ex + ey * ey;
-    // The plain root where the square is a normal double; hypot where it
-    // would overflow or lose digits below the normal range.
-    const double length =
-        square >= DBL_MIN && square <= DBL_MAX ? std::sqrt(square) : std::hypot(ex, ey);
+    double length = std::sqrt(square);
+    double unit = length;  // what the edge is divided by to make the normal
+    if (!(square >= DBL_MIN && square <= DBL_MAX) && (ex != 0.0 || ey != 0.0)) {
+      // Outside the normal doubles the edge is first scaled by a power of 2
+      // to its size, so that the normal is a unit vector to the last digit
+      // and the length as near as a double can hold.
+      const int scale = binary_exponent(std::max(std::fabs(ex), std::fabs(ey)));
+      ex = std::ldexp(ex, -scale);
+      ey = std::ldexp(ey, -scale);
+      unit = std::sqrt(ex * ex + ey * ey);
+      length = std::ldexp(unit, scale);
+    }
     has_zero_length_ |= length == 0.0;
     has_overflow_ |= !(length <= DBL_MAX);
     faces_.face_owners(face, 1) = owner;
@@ -186,9 +226,24 @@ class FaceBuilder {
     face_nodes[0] = from;
     face_nodes[1] = to;
     double* normal = faces_.face_normals.row(face);
-    normal[0] = turn * ey / length;
-    normal[1] = -turn * ex / length;
+    normal[0] = turn * ey / unit;
+    normal[1] = -turn * ex / unit;
     faces_.face_lengths(face, 1) = length;
+  }
+
+  // Refuses boundary face `face` unless both its nodes lie on the line of
+  // `side`, within 2^-32 of the rectangle's length across that line: a
+  // mesh whose fictitious volumes do not run round the sides in order.
+  void check_side(std::int32_t face, int side) {
+    const bool is_horizontal = side == 1 || side == 3;
+    const double line = side == 2 ? mesh_.dim_x : side == 3 ? mesh_.dim_y : 0.0;
+    const double across = is_horizontal ? mesh_.dim_y : mesh_.dim_x;
+    const double tolerance = std::ldexp(std::fabs(across), -32) +
+                             4.0 * std::max(side_runs_[0], side_runs_[1]) * DBL_TRUE_MIN;
+    for (int end = 1; end <= 2; ++end) {
+      const double* at = mesh_.node_coords.row(faces_.face_nodes(face, end));
+      if (!(std::fabs(at[is_horizontal ? 1 : 0] - line) <= tolerance)) off_side_ = true;
+    }
   }
 
   const Mesh& mesh_;
@@ -197,6 +252,8 @@ class FaceBuilder {
   std::int32_t next_interior_ = 0;
   bool has_zero_length_ = false;
   bool has_overflow_ = false;
+  bool has_underflow_ = false;
+  bool off_side_ = false;
 };
 
 }  // namespace

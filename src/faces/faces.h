@@ -2,41 +2,19 @@
 // Folder faces/: the finite-volume geometry of a built mesh; it builds on
 // mesh/ and system/ only. Installed as <malha/faces.h>.
 //
-// build_faces(mesh) gives what a cell-centred solver computes before its
-// first flux: every face (an edge that a real volume shares with another
-// volume), its two volumes, nodes, unit normal, length and side of the
-// rectangle, and the area of every volume. It reads only `node_coords`,
-// `volume_nodes`, `volume_neighbours`, `barycentres` and the volume and node
-// counts of the Mesh; the program does not call it.
-//
-// Numbering: 1-based throughout, as in the Mesh; face numbers 1..n_faces.
-// - Interior faces (a real volume against a real volume) come first,
-//   ordered by owner, then by the owner's edge number; boundary faces (a
-//   real volume against a fictitious one) follow, boundary face j (face
-//   n_interior_faces + j) belonging to fictitious volume n_real_volumes + j.
-//   Edges between two fictitious volumes are not faces.
-//   n_boundary_faces = n_fict_volumes;
+// Numbering: 1-based, as in the Mesh; faces 1 to n_faces.
+// - Interior faces (real against real volume) first, by owner, then by the
+//   owner's edge; then boundary face j (face n_interior_faces + j) against
+//   fictitious volume n_real_volumes + j. n_boundary_faces = n_fict_volumes,
 //   n_interior_faces = (3 n_real_volumes - n_fict_volumes) / 2.
-// - Edge k of a volume (k = 1, 2, 3) joins its k-th and (k+1)-th nodes as
-//   `volume_nodes` lists them, edge 3 joining the third node to the first.
-// - The owner is a real volume: the lower-numbered one of an interior face,
-//   the real one of a boundary face; the neighbour is the other volume.
-//   The face's nodes are the owner's edge, in the owner's order.
-// - The normal is a unit vector pointing from the owner's side of the edge
-//   to the neighbour's (outward at the boundary), for either orientation of
-//   the volumes (negative lengths list them clockwise).
-// - Sides: 0 interior; 1 the side y = 0, 2 x = dim_x, 3 y = dim_y, 4 x = 0.
-//   Each side's boundary faces are one contiguous run, in that order.
-// - Lengths are in the units of `node_coords`, areas in their square.
-//
-// Throws malha::Error: ALLOCATE when the tables do not fit in memory; MATH
-// ("invalid") when an edge has zero length, so that it has no normal (a
-// rectangle with a zero length), or ("overflow") when a length or an area is
-// beyond the largest double; ARGUMENT(build_faces) when the Mesh's tables
-// are not those of a mesh (counts that disagree with the tables, node or
-// volume numbers out of range, neighbours that do not share an edge or do
-// not list each other). The caller's floating-point environment is kept;
-// the function ends no process and keeps no state.
+// - Edge k (1, 2, 3) of a volume joins its nodes k and k + 1 as
+//   `volume_nodes` lists them, edge 3 the third node and the first.
+// - The owner is the lower-numbered volume of an interior face, the real one
+//   of a boundary face; the face's nodes are the owner's edge in its order;
+//   the unit normal points from the owner to the neighbour (outward at the
+//   boundary) whatever the signs of the lengths.
+// - Sides: 0 interior; 1 on y = 0, 2 on x = dim_x, 3 on y = dim_y, 4 on
+//   x = 0; each side's boundary faces are one contiguous run, in that order.
 
 #include <cstdint>
 
@@ -46,32 +24,50 @@
 namespace malha {
 
 struct Faces {
-  // Counts: n_faces = n_interior_faces + n_boundary_faces.
+  // n_faces = n_interior_faces + n_boundary_faces.
   std::int32_t n_faces = 0;
   std::int32_t n_interior_faces = 0;
   std::int32_t n_boundary_faces = 0;
 
   // n_faces rows each.
-  MeshTable<std::int32_t, 1> face_owners;      // real volume number
-  MeshTable<std::int32_t, 1> face_neighbours;  // real or fictitious volume number
+  MeshTable<std::int32_t, 1> face_owners;      // real volume
+  MeshTable<std::int32_t, 1> face_neighbours;  // real or fictitious volume
   MeshTable<std::int32_t, 2> face_nodes;       // the owner's edge, in its order
   MeshTable<double, 2> face_normals;           // unit normal x, y, owner to neighbour
-  MeshTable<double, 1> face_lengths;           // edge length
+  MeshTable<double, 1> face_lengths;
   MeshTable<std::int8_t, 1> face_sides;        // 0 interior, 1 to 4 boundary side
 
-  // Per volume.
-  MeshTable<double, 1> volume_areas;          // n_volumes rows: area, positive;
-                                              // a fictitious volume's is its
-                                              // mirror image's (its owner's)
-  MeshTable<std::int32_t, 3> volume_faces;    // n_real_volumes rows: the face
-                                              // across edge 1, 2, 3
+  MeshTable<double, 1> volume_areas;        // n_volumes rows, positive; a fictitious
+                                            // volume's is its owner's
+  MeshTable<std::int32_t, 3> volume_faces;  // n_real_volumes rows: faces across edges 1, 2, 3
 };
 
-// The faces of `mesh`, as described above. Every table is written in full.
+// The faces of `mesh`; reads its counts, dim_x, dim_y, `node_coords`,
+// `volume_nodes` and `volume_neighbours`. 41 bytes a face, 8 a volume and
+// 12 a real volume (faces_table_bytes).
+// Throws malha::Error: ARGUMENT(build_faces) for tables that are not a
+// mesh's (check_mesh_tables' rules, neighbours that do not share one edge,
+// a boundary face off its side's line); MATH "invalid" for an edge of zero
+// length, "overflow" for a length or area beyond the largest double,
+// "underflow" for an area below the smallest double; ALLOCATE. The caller's
+// floating-point environment is kept.
 Faces build_faces(const Mesh& mesh);
-
-// Bytes the tables of build_faces take for the counts of `mesh`: 41 per
-// face, 8 per volume and 12 per real volume.
 std::uint64_t faces_table_bytes(const Mesh& mesh);
+
+// What fluxes need beyond the faces' tables, n_faces rows each: 48 bytes a
+// face, on request.
+struct FaceGeometry {
+  MeshTable<double, 2> face_midpoints;     // the middle of the face's two nodes
+  MeshTable<double, 2> face_deltas;        // neighbour's barycentre - owner's
+  MeshTable<double, 1> normal_distances;   // delta . normal, > 0 on a mesh
+  MeshTable<double, 1> non_orthogonality;  // degrees between delta and normal
+};
+
+// The geometry of `faces`, which build_faces gave for `mesh`; reads the
+// mesh's `node_coords` and `barycentres`.
+// Throws malha::Error: ARGUMENT(face_geometry) for faces naming volumes or
+// nodes the mesh lacks; ALLOCATE.
+FaceGeometry face_geometry(const Mesh& mesh, const Faces& faces);
+std::uint64_t face_geometry_bytes(const Faces& faces);
 
 }  // namespace malha

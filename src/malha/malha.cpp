@@ -35,35 +35,6 @@ void check_processing_time(double seconds) {
   fail_argument(kWriteMeshFiles, what);
 }
 
-// Refuses a mesh whose counts disagree with each other or with its tables
-// (check_mesh_tables), or whose tables hold node or neighbour numbers
-// outside them: its files would count records they do not hold, and a node
-// number outside the node table would be looked up beyond it.
-void check_mesh_to_write(const Mesh& mesh) {
-  check_mesh_tables(mesh, kWriteMeshFiles);
-  auto refuse = [](const std::string& what) { fail_argument(kWriteMeshFiles, what); };
-  // The numbers each table may hold: nodes 1 to n_nodes, neighbours 0
-  // (none) to n_volumes.
-  const struct {
-    const char* name;
-    const MeshTable<std::int32_t, 3>& table;
-    std::int32_t low;
-    std::int32_t high;
-  } numbers[] = {{"volume_nodes", mesh.volume_nodes, 1, mesh.n_nodes},
-                 {"volume_neighbours", mesh.volume_neighbours, 0, mesh.n_volumes}};
-  for (const auto& [name, table, low, high] : numbers) {
-    for (std::int32_t v = 1; v <= mesh.n_volumes; ++v) {
-      const std::int32_t* row = table.row(v);
-      for (int c = 0; c < 3; ++c) {
-        if (row[c] >= low && row[c] <= high) continue;
-        refuse(std::string(name) + "(" + std::to_string(v) + ", " + std::to_string(c + 1) +
-               ") = " + std::to_string(row[c]) + " is outside " + std::to_string(low) + " to " +
-               std::to_string(high));
-      }
-    }
-  }
-}
-
 constexpr const char* kBuildLatticeMesh = "build_lattice_mesh";
 
 // Refuses a lattice that cannot be built, naming the reason.
@@ -150,7 +121,7 @@ void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,
                       double processing_time) {
   reporting_allocation([&] {
     check_processing_time(processing_time);
-    check_mesh_to_write(mesh);
+    check_mesh_tables(mesh, kWriteMeshFiles);
     OutputFiles files;
     write_output_files(files, mesh, processing_time, folder.string());
   });

@@ -34,6 +34,7 @@ constexpr ErrorEntry kErrors[] = {
     {RunError::math_invalid, "M3001", "MATH", "floating-point error: invalid"},
     {RunError::math_divide_by_zero, "M3002", "MATH", "floating-point error: divide by zero"},
     {RunError::math_overflow, "M3003", "MATH", "floating-point error: overflow"},
+    {RunError::math_underflow, "M3004", "MATH", "floating-point error: underflow"},
     {RunError::open, "F4001", "OPEN(", "cannot create or open the file: "},
     {RunError::write, "F4002", "WRITE(", "cannot write the file: "},
     {RunError::write_record_length, "F4003", "WRITE(",

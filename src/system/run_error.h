@@ -30,6 +30,7 @@ enum class RunError {
   math_invalid,        // floating-point invalid operation
   math_divide_by_zero, // floating-point division by zero
   math_overflow,       // floating-point overflow
+  math_underflow,      // a result below the smallest double, where it must not be 0
   open,                // an output file cannot be created or opened
   write,               // an output file cannot be written
   write_record_length, // a record longer than the output files allow

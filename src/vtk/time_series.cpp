@@ -54,6 +54,7 @@ TimeSeries::TimeSeries(const Mesh& mesh, fs::path folder, std::string name, VtuO
 }
 
 void TimeSeries::start() {
+  check_grid_mesh(*mesh_, kFunction, options_);
   const std::string quoted = "\"" + name_ + "\"";
   if (name_.empty()) fail_argument(kFunction, "the series name is empty");
   if (!is_xml_name(name_) || name_.find_first_of("/\\:*?|") != std::string::npos) {

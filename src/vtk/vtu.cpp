@@ -118,35 +118,6 @@ std::string element(const DataArray& array, std::uint64_t offset) {
   return text + " format=\"appended\" offset=\"" + std::to_string(offset) + "\"/>\n";
 }
 
-std::string count_text(std::int64_t count) { return std::to_string(count); }
-
-// Refuses a mesh whose counts disagree with the tables the grid reads.
-void check_mesh(const Mesh& mesh, const VtuOptions& options) {
-  auto refuse = [](const std::string& what) {
-    fail_argument(kFunction, "the mesh's counts disagree with its tables: " + what);
-  };
-  if (mesh.n_real_volumes < 0 || mesh.n_fict_volumes < 0 ||
-      std::int64_t{mesh.n_real_volumes} + mesh.n_fict_volumes != mesh.n_volumes) {
-    refuse(count_text(mesh.n_real_volumes) + " real and " + count_text(mesh.n_fict_volumes) +
-           " fictitious volumes for " + count_text(mesh.n_volumes) + " volumes");
-  }
-  if (mesh.n_nodes < 0 || mesh.n_real_nodes < 0 || mesh.n_real_nodes > mesh.n_nodes) {
-    refuse(count_text(mesh.n_real_nodes) + " real of " + count_text(mesh.n_nodes) + " nodes");
-  }
-  auto check_rows = [&](const char* table, std::int32_t rows, std::int32_t count,
-                        const char* what) {
-    if (rows != count) {
-      refuse(std::string(table) + " has " + count_text(rows) + " rows for " + count_text(count) +
-             what);
-    }
-  };
-  check_rows("node_coords", mesh.node_coords.rows(), mesh.n_nodes, " nodes");
-  check_rows("volume_nodes", mesh.volume_nodes.rows(), mesh.n_volumes, " volumes");
-  if (!options.include_tables) return;
-  check_rows("volume_neighbours", mesh.volume_neighbours.rows(), mesh.n_volumes, " volumes");
-  check_rows("barycentres", mesh.barycentres.rows(), mesh.n_volumes, " volumes");
-}
-
 // Refuses fields the grid of `cells` cells cannot carry; `taken` are the
 // names of the grid's own cell arrays.
 void check_fields(std::span<const CellField> fields, std::uint64_t cells,
@@ -182,21 +153,6 @@ void check_fields(std::span<const CellField> fields, std::uint64_t cells,
   }
 }
 
-// The first volume of 1 to `cells` that names a node outside 1 to `points`,
-// as a refusal.
-[[noreturn]] void refuse_node(const Mesh& mesh, std::int32_t cells, std::int32_t points) {
-  for (std::int32_t v = 1; v <= cells; ++v) {
-    for (int col = 1; col <= 3; ++col) {
-      const std::int32_t node = mesh.volume_nodes(v, col);
-      if (node < 1 || node > points) {
-        fail_argument(kFunction, "volume " + count_text(v) + " names node " + count_text(node) +
-                                     ", outside the grid's nodes 1 to " + count_text(points));
-      }
-    }
-  }
-  fail_argument(kFunction, "a volume names a node outside the grid");
-}
-
 }  // namespace
 
 std::unique_ptr<TemporaryFile> write_complete_grid(const Mesh& mesh,
@@ -204,8 +160,8 @@ std::unique_ptr<TemporaryFile> write_complete_grid(const Mesh& mesh,
                                                    std::span<const CellField> fields,
                                                    const VtuOptions& options,
                                                    bool removes_leftovers) {
-  check_mesh(mesh, options);
   const bool all = options.include_fictitious;
+  check_grid_mesh(mesh, kFunction, options);
   const std::int32_t n_points = all ? mesh.n_nodes : mesh.n_real_nodes;
   const std::int32_t n_cells = all ? mesh.n_volumes : mesh.n_real_volumes;
   const auto points = static_cast<std::uint64_t>(n_points);
@@ -279,18 +235,13 @@ std::unique_ptr<TemporaryFile> write_complete_grid(const Mesh& mesh,
   // The connectivity is one list of point numbers, three for each volume;
   // the viewers number points from 0.
   arrays.push_back({"connectivity", "Int32", 1, cells, 3, 4, Section::cells, [&](ByteSink& sink) {
-                      bool is_outside = false;
-                      const auto limit = static_cast<std::uint32_t>(n_points);
                       put_rows(sink, cells, 12, [&](std::uint64_t v, char* out) {
                         const std::int32_t* row =
                             mesh.volume_nodes.row(static_cast<std::int32_t>(v + 1));
                         for (int col = 0; col < 3; ++col) {
-                          const std::int32_t point = row[col] - 1;
-                          is_outside |= static_cast<std::uint32_t>(point) >= limit;
-                          store_little_endian(out + 4 * col, point);
+                          store_little_endian(out + 4 * col, row[col] - 1);
                         }
                       });
-                      if (is_outside) refuse_node(mesh, n_cells, n_points);
                     }});
   // Each cell's end in the connectivity; past the Int32 range (meshes of
   // more than 715 million volumes) as Int64.

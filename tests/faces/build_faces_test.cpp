@@ -13,13 +13,14 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <numbers>
+#include <random>
 #include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "malha/malha.h"
+#include "support/dialogue.h"
 
 namespace malha {
 namespace {
@@ -199,17 +200,6 @@ constexpr PropertyCase kProperties[] = {{{"1 x 1", 1.0, 1.0}, 16},
                                         {{"-2 x 1", -2.0, 1.0}, 14},
                                         {{"1e-3 x 1e5", 1e-3, 1e5}, 14}};
 
-// The angle in degrees between the normal of face `f` and the step from its
-// owner's barycentre to its neighbour's.
-double non_orthogonality(const Mesh& mesh, const Faces& faces, std::int32_t f) {
-  const Point o = barycentre(mesh, faces.face_owners(f, 1));
-  const Point n = barycentre(mesh, faces.face_neighbours(f, 1));
-  const double dx = n.x - o.x, dy = n.y - o.y;
-  const double along = dx * faces.face_normals(f, 1) + dy * faces.face_normals(f, 2);
-  const double across = dx * faces.face_normals(f, 2) - dy * faces.face_normals(f, 1);
-  return std::atan2(std::fabs(across), along) * 180.0 / std::numbers::pi;
-}
-
 TEST(BuildFaces, VolumesCloseTileTheRectangleAndMeetTheirSides) {
   for (const PropertyCase& c : kProperties) {
     const Rectangle& r = c.rectangle;
@@ -218,6 +208,7 @@ TEST(BuildFaces, VolumesCloseTileTheRectangleAndMeetTheirSides) {
       SCOPED_TRACE(trace(r, level));
       const Mesh mesh = build_mesh(level, r.dim_x, r.dim_y);
       const Faces faces = build_faces(mesh);
+      const FaceGeometry geometry = face_geometry(mesh, faces);
 
       std::vector<Point> flux(static_cast<std::size_t>(mesh.n_real_volumes) + 1, Point {0, 0});
       std::vector<double> perimeter(flux.size(), 0.0);
@@ -234,10 +225,7 @@ TEST(BuildFaces, VolumesCloseTileTheRectangleAndMeetTheirSides) {
           flux[neighbour] = {flux[neighbour].x - l * n.x, flux[neighbour].y - l * n.y};
           perimeter[neighbour] += l;
         }
-        if (r.dim_x > 0 && r.dim_y > 0) {
-          const Point o = barycentre(mesh, faces.face_owners(f, 1)), b = barycentre(mesh, w);
-          ASSERT_GT((b.x - o.x) * n.x + (b.y - o.y) * n.y, 0.0) << "face " << f;
-        }
+        ASSERT_GT(geometry.normal_distances(f, 1), 0.0) << "face " << f;
       }
       double area = 0.0;
       for (std::int32_t v = 1; v <= mesh.n_real_volumes; ++v) {
@@ -278,9 +266,9 @@ TEST(BuildFaces, SquareMeshesAreOrthogonal) {
   for (int level = 1; level <= 14; ++level) {
     SCOPED_TRACE("1 x 1, level " + std::to_string(level));
     const Mesh mesh = build_mesh(level, 1.0, 1.0);
-    const Faces faces = build_faces(mesh);
-    for (std::int32_t f = 1; f <= faces.n_faces; ++f) {
-      ASSERT_LT(non_orthogonality(mesh, faces, f), 1e-5) << "face " << f;
+    const FaceGeometry geometry = face_geometry(mesh, build_faces(mesh));
+    for (std::int32_t f = 1; f <= geometry.non_orthogonality.rows(); ++f) {
+      ASSERT_LT(geometry.non_orthogonality(f, 1), 1e-5) << "face " << f;
     }
   }
 }
@@ -292,10 +280,10 @@ TEST(BuildFaces, StretchedMeshesNonOrthogonality) {
     double low = 180.0, high = 0.0;
     for (int level = 1; level <= 14; ++level) {
       const Mesh mesh = build_mesh(level, r.dim_x, r.dim_y);
-      const Faces faces = build_faces(mesh);
+      const FaceGeometry geometry = face_geometry(mesh, build_faces(mesh));
       double largest = 0.0;
-      for (std::int32_t f = 1; f <= faces.n_faces; ++f) {
-        largest = std::max(largest, non_orthogonality(mesh, faces, f));
+      for (std::int32_t f = 1; f <= geometry.non_orthogonality.rows(); ++f) {
+        largest = std::max(largest, geometry.non_orthogonality(f, 1));
       }
       low = std::min(low, largest);
       high = std::max(high, largest);
@@ -315,6 +303,22 @@ TEST(BuildFaces, EmptyMeshHasNoFaces) {
   EXPECT_EQ(faces.volume_faces.rows(), 0);
 }
 
+// Gives volumes a and b each other's number: their rows trade places and
+// every neighbour column follows. The tables stay those of a mesh.
+void swap_volumes(Mesh& m, std::int32_t a, std::int32_t b) {
+  for (std::int32_t v = 1; v <= m.n_volumes; ++v) {
+    for (int c = 1; c <= 3; ++c) {
+      std::int32_t& w = m.volume_neighbours(v, c);
+      w = w == a ? b : w == b ? a : w;
+    }
+  }
+  for (int c = 1; c <= 3; ++c) {
+    std::swap(m.volume_nodes(a, c), m.volume_nodes(b, c));
+    std::swap(m.volume_neighbours(a, c), m.volume_neighbours(b, c));
+  }
+  for (int c = 1; c <= 2; ++c) std::swap(m.barycentres(a, c), m.barycentres(b, c));
+}
+
 // Meshes the function cannot take, each a change to a level-3 mesh of 2 x 1
 // (8 real volumes around node 5, fictitious volumes 9 to 16).
 struct Refusal {
@@ -332,6 +336,10 @@ TEST(BuildFaces, RefusesWhatIsNotAMeshAndKeepsTheFloatingPointEnvironment) {
       {"missing neighbour", [](Mesh& m) { m.volume_neighbours(3, 3) = 0; }, "ARGUMENT(build_faces)"},
       {"neighbour sharing one node", [](Mesh& m) { m.volume_neighbours(1, 1) = 4; }, "ARGUMENT(build_faces)"},
       {"one neighbour listed twice", [](Mesh& m) { m.volume_neighbours(1, 3) = 2; },
+       "ARGUMENT(build_faces)"},
+      {"fictitious volumes renumbered across two sides", [](Mesh& m) { swap_volumes(m, 10, 11); },
+       "ARGUMENT(build_faces)"},
+      {"neighbours that do not list each other", [](Mesh& m) { m.volume_neighbours(9, 2) = 0; },
        "ARGUMENT(build_faces)"},
       {"zero length", [](Mesh& m) { m.node_coords(2, 1) = 0.0; }, "MATH"},
       {"area beyond the largest double",
@@ -355,6 +363,109 @@ TEST(BuildFaces, RefusesWhatIsNotAMeshAndKeepsTheFloatingPointEnvironment) {
     }
     std::fegetenv(&after);
     EXPECT_EQ(std::memcmp(&before, &after, sizeof(before)), 0);
+  }
+}
+
+// The face quantities by their definitions, on faces whose values are known:
+// level 1 (volumes (1, 2, 3) and (2, 4, 3), fictitious volume 3 below the
+// bottom edge).
+TEST(FaceGeometry, MatchesItsDefinitions) {
+  struct Row {
+    const char* name;
+    double dim_x, dim_y;
+    std::int32_t face;
+    Point midpoint, delta;
+    double normal_distance, degrees;
+  };
+  const double root2 = std::sqrt(2.0), root5 = std::sqrt(5.0);
+  const Row rows[] = {
+      {"1 x 1, the diagonal", 1, 1, 1, {0.5, 0.5}, {1.0 / 3, 1.0 / 3}, root2 / 3, 0.0},
+      {"1 x 1, bottom", 1, 1, 2, {0.5, 0.0}, {0.0, -2.0 / 3}, 2.0 / 3, 0.0},
+      // The diagonal from (2, 0) to (0, 1), normal (1, 2) / sqrt 5:
+      // cos = (4/3) / |delta| sqrt 5 and the angle atan(3/4).
+      {"2 x 1, the diagonal", 2, 1, 1, {1.0, 0.5}, {2.0 / 3, 1.0 / 3}, 4 / (3 * root5),
+       36.86989764584402},
+      {"-2 x 1, the diagonal", -2, 1, 1, {-1.0, 0.5}, {-2.0 / 3, 1.0 / 3}, 4 / (3 * root5),
+       36.86989764584402},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const Mesh mesh = build_mesh(1, r.dim_x, r.dim_y);
+    const FaceGeometry g = face_geometry(mesh, build_faces(mesh));
+    EXPECT_NEAR(g.face_midpoints(r.face, 1), r.midpoint.x, 1e-15);
+    EXPECT_NEAR(g.face_midpoints(r.face, 2), r.midpoint.y, 1e-15);
+    EXPECT_NEAR(g.face_deltas(r.face, 1), r.delta.x, 1e-15);
+    EXPECT_NEAR(g.face_deltas(r.face, 2), r.delta.y, 1e-15);
+    EXPECT_NEAR(g.normal_distances(r.face, 1), r.normal_distance, 1e-15);
+    EXPECT_NEAR(g.non_orthogonality(r.face, 1), r.degrees, 1e-12);
+  }
+  // Faces of another mesh name volumes this one lacks.
+  const Faces larger = build_faces(build_mesh(4, 1.0, 1.0));
+  EXPECT_EQ(testing::thrown_code([&] { face_geometry(build_mesh(2, 1.0, 1.0), larger); }),
+            "S5002");
+}
+
+// True when every area is positive and every normal points from its owner's
+// barycentre to its neighbour's, the product taken in long double, whose
+// range holds it for any double lengths.
+bool is_outward(const Mesh& mesh, const Faces& faces) {
+  for (std::int32_t v = 1; v <= mesh.n_volumes; ++v) {
+    if (!(faces.volume_areas(v, 1) > 0.0)) return false;
+  }
+  for (std::int32_t f = 1; f <= faces.n_faces; ++f) {
+    const Point o = barycentre(mesh, faces.face_owners(f, 1));
+    const Point n = barycentre(mesh, faces.face_neighbours(f, 1));
+    const long double along =
+        static_cast<long double>(faces.face_normals(f, 1)) * (static_cast<long double>(n.x) - o.x) +
+        static_cast<long double>(faces.face_normals(f, 2)) * (static_cast<long double>(n.y) - o.y);
+    if (!(along > 0)) return false;
+  }
+  return true;
+}
+
+// Lengths whose areas or products leave the normal doubles: each mesh's
+// faces are right (positive areas, outward normals) or refused with MATH.
+TEST(BuildFaces, TinyAndHugeLengthsGiveRightFacesOrMath) {
+  struct Row {
+    const char* name;
+    int level;
+    double dim_x, dim_y;
+    const char* code;  // "" when the faces are built
+  };
+  const Row rows[] = {
+      {"area below the smallest double", 6, 1e-200, -1e-160, "M3004"},
+      {"area below the smallest double, both negative", 1, -1e-300, -1e-300, "M3004"},
+      {"area below the normal doubles", 6, 1e-160, -1e-160, ""},
+      {"area below the normal doubles, level 16", 16, 1e-154, 1e-154, ""},
+      {"products below the normal doubles", 10, -1e-300, 1e-10, ""},
+      {"far apart lengths", 8, 1e-300, -1e300, ""},
+      {"area beyond the largest double", 4, 1e300, -1e10, "M3003"},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.name);
+    const Mesh mesh = build_mesh(r.level, r.dim_x, r.dim_y);
+    std::string code;
+    try {
+      EXPECT_TRUE(is_outward(mesh, build_faces(mesh)));
+    } catch (const Error& error) {
+      code = error.code();
+    }
+    EXPECT_EQ(code, r.code);
+  }
+  // Random lengths, log-uniform from 1e-300 to 1e300 of either sign.
+  std::mt19937_64 random(29);
+  std::uniform_real_distribution<double> exponent(-300.0, 300.0);
+  for (int i = 0; i < 400; ++i) {
+    const int level = 1 + static_cast<int>(random() % 12);
+    const double dim_x = std::pow(10.0, exponent(random)) * (random() % 2 ? 1 : -1);
+    const double dim_y = std::pow(10.0, exponent(random)) * (random() % 2 ? 1 : -1);
+    SCOPED_TRACE(std::to_string(level) + ", " + std::to_string(dim_x) + ", " + std::to_string(dim_y));
+    try {
+      const Mesh mesh = build_mesh(level, dim_x, dim_y);
+      ASSERT_TRUE(is_outward(mesh, build_faces(mesh)));
+    } catch (const Error& error) {
+      ASSERT_EQ(error.operation(), "MATH") << error.what();
+    }
   }
 }
 

@@ -40,7 +40,7 @@ TEST(CellGradients, ExactForLinearFieldsOnEveryMesh) {
   struct Rectangle {
     double dim_x, dim_y;
   };
-  const Rectangle rectangles[] = {{1.0, 1.0}, {2.0, 1.0}, {1.0, 3.0}, {-0.3, 7.0}, {1e-200, 3e-200}};
+  const Rectangle rectangles[] = {{1.0, 1.0}, {2.0, 1.0}, {1.0, 3.0}, {-0.3, 7.0}, {1e-150, 3e-150}};
   const Linear fields[] = {{0.5, 1.0, -2.0}, {-3.0, 1e6, 1e-3}};
   for (const Rectangle& r : rectangles) {
     for (std::int32_t level = 1; level <= 14; ++level) {

@@ -14,6 +14,7 @@ import numpy as np
 import pytest
 
 import malha
+from mesh_records import real, records, text_tables
 
 FILES = ("dados_gerais.txt", "dados_malha.txt", "nos_malha.txt", "malha.txt", "malha_real.txt",
          "nos_conectividade.txt", "vol_conectividades.txt", "baricentros.txt", "dados.ent",
@@ -50,43 +51,6 @@ def program_run(tmp_path_factory):
             folders[level, dim_x, dim_y] = folder
         return folders[level, dim_x, dim_y]
     return run
-
-
-def records(path):
-    data = path.read_bytes()
-    assert data.endswith(b"\r\n")
-    return data[:-2].split(b"\r\n")
-
-
-def real(field):
-    """A real field as a float; a three-digit exponent has no letter."""
-    text = field.strip().decode()
-    if "E" not in text:
-        text = text[:-4] + "e" + text[-4:]
-    return float(text)
-
-
-def ints(record):
-    return [int(record[i:i + 8]) for i in range(0, len(record), 8)]
-
-
-def pairs(rows):
-    return np.array([[real(r[0:25]), real(r[25:50])] for r in rows], dtype=np.float64)
-
-
-def text_tables(folder):
-    """The counts and the four tables as the three .ent files' text holds them."""
-    dados = records(folder / "dados.ent")
-    n_nodes, n_volumes, n_real, n_fict = (int(r) for r in dados[:4])
-    assert len(dados) == 4 + n_nodes + n_volumes
-    return {
-        "counts": (n_nodes, n_volumes, n_real, n_fict),
-        "node_coords": pairs(dados[4:4 + n_nodes]),
-        "volume_nodes": np.array([ints(r) for r in dados[4 + n_nodes:]], dtype=np.int32),
-        "volume_neighbours": np.array([ints(r) for r in records(folder / "conectividades.ent")],
-                                      dtype=np.int32),
-        "barycentres": pairs(records(folder / "baricentros.ent")),
-    }
 
 
 def counts(mesh):

@@ -32,29 +32,11 @@ try:
 except ImportError:
     vtk = None
 
+# The records of the run's files, read as the Python package's tests read them.
+sys.path.insert(0, str(Path(__file__).resolve().parents[1] / "python"))
+from mesh_records import text_tables  # noqa: E402
+
 CASES = [(1, "2.5", "0.7"), (6, "2.5", "0.7"), (12, "3", "1.25")]
-
-
-def records(path):
-    data = path.read_bytes()
-    assert data.endswith(b"\r\n"), path
-    return data[:-2].split(b"\r\n")
-
-
-def real(field):
-    """A real field as a float; three-digit exponents have no letter."""
-    text = field.strip().decode()
-    if "E" not in text:
-        text = text[:-4] + "e" + text[-4:]
-    return float(text)
-
-
-def ints(record):
-    return [int(record[i:i + 8]) for i in range(0, len(record), 8)]
-
-
-def pair(record):
-    return [real(record[0:25]), real(record[25:50])]
 
 
 def check(level, dim_x, dim_y, malha, malha_vtk):
@@ -66,13 +48,10 @@ def check(level, dim_x, dim_y, malha, malha_vtk):
                        env=quiet, check=True, stdout=subprocess.DEVNULL)
         subprocess.run([malha_vtk], cwd=folder, check=True, stdout=subprocess.DEVNULL)
 
-        dados = records(folder / "dados.ent")
-        n_nodes, n_volumes, n_real, n_fict = (int(r) for r in dados[:4])
-        assert len(dados) == 4 + n_nodes + n_volumes
-        nodes = np.array([pair(r) for r in dados[4:4 + n_nodes]])
-        corners = np.array([ints(r) for r in dados[4 + n_nodes:]])
-        neighbours = np.array([ints(r) for r in records(folder / "conectividades.ent")])
-        barycentres = np.array([pair(r) for r in records(folder / "baricentros.ent")])
+        text = text_tables(folder)
+        n_nodes, n_volumes, n_real, n_fict = text["counts"]
+        nodes, corners = text["node_coords"], text["volume_nodes"]
+        neighbours, barycentres = text["volume_neighbours"], text["barycentres"]
 
         grid = meshio.read(folder / "malha.vtu")
         assert grid.points.shape == (n_nodes, 3), grid.points.shape

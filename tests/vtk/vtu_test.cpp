@@ -295,9 +295,9 @@ Mesh mesh_with_too_few_nodes() {
   return mesh;
 }
 
-Mesh mesh_with_few_real_nodes() {
+Mesh mesh_with_a_real_volume_on_a_fictitious_node() {
   Mesh mesh = build_mesh(4, 1.0, 1.0);
-  mesh.n_real_nodes = 5;
+  mesh.volume_nodes(3, 2) = mesh.n_real_nodes + 1;
   return mesh;
 }
 
@@ -343,7 +343,15 @@ const Refusal kRefusals[] = {
     {"counts that disagree with the tables", "S5002",
      [](Fixture& f) { write_vtu(mesh_with_too_few_nodes(), f.dir / "grid.vtu"); }},
     {"a volume naming a node beyond the real ones", "S5002",
-     [](Fixture& f) { write_vtu(mesh_with_few_real_nodes(), f.dir / "grid.vtu"); }},
+     [](Fixture& f) { write_vtu(mesh_with_a_real_volume_on_a_fictitious_node(), f.dir / "grid.vtu"); }},
+    // Refused before any file is made: no OPEN report in a folder the user
+    // may not write in.
+    {"a volume naming a node beyond the real ones, in a folder the user may not write in",
+     "S5002",
+     [](Fixture& f) { write_vtu(mesh_with_a_real_volume_on_a_fictitious_node(), f.dir / "grid.vtu"); },
+     Where::unprivileged},
+    {"a series of a mesh whose counts disagree", "S5002",
+     [](Fixture& f) { TimeSeries(mesh_with_too_few_nodes(), f.dir, "s"); }},
     {"a missing folder", "F4001", [](Fixture& f) { f.write({}, {}, "missing/grid.vtu"); }},
     {"a final name taken by a folder", "F4006", [](Fixture& f) { f.write({}, {}, "t.pvd"); }},
     {"a file too large for the file-size limit", "F4002",
