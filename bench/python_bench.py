@@ -3,6 +3,8 @@
 
     PYTHONPATH=build/python bench/python_bench.py [-e build/malha] [-r repeats] [-d folder]
                                                   [-f build/bench/build_faces_bench]
+                                                  [-m build/bench/build_mesh_bench]
+                                                  [--lattice-only]
 
 In one run, each figure the median of R repeats (default 5):
 
@@ -19,7 +21,12 @@ In one run, each figure the median of R repeats (default 5):
 5. mesh.faces() of the level-22 mesh from Python against build_faces of the
    same mesh in C++, as build_faces_bench (built with -DMALHA_BUILD_BENCH=ON)
    times it, each repetition of each in a fresh process, wall and processor
-   time; skipped, saying so, when that program is missing.
+   time; skipped, saying so, when that program is missing;
+6. malha.build_lattice(2048, 512, 2, 1) (as many volumes as level 22, in a
+   shape no level has) from Python against build_lattice_mesh in C++, as
+   build_mesh_bench --lattice times it, each repetition of each in a fresh
+   process; skipped, saying so, when that program is missing. With
+   --lattice-only this item alone is measured.
 
 The program's runs write about 3 GB (level 22) and 0.8 GB (level 20) of
 text into a fresh folder under -d (default: the system's temporary folder),
@@ -181,6 +188,38 @@ def faces_against_cpp(faces_bench, repeats):
           f"{wall / cpp:.2f} (processor {cpu / cpp_processor:.2f}; aim <= 1.2)")
 
 
+LATTICE = (2048, 512, 2.0, 1.0, "crossed")
+
+LATTICE_SCRIPT = """
+import sys, time
+import malha
+cells_x, cells_y, dim_x, dim_y, pattern = sys.argv[1:]
+wall = time.perf_counter()
+mesh = malha.build_lattice(int(cells_x), int(cells_y), float(dim_x), float(dim_y), pattern)
+print(time.perf_counter() - wall, mesh.n_volumes)
+"""
+
+
+def lattice_against_cpp(mesh_bench, repeats):
+    """Each repetition in fresh processes: the C++ build, then the Python one."""
+    if not Path(mesh_bench).is_file():
+        print(f"lattice {LATTICE[0]} x {LATTICE[1]}: skipped, no {mesh_bench} "
+              "(configure with -DMALHA_BUILD_BENCH=ON)")
+        return
+    arguments = [str(value) for value in LATTICE]
+    cpp, python = [], []
+    for _ in range(repeats):
+        done = subprocess.run([mesh_bench, "--lattice", *arguments], check=True,
+                              capture_output=True, text=True)
+        cpp.append(float(done.stdout.split()[0]))
+        done = subprocess.run([sys.executable, "-c", LATTICE_SCRIPT, *arguments], check=True,
+                              capture_output=True, text=True, env=os.environ)
+        python.append(float(done.stdout.split()[0]))
+    wall, cpp_wall = statistics.median(python), statistics.median(cpp)
+    print(f"lattice {LATTICE[0]} x {LATTICE[1]}: malha.build_lattice {wall:.3f} s, C++ "
+          f"build_lattice_mesh {cpp_wall:.3f} s, ratio {wall / cpp_wall:.2f} (aim <= 1.1)")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("-e", "--exe", default=str(Path(__file__).parent.parent / "build/malha"),
@@ -191,7 +230,16 @@ def main():
                         default=str(Path(__file__).parent.parent / "build" / "bench"
                                     / "build_faces_bench"),
                         help="the C++ faces benchmark (default: build/bench/build_faces_bench)")
+    parser.add_argument("-m", "--mesh-bench",
+                        default=str(Path(__file__).parent.parent / "build" / "bench"
+                                    / "build_mesh_bench"),
+                        help="the C++ mesh benchmark (default: build/bench/build_mesh_bench)")
+    parser.add_argument("--lattice-only", action="store_true",
+                        help="measure the lattice build alone (item 6)")
     args = parser.parse_args()
+    if args.lattice_only:
+        lattice_against_cpp(str(Path(args.mesh_bench).resolve()), args.repeats)
+        return
     exe = str(Path(args.exe).resolve())
     with tempfile.TemporaryDirectory(dir=args.folder, prefix="malha-python-bench.") as work:
         work = Path(work)
@@ -202,6 +250,7 @@ def main():
         threads(args.repeats)
         read_against_loadtxt(exe, work, args.repeats)
     faces_against_cpp(str(Path(args.faces_bench).resolve()), args.repeats)
+    lattice_against_cpp(str(Path(args.mesh_bench).resolve()), args.repeats)
 
 
 if __name__ == "__main__":

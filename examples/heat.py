@@ -12,7 +12,9 @@ diffusion.py beside this file (its diffusion_solver, factorised once):
 Every step goes to the ParaView collection FOLDER/heat.pvd (one grid file per
 step, cell data "u"), which `paraview heat.pvd` opens as one series. The
 program prints the mode's amplitude, the area-weighted projection of u on the
-mode, as a decay from t = 0 against the exact one.
+mode, as a decay from t = 0 against the exact one. The mesh is a level's
+(--level) or the lattice of NX x NY cells (--cells NX NY, --pattern crossed or
+fan).
 """
 import argparse
 import math
@@ -36,11 +38,12 @@ def exact_decay(mesh, t):
     return math.exp(-math.pi**2 * (1 / mesh.dim_x**2 + 1 / mesh.dim_y**2) * t)
 
 
-def run(level, lengths, steps, end, folder, every=1, report=print):
+def run(level, lengths, steps, end, folder, every=1, report=print, cells=None,
+        pattern="crossed"):
     """Solve from t = 0 to end in steps equal steps; return the records.
 
     Args:
-        level: the mesh level.
+        level: the mesh level, unless cells is given.
         lengths: (dim_x, dim_y).
         steps: the implicit Euler steps.
         end: the final time.
@@ -50,10 +53,13 @@ def run(level, lengths, steps, end, folder, every=1, report=print):
         report: called with each record reported (a dict: step, t, decay,
             exact, difference, the decay's relative difference from the
             exact one).
+        cells: (NX, NY): the lattice of NX x NY cells instead of the level.
+        pattern: the lattice's pattern, "crossed" or "fan".
     Returns:
         The records reported.
     """
-    mesh = malha.build(level, *lengths)
+    mesh = (malha.build(level, *lengths) if cells is None
+            else malha.build_lattice(*cells, *lengths, pattern))
     faces = mesh.faces()
     area = faces.volume_areas[:mesh.n_real_volumes]
     dt = end / steps
@@ -89,6 +95,10 @@ def main():
     """Parse the command line, solve, print the decay step by step."""
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     p.add_argument("--level", type=int, default=12)
+    p.add_argument("--cells", type=int, nargs=2, metavar=("NX", "NY"),
+                   help="the lattice of NX x NY cells instead of a level")
+    p.add_argument("--pattern", choices=("crossed", "fan"), default="crossed",
+                   help="how the lattice's cells are cut (with --cells)")
     p.add_argument("--lengths", type=float, nargs=2, default=(2.0, 1.0))
     p.add_argument("--steps", type=int, default=200)
     p.add_argument("--end", type=float, default=0.1, help="the final time")
@@ -98,14 +108,16 @@ def main():
                    help="print every this many steps (and the last)")
     args = p.parse_args()
     args.folder.mkdir(parents=True, exist_ok=True)
-    print(f"level {args.level}, {args.lengths[0]:g} x {args.lengths[1]:g}, "
+    shape = (f"level {args.level}" if args.cells is None else
+             f"{args.cells[0]} x {args.cells[1]} cells, {args.pattern}")
+    print(f"{shape}, {args.lengths[0]:g} x {args.lengths[1]:g}, "
           f"{args.steps} steps to t = {args.end:g}, corrected flux\n"
           " step          t       decay       exact  difference")
     began = time.perf_counter()
     records = run(args.level, tuple(args.lengths), args.steps, args.end, args.folder,
                   args.every, lambda r: print(
                       f"{r['step']:5d} {r['t']:10.3e} {r['decay']:11.6f} {r['exact']:11.6f}"
-                      f" {r['difference']:+10.3%}", flush=True))
+                      f" {r['difference']:+10.3%}", flush=True), args.cells, args.pattern)
     last = records[-1]
     print(f"decay at t = {last['t']:g}: {last['decay']:.6f} computed, {last['exact']:.6f} exact, "
           f"{last['difference']:+.3%}; {args.steps + 1} steps written to "

@@ -12,6 +12,12 @@ du/dn on y = 0 and y = dim_y. The flux is the two-point difference between
 the barycentres, plus (scheme "corrected") a least-squares gradient
 correction. --study runs them all and draws two pictures into the current
 folder (--pictures DIR: into DIR).
+
+The mesh is a level's (--level L: 2^L triangles, as many cells along each
+side) or a lattice of NX x NY cells (--cells NX NY, --pattern crossed or
+fan), whose cells are square when NX : NY is dim_x : dim_y. --study
+--lattices runs the study on square cells instead of levels: 2m x m cells on
+2 x 1, m x 3m on 1 x 3, m x m on 1 x 1, for m = 2^J, J from --sizes.
 """
 import argparse
 import json
@@ -74,52 +80,80 @@ def solve(mesh, scheme="corrected", boundary="dirichlet", tol=1e-12,
     return u, area, steps
 
 
-def run(level, lengths, scheme, boundary="dirichlet"):
+def run(level, lengths, scheme, boundary="dirichlet", cells=None,
+        pattern="crossed"):
     """Build a mesh and solve; return (record, mesh, u).
 
-    h is sqrt(mean area of a real volume); error is the area-weighted
-    discrete L2 norm of u - exact at the barycentres.
+    The mesh is the level's, or with cells = (NX, NY) the lattice of NX x NY
+    cells in pattern (the record then names them; its level is the
+    lattice's, 0 for most). h is sqrt(mean area of a real volume); error is
+    the area-weighted discrete L2 norm of u - exact at the barycentres.
     """
-    mesh = malha.build(level, *lengths)
+    if cells is None:
+        mesh = malha.build(level, *lengths)
+        shape = {}
+    else:
+        mesh = malha.build_lattice(*cells, *lengths, pattern)
+        shape = dict(cells=list(cells), pattern=pattern)
     u, area, steps = solve(mesh, scheme, boundary)
     x, y = mesh.barycentres[:mesh.n_real_volumes].T
     return dict(lengths=list(lengths), scheme=scheme, boundary=boundary,
-                level=level,
+                level=mesh.level, **shape,
                 n_real_volumes=mesh.n_real_volumes,
                 h=math.sqrt(area.mean()),
                 error=math.sqrt(np.sum(area * (u - exact(x, y)) ** 2)),
                 iterations=steps), mesh, u
 
 
-def study(levels, as_json, boundary="dirichlet"):
-    """Run each rectangle, scheme and level, print it; return the records."""
+def square_cells(lengths, m):
+    """The cells of lengths that are square, m across the shorter side."""
+    short = min(lengths)
+    return tuple(round(m * length / short) for length in lengths)
+
+
+def study(levels, as_json, boundary="dirichlet", sizes=None, pattern="crossed"):
+    """Run each rectangle, scheme and level, print it; return the records.
+
+    With sizes (exponents J), the square-celled lattices of m = 2^J cells
+    across the shorter side instead of the levels; the order is then
+    log2(error(m / 2) / error(m)), h halving from one size to the next.
+    """
     records = []
     for lengths in STUDY_LENGTHS:
         for scheme in SCHEMES:
             if not as_json:
                 print(f"\n{lengths[0]:g} x {lengths[1]:g}, {scheme}, "
-                      f"{boundary}\n"
-                      "level  volumes          h      error  order")
-            for level in levels:
-                rec = run(level, lengths, scheme, boundary)[0]
+                      f"{boundary}" + (f", {pattern} lattices" if sizes else "")
+                      + "\n" + ("  cells    " if sizes else "level  ")
+                      + "volumes          h      error  order")
+            for step in (sizes if sizes else levels):
+                if sizes:
+                    cells = square_cells(lengths, 2**step)
+                    rec = run(None, lengths, scheme, boundary, cells, pattern)[0]
+                    # one size down, or for levels two levels down
+                    back, label = 1, f"{cells[0]:4d}x{cells[1]:<4d}"
+                else:
+                    rec = run(step, lengths, scheme, boundary)[0]
+                    back, label = 2, f"{step:5d}"
                 records.append(rec)
-                # records[-3]: the same rectangle and scheme, two levels down
-                low = records[-3]["error"] if level - 2 in levels else None
+                low = (records[-1 - back]["error"]
+                       if step - back in (sizes if sizes else levels) else None)
                 order = f"{math.log2(low / rec['error']):6.2f}" if low else ""
                 print(json.dumps(rec) if as_json else
-                      f"{level:5d} {rec['n_real_volumes']:8d} "
+                      f"{label} {rec['n_real_volumes']:8d} "
                       f"{rec['h']:10.3e} {rec['error']:10.3e} {order}",
                       flush=True)
     return records
 
 
-def draw(records, folder, boundary="dirichlet"):
+def draw(records, folder, boundary="dirichlet", lattices=False):
     """Draw poisson_convergence.png and poisson_solution.png into folder.
 
     With mixed boundary conditions: poisson_mixed_convergence.png and
-    poisson_mixed_solution.png.
+    poisson_mixed_solution.png; from a study of lattices, poisson_lattice_...
     """
     prefix = "poisson" if boundary == "dirichlet" else f"poisson_{boundary}"
+    prefix = prefix.replace("poisson", "poisson_lattice") if lattices else prefix
     import matplotlib.pyplot as plt  # only the study draws
     folder.mkdir(parents=True, exist_ok=True)
     fig, ax = plt.subplots(figsize=(6.4, 4.8), layout="constrained")
@@ -153,6 +187,10 @@ def main():
     p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     p.add_argument("--scheme", choices=SCHEMES, default="corrected")
     p.add_argument("--level", type=int, default=10)
+    p.add_argument("--cells", type=int, nargs=2, metavar=("NX", "NY"),
+                   help="the lattice of NX x NY cells instead of a level")
+    p.add_argument("--pattern", choices=("crossed", "fan"), default="crossed",
+                   help="how the lattice's cells are cut (--cells, --lattices)")
     p.add_argument("--lengths", type=float, nargs=2, default=(2.0, 1.0))
     p.add_argument("--boundary", choices=BOUNDARIES, default="dirichlet",
                    help="u on every side, or mixed: u on x = 0 and x = dim_x, "
@@ -160,16 +198,21 @@ def main():
     p.add_argument("--study", action="store_true", help="convergence study")
     p.add_argument("--json", action="store_true", help="study: JSON lines")
     p.add_argument("--levels", type=int, nargs=2, default=(4, 14))
+    p.add_argument("--lattices", action="store_true",
+                   help="study: square-celled lattices instead of levels")
+    p.add_argument("--sizes", type=int, nargs=2, default=(2, 7), metavar=("J0", "J1"),
+                   help="study --lattices: m = 2^J0 to 2^J1 cells across the shorter side")
     p.add_argument("--pictures", type=Path, default=Path("."),
                    help="study: folder of the pictures (default: the current one)")
     args = p.parse_args()
     if args.study:
         levels = range(args.levels[0], args.levels[1] + 1)
-        draw(study(levels, args.json, args.boundary), args.pictures,
-             args.boundary)
+        sizes = range(args.sizes[0], args.sizes[1] + 1) if args.lattices else None
+        draw(study(levels, args.json, args.boundary, sizes, args.pattern),
+             args.pictures, args.boundary, args.lattices)
     else:
         rec = run(args.level, tuple(args.lengths), args.scheme,
-                  args.boundary)[0]
+                  args.boundary, args.cells, args.pattern)[0]
         print(", ".join(f"{k} {v}" for k, v in rec.items()))
 
 
