@@ -8,9 +8,9 @@
 // 1-based number) and the fields (Float64). VtuOptions add every volume and
 // node with the cell data `fictitious` (UInt8, 1 for a fictitious volume),
 // and the mesh's own tables: cell data `neighbours` and `barycentre`, point
-// data `node`, field data the four counts. A file is written under its
-// name + ".tmp" and renamed when complete, so the final name holds the
-// earlier file or the new one, whole.
+// data `node`, field data the four counts. A file is written under a new
+// temporary name beside it and renamed when complete, so the final name
+// holds the earlier file or the new one, whole.
 //
 // Throws malha::Error. Refused arguments are refused before any file, a
 // temporary one included, is made: ARGUMENT (S5002) for a field whose
@@ -64,9 +64,8 @@ inline void write_vtu(const Mesh& mesh, const std::filesystem::path& file,
 // A series of grids in time in `folder`: each `write` adds the step file
 // "`name`_NNNN.vtu" (NNNN from 0000), then rewrites the collection
 // "`name`.pvd" listing every step with its time, which ParaView opens as one
-// series. A series killed at any moment leaves a collection whose every
-// step file is complete; a `write` that fails leaves neither its step file
-// nor a changed collection. The series refers to `mesh`, which must outlive
+// series. Whatever fails and whenever the process is killed, the collection
+// on disk lists only complete files. The series refers to `mesh`, which must outlive
 // it unchanged, and keeps 8 bytes a step. The constructor removes the
 // temporary files a killed series of the same name left in `folder`.
 // Throws: the constructor, ARGUMENT for a mesh as write_vtu, a name as a
