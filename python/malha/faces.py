@@ -10,22 +10,20 @@ import numpy.typing as npt
 from . import _malha, errors
 
 
-def _frozen(array: np.ndarray) -> np.ndarray:
-    """A read-only copy of ``array`` that no caller can make writable.
-
-    The copy's bytes live in a ``bytes`` object, which lends its buffer for
-    reading only: numpy refuses ``setflags(write=True)`` on the copy and on
-    its base alike, so a cached array cannot be changed behind the mesh.
-    """
-    return np.frombuffer(array.tobytes(), dtype=array.dtype).reshape(array.shape)
-
-
 _SIDES = {"bottom": 1, "right": 2, "top": 3, "left": 4}
 
 
 def _faces_field(name: str, doc: str) -> property:
     """A read-only attribute of the compiled faces, with its documentation."""
     return property(lambda self: getattr(self._faces, name), doc=doc)
+
+
+def _kept_faces_field(name: str, doc: str) -> functools.cached_property:
+    """A view of the compiled faces, taken once and kept, with its documentation."""
+    def view(self: Faces) -> np.ndarray:
+        return getattr(self._faces, name)
+    view.__doc__ = doc
+    return functools.cached_property(view)
 
 
 class Faces:
@@ -64,13 +62,13 @@ class Faces:
 
     Arrays:
         ``owner``, ``neighbour``, ``nodes``, ``normal``, ``length``,
-        ``side``, ``volume_areas`` and ``volume_faces`` are numpy views of
-        the compiled tables (no copy), read only: ``setflags(write=True)``
-        raises ``ValueError``. ``midpoint``, ``delta``,
-        ``normal_distance`` and ``non_orthogonality`` are computed on first
-        use and kept, read only as well. Every array keeps its storage alive
-        as long as it lives, and a ``Faces`` keeps the mesh's tables that
-        it reads alive, also after its ``Mesh`` is gone.
+        ``side``, ``volume_areas``, ``volume_faces``, ``midpoint``,
+        ``delta``, ``normal_distance`` and ``non_orthogonality`` are numpy
+        views of the compiled tables, all made by ``Mesh.faces()`` (no
+        copy; the last four taken once and kept), read only:
+        ``setflags(write=True)`` raises ``ValueError``. Every array keeps
+        its storage alive as long as it lives, and a ``Faces`` keeps the
+        mesh's tables that it reads alive, also after its ``Mesh`` is gone.
 
     Example:
         >>> faces = malha.build(4, 2.0, 1.0).faces()
@@ -126,40 +124,22 @@ class Faces:
         "numpy.ndarray: (n_real_volumes, 3) int32, read only: the faces of each real "
         "volume, across its edges 0, 1 and 2.")
 
-    @functools.cached_property
-    def midpoint(self) -> npt.NDArray[np.float64]:
-        """numpy.ndarray: (n_faces, 2) float64, read only: the middle of each face."""
-        ends = self._mesh.node_coords[self.nodes]
-        return _frozen((ends[:, 0] + ends[:, 1]) / 2)
-
-    @functools.cached_property
-    def delta(self) -> npt.NDArray[np.float64]:
-        """numpy.ndarray: (n_faces, 2) float64, read only: the neighbour's barycentre
-        less the owner's."""
-        barycentres = self._mesh.barycentres
-        return _frozen(barycentres[self.neighbour] - barycentres[self.owner])
-
-    @functools.cached_property
-    def normal_distance(self) -> npt.NDArray[np.float64]:
-        """numpy.ndarray: (n_faces,) float64, read only: ``delta`` . ``normal``.
-
-        The distance between the two barycentres across the face, positive
-        on a mesh of positive lengths: the denominator of the two-point flux
-        ``length * (u[neighbour] - u[owner]) / normal_distance``.
-        """
-        return _frozen(np.einsum("ij,ij->i", self.delta, self.normal))
-
-    @functools.cached_property
-    def non_orthogonality(self) -> npt.NDArray[np.float64]:
-        """numpy.ndarray: (n_faces,) float64, read only: degrees between ``delta`` and ``normal``.
-
-        0 where the segment between the barycentres crosses the face at a
-        right angle, where the two-point flux is exact for a linear solution;
-        the larger the angle, the more a solver must correct that flux.
-        """
-        delta, normal = self.delta, self.normal
-        cross = delta[:, 0] * normal[:, 1] - delta[:, 1] * normal[:, 0]
-        return _frozen(np.degrees(np.arctan2(np.abs(cross), self.normal_distance)))
+    midpoint = _kept_faces_field(
+        "midpoint", "numpy.ndarray: (n_faces, 2) float64, read only: the middle of each face.")
+    delta = _kept_faces_field(
+        "delta",
+        "numpy.ndarray: (n_faces, 2) float64, read only: the neighbour's barycentre less "
+        "the owner's.")
+    normal_distance = _kept_faces_field(
+        "normal_distance",
+        "numpy.ndarray: (n_faces,) float64, read only: ``delta`` . ``normal``, the distance "
+        "between the two barycentres across the face, positive on a mesh: the denominator "
+        "of the two-point flux ``length * (u[neighbour] - u[owner]) / normal_distance``.")
+    non_orthogonality = _kept_faces_field(
+        "non_orthogonality",
+        "numpy.ndarray: (n_faces,) float64, read only: degrees between ``delta`` and "
+        "``normal``; 0 where the segment between the barycentres crosses the face at a right "
+        "angle, where the two-point flux is exact for a linear solution.")
 
     def gradients(self, values: npt.ArrayLike) -> npt.NDArray[np.float64]:
         """The least-squares gradient of a cell field in every real volume.
