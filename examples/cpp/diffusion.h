@@ -51,6 +51,7 @@ class Solver {
     t_.resize(n_faces);
     dn_.resize(n_faces);
     skew_.resize(2 * n_faces);
+    const malha::FaceGeometry geometry = malha::face_geometry(mesh, faces);
     std::vector<Eigen::Triplet<double>> entries;
     entries.reserve(static_cast<std::size_t>(n_) + 4 * n_faces);
     for (std::int32_t v = 1; v <= n_; ++v) {
@@ -62,10 +63,10 @@ class Solver {
       const int j = faces.face_neighbours(f, 1);
       const double nx = faces.face_normals(f, 1);
       const double ny = faces.face_normals(f, 2);
-      const double dx = mesh.barycentres(j, 1) - mesh.barycentres(i, 1);
-      const double dy = mesh.barycentres(j, 2) - mesh.barycentres(i, 2);
+      const double dx = geometry.face_deltas(f, 1);
+      const double dy = geometry.face_deltas(f, 2);
       const double length = faces.face_lengths(f, 1);
-      dn_[k] = dx * nx + dy * ny;
+      dn_[k] = geometry.normal_distances(f, 1);
       t_[k] = length / dn_[k];
       skew_[2 * k] = length * (nx - dx / dn_[k]);
       skew_[2 * k + 1] = length * (ny - dy / dn_[k]);

@@ -1,10 +1,11 @@
-// cell_gradients: exact for every linear field on every mesh, with the ghosts
-// carrying the field's own values, and the lengths it refuses.
+// cell_gradients: exact for linear fields on level and lattice meshes, with
+// the ghosts carrying the field's own values, and the lengths it refuses.
 #include "faces/cell_gradients.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ void expect_exact(const Mesh& mesh, const Linear& f) {
   }
 }
 
+// Level meshes 1 to 14 of five rectangles (among them a negative length and
+// lengths near the smallest normal doubles), then 20 random lattices of each
+// pattern.
 TEST(CellGradients, ExactForLinearFieldsOnEveryMesh) {
   struct Rectangle {
     double dim_x, dim_y;
@@ -48,6 +52,20 @@ TEST(CellGradients, ExactForLinearFieldsOnEveryMesh) {
                    std::to_string(level));
       const Mesh mesh = build_mesh(level, r.dim_x, r.dim_y);
       for (const Linear& f : fields) expect_exact(mesh, f);
+    }
+  }
+  std::mt19937 random(31);
+  std::uniform_int_distribution<int> cells(1, 60);
+  std::uniform_real_distribution<double> length(0.05, 20.0);
+  for (const LatticePattern pattern : {LatticePattern::crossed, LatticePattern::fan}) {
+    for (int i = 0; i < 20; ++i) {
+      const int step = pattern == LatticePattern::fan ? 2 : 1;
+      const int cells_x = step * cells(random), cells_y = step * cells(random);
+      const double dim_x = (i % 3 == 0 ? -1 : 1) * length(random), dim_y = length(random);
+      SCOPED_TRACE(std::to_string(cells_x) + " x " + std::to_string(cells_y) + " cells of " +
+                   std::to_string(dim_x) + " x " + std::to_string(dim_y) +
+                   (pattern == LatticePattern::fan ? ", fan" : ", crossed"));
+      expect_exact(build_lattice_mesh(cells_x, cells_y, dim_x, dim_y, pattern), fields[i % 2]);
     }
   }
 }
