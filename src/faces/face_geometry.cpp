@@ -27,7 +27,7 @@ double middle(double a, double b) {
 // Refuses faces that are not those of `mesh`: tables shorter than the
 // counts, or a face naming a volume or node the mesh does not have.
 void check_faces_of(const Mesh& mesh, const Faces& faces) {
-  check_mesh_tables(mesh, kFunction, {.node_coords = true, .barycentres = true});
+  check_mesh_tables(mesh, kFunction, {.volume_nodes = false, .volume_neighbours = false});
   const std::int32_t n = faces.n_faces;
   if (n < 0 || faces.face_owners.rows() != n || faces.face_neighbours.rows() != n ||
       faces.face_nodes.rows() != n || faces.face_normals.rows() != n) {
