@@ -139,8 +139,10 @@ class Mesh:
         Raises:
             Error: ALLOCATE (A2001) when the tables do not fit in memory;
                 MATH when an edge has zero length (a rectangle with a zero
-                length) or a length or area overflows; ARGUMENT when the
-                tables are not those of a mesh.
+                length), a length or area overflows or an area underflows
+                (lengths so small that a volume's area is below the
+                smallest double); ARGUMENT when the tables are not those of
+                a mesh (as when a boundary face lies off its side).
         """
         return Faces(self._mesh, _malha.build_faces(self._mesh))
 
@@ -208,8 +210,8 @@ class Mesh:
         (z = 0), in volume and node order, with the cell data ``volume``
         (int32, the 1-based number) and then each field of ``cell_data`` as
         float64, exactly the values given. ParaView, VisIt, VTK's readers and
-        meshio open it. The file is written whole under the name
-        ``path + ".tmp"`` and then renamed to ``path``, so a reader never
+        meshio open it. The file is written whole under a new temporary
+        name beside ``path`` and then renamed to ``path``, so a reader never
         finds half a file there, and after a failure no new file is left and
         an earlier file of that name is as it was. The interpreter lock is
         released while the file is written; the arrays must not change
@@ -411,7 +413,8 @@ def read(folder: str | os.PathLike[str]) -> Mesh:
     """Reads a mesh back from the files the program wrote.
 
     Reads "dados.ent", "conectividades.ent" and "baricentros.ent" of the
-    folder, checking every record against what the program writes there.
+    folder, checking every record against what the program writes there,
+    then checks the folder's other files of a run against their counts.
     The tables hold exactly the numbers of the text.
 
     Args:
@@ -427,8 +430,10 @@ def read(folder: str | os.PathLike[str]) -> Mesh:
 
     Raises:
         Error: OPEN (F4004) or READ (F4005) when a file cannot be opened or
-            read; READ (F4007), naming the file and the line, at the first
-            record that does not hold what the program writes there.
+            read, or is not a regular file; READ (F4007), naming the file
+            and the line, at the first record that does not hold what the
+            program writes there, or naming the first of the other files
+            whose size or labelled counts disagree with "dados.ent".
         TypeError: When ``folder`` is not a path.
     """
     return Mesh(_malha.read_mesh_files(errors.path("folder", folder)))

@@ -87,7 +87,9 @@ void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,
 // Throws: OPEN or READ when a file cannot be opened or read; a READ report
 // naming the file and line at the first record that does not hold what the
 // program writes there, counts or first volumes that fit no level or lattice
-// included; ALLOCATE when memory cannot be had.
+// included, and at the first of the other eight files in the folder whose
+// size or labelled counts disagree with "dados.ent" (readback/
+// check_file_set.h); ALLOCATE when memory cannot be had.
 Mesh read_mesh_files(const std::filesystem::path& folder);
 
 }  // namespace malha

@@ -7,6 +7,7 @@
 
 #include "mesh/lattice_numbering.h"
 #include "mesh/size_mesh.h"
+#include "readback/check_file_set.h"
 #include "readback/record_reader.h"
 #include "system/run_error.h"
 
@@ -294,6 +295,7 @@ void read_mesh_files(Mesh& mesh, const std::string& folder) {
     read_dados(mesh, path_in(folder, kDadosEnt));
     read_conectividades(mesh, path_in(folder, kConectividadesEnt));
     read_baricentros(mesh, path_in(folder, kBaricentrosEnt));
+    check_file_set(mesh, folder);
   });
 }
 

@@ -17,7 +17,8 @@
 // n_fict_volumes, counts that some level or lattice has and volumes 1 and 2
 // that are its first two,
 // node numbers in 1 to n_nodes, neighbour numbers in 0 to n_volumes, and as
-// many records as the counts call for.
+// many records as the counts call for. Then the other eight files of the
+// folder against those counts (check_file_set).
 // Throws: OPEN or READ (files) when a file cannot be opened or read; the
 // READ report naming the file, the line and what is wrong at the first
 // record that fails a check; ALLOCATE when memory cannot be obtained.

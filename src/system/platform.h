@@ -36,8 +36,17 @@ inline constexpr FileHandle kNoFile = -1;
 
 // Creates the file or opens the existing one for writing at its start,
 // without discarding its content; an existing regular file is opened for
-// reading too where the user may read it (read_file_at).
+// reading too where the user may read it (read_file_at). It never waits:
+// a pipe that nobody reads, a socket or a folder is refused at once; a
+// device (such as the null device) and a pipe that a reader holds open are
+// opened and written as they are.
 FileHandle open_for_writing(const char* name, int& os_error);
+// Creates `name` as a new empty file for writing, only where no file, link
+// or folder has that name (never through a link), with the permission bits
+// that new files get.
+FileHandle create_new_file(const char* name, int& os_error);
+// True when `os_error` says that the name of a file to create is taken.
+bool is_name_taken(int os_error);
 // Cuts an open regular file to its first `length` bytes when it is longer,
 // and gives back space set aside beyond them; shorter files and other kinds
 // of file (devices, pipes) are left as they are. Safe in a signal handler
@@ -102,9 +111,14 @@ void close_write_gate(WriteGate& gate) noexcept;
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error);
 bool close_file(FileHandle file, int& os_error);
 
-// Input files, read back by the companion command: opens an existing file
-// for reading from its start.
+// Input files, read back by the companion command: opens an existing regular
+// file for reading from its start. Anything else (a folder, a pipe, a
+// socket, a device) is refused at once with kNotARegularFile, without
+// waiting for a pipe's other end.
 FileHandle open_for_reading(const char* name, int& os_error);
+// The error code, of the library's own, of a name that is not a regular
+// file where one must be; describe_os_error gives its text.
+inline constexpr int kNotARegularFile = -1;
 // Reads up to `size` bytes at the current position: the count read, 0 at the
 // end of the file, -1 on an error.
 long read_file(FileHandle file, char* buffer, std::size_t size, int& os_error);

@@ -51,18 +51,53 @@ void supply_pages(void* start, std::size_t size) {
 #endif
 }
 
+namespace {
+
+// Opens `name` without waiting (a pipe's open would wait for its other end),
+// then makes the descriptor's reads and writes wait as usual again.
+int open_without_waiting(const char* name, int flags, mode_t mode, int& os_error) {
+  const int fd = ::open(name, flags | O_NONBLOCK | O_CLOEXEC, mode);
+  if (fd < 0) {
+    os_error = errno;
+    return -1;
+  }
+  const int status = fcntl(fd, F_GETFL);
+  if (status == -1 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) == -1) {
+    os_error = errno;
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+bool is_regular(int fd) {
+  struct stat info {};
+  return fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace
+
 FileHandle open_for_writing(const char* name, int& os_error) {
   // Devices and pipes are opened for writing only, as ever: a pipe opened
-  // for reading too would not wait for its reader.
+  // for reading too would not wait for its reader. A pipe without a reader
+  // and a socket refuse the open (ENXIO), a folder too (EISDIR).
   struct stat info {};
   if (::stat(name, &info) == 0 && S_ISREG(info.st_mode)) {
-    const int fd = ::open(name, O_RDWR | O_CLOEXEC);
-    if (fd >= 0) return fd;
+    int ignored = 0;
+    const int fd = open_without_waiting(name, O_RDWR, 0, ignored);
+    if (fd >= 0 && is_regular(fd)) return fd;
+    if (fd >= 0) ::close(fd);
   }
-  const int fd = ::open(name, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  return open_without_waiting(name, O_WRONLY | O_CREAT, 0666, os_error);
+}
+
+FileHandle create_new_file(const char* name, int& os_error) {
+  const int fd = ::open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) os_error = errno;
   return fd;
 }
+
+bool is_name_taken(int os_error) { return os_error == EEXIST; }
 
 bool cut_file(FileHandle file, std::uint64_t length, int& os_error) {
   struct stat info {};
@@ -255,9 +290,11 @@ bool close_file(FileHandle file, int& os_error) {
 }
 
 FileHandle open_for_reading(const char* name, int& os_error) {
-  const int fd = ::open(name, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) os_error = errno;
-  return fd;
+  const int fd = open_without_waiting(name, O_RDONLY, 0, os_error);
+  if (fd < 0 || is_regular(fd)) return fd;
+  ::close(fd);
+  os_error = kNotARegularFile;
+  return kNoFile;
 }
 
 long read_file(FileHandle file, char* buffer, std::size_t size, int& os_error) {
@@ -297,6 +334,9 @@ bool remove_file(const char* name, int& os_error) {
   return true;
 }
 
-std::string describe_os_error(int os_error) { return std::strerror(os_error); }
+std::string describe_os_error(int os_error) {
+  if (os_error == kNotARegularFile) return "not a regular file";
+  return std::strerror(os_error);
+}
 
 }  // namespace malha::platform

@@ -1,6 +1,7 @@
 // Windows implementation of the library's platform layer.
 
 #include "system/platform.h"
+#include "system/random_name.h"
 
 #include <cstdio>
 #include <string>
@@ -48,6 +49,23 @@ FileHandle open_for_writing(const char* name, int& os_error) {
     return kNoFile;
   }
   return reinterpret_cast<FileHandle>(handle);
+}
+
+FileHandle create_new_file(const char* name, int& os_error) {
+  // CREATE_NEW fails on any file of that name, a link included, which it
+  // does not follow.
+  const HANDLE handle =
+      CreateFileA(name, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    os_error = last_error();
+    return kNoFile;
+  }
+  return reinterpret_cast<FileHandle>(handle);
+}
+
+bool is_name_taken(int os_error) {
+  return os_error == ERROR_FILE_EXISTS || os_error == ERROR_ALREADY_EXISTS;
 }
 
 bool cut_file(FileHandle file, std::uint64_t length, int& os_error) {
@@ -137,8 +155,9 @@ Replacement replace_with_empty_file(const char* /*name*/, FileHandle& file,
   }
   const std::size_t slash = target.find_last_of(L"\\/");
   if (slash == std::wstring::npos) return Replacement::not_possible;
+  const std::string part = random_name_part(0);
   const std::wstring temporary = target.substr(0, slash + 1) + L"." + target.substr(slash + 1) +
-                                 L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+                                 L"." + std::wstring(part.begin(), part.end()) + L".tmp";
   const DWORD attributes =
       info.dwFileAttributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
@@ -256,6 +275,12 @@ FileHandle open_for_reading(const char* name, int& os_error) {
     os_error = last_error();
     return kNoFile;
   }
+  // A pipe or a device is not read back: only a file on a disk has a size.
+  if (GetFileType(handle) != FILE_TYPE_DISK) {
+    CloseHandle(handle);
+    os_error = kNotARegularFile;
+    return kNoFile;
+  }
   return reinterpret_cast<FileHandle>(handle);
 }
 
@@ -297,6 +322,7 @@ bool remove_file(const char* name, int& os_error) {
 }
 
 std::string describe_os_error(int os_error) {
+  if (os_error == kNotARegularFile) return "not a regular file";
   char* text = nullptr;
   const DWORD length = FormatMessageA(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

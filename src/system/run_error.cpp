@@ -130,6 +130,12 @@ void fail_record(std::string_view file_name, std::int64_t line, std::string_view
   throw Error(kRecordCode, std::move(operation), std::string(where).append(what));
 }
 
+void fail_contents(std::string_view file_name, std::string_view what) {
+  std::string operation = "READ(";
+  operation.append(file_name).append(")");
+  throw Error(kRecordCode, std::move(operation), std::string(what));
+}
+
 void fail_level(std::int32_t level) {
   char description[128];
   std::snprintf(description, sizeof(description),

@@ -54,6 +54,9 @@ Error error_for(RunError error);
 // program writes there: the description is "line N: " and `what`.
 [[noreturn]] void fail_record(std::string_view file_name, std::int64_t line,
                               std::string_view what);
+// The same report for the file as a whole (its size against the counts it
+// should hold): the description is `what` alone.
+[[noreturn]] void fail_contents(std::string_view file_name, std::string_view what);
 
 // A library call given arguments it cannot use (a mesh whose counts
 // disagree with its tables, a time that is not a finite number of seconds,

@@ -3,37 +3,54 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
+
+#include "system/random_name.h"
 
 namespace malha {
+namespace {
+
+constexpr std::string_view kSuffix = ".tmp";
+// Names taken by chance this many times in a row mean that something other
+// than chance takes them: the OPEN report.
+constexpr unsigned kAttempts = 64;
+
+}  // namespace
 
 TemporaryFile::TemporaryFile(std::string final_path)
-    : ByteSink(final_path + kSuffix, kBlockBytes),
-      path_(final_path + kSuffix),
-      final_path_(std::move(final_path)) {
+    : ByteSink(final_path, kBlockBytes), final_path_(std::move(final_path)) {
   int os_error = 0;
-  file_ = platform::open_for_writing(path_.c_str(), os_error);
-  if (file_ == platform::kNoFile) fail_file(RunError::open, path_, os_error);
-  // A temporary file left by an earlier writer that was killed may be longer.
-  if (!platform::cut_file(file_, 0, os_error)) abandon(RunError::write, os_error);
+  for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
+    path_ = final_path_ + "." + random_name_part(attempt) + std::string(kSuffix);
+    file_ = platform::create_new_file(path_.c_str(), os_error);
+    if (file_ != platform::kNoFile || !platform::is_name_taken(os_error)) break;
+  }
+  if (file_ == platform::kNoFile) fail_file(RunError::open, final_path_, os_error);
 }
 
-// Reached before `finish` only when the write ends early: the file goes.
+// Reached before the rename only when the write ends early: the file goes.
 TemporaryFile::~TemporaryFile() {
-  if (is_finished_) return;
+  if (is_done_) return;
   int ignored = 0;
   if (file_ != platform::kNoFile) platform::close_file(file_, ignored);
   platform::remove_file(path_.c_str(), ignored);
 }
 
-void TemporaryFile::finish() {
+void TemporaryFile::complete() {
   flush();
   int os_error = 0;
   const platform::FileHandle file = std::exchange(file_, platform::kNoFile);
-  if (!platform::close_file(file, os_error)) abandon(RunError::write, os_error);
+  if (file != platform::kNoFile && !platform::close_file(file, os_error)) {
+    abandon(RunError::write, os_error);
+  }
+}
+
+void TemporaryFile::give_final_name() {
+  int os_error = 0;
   if (!platform::rename_file(path_.c_str(), final_path_.c_str(), os_error)) {
     abandon(RunError::replace, os_error);
   }
-  is_finished_ = true;
+  is_done_ = true;
 }
 
 void TemporaryFile::put_text(std::string_view text) {
@@ -55,8 +72,36 @@ void TemporaryFile::abandon(RunError error, int os_error) {
   const platform::FileHandle file = std::exchange(file_, platform::kNoFile);
   if (file != platform::kNoFile) platform::close_file(file, ignored);
   platform::remove_file(path_.c_str(), ignored);
-  is_finished_ = true;  // nothing is left for the destructor to remove
+  is_done_ = true;  // nothing is left for the destructor to remove
   fail_file(error, final_path_, os_error);
+}
+
+bool is_temporary_name_of(std::string_view file, std::string_view final_name) {
+  if (!file.starts_with(final_name) || !file.ends_with(kSuffix)) return false;
+  file.remove_prefix(final_name.size());
+  file.remove_suffix(kSuffix.size());
+  if (file.empty()) return true;
+  return file.front() == '.' && is_random_name_part(file.substr(1));
+}
+
+bool remove_leftovers(const std::filesystem::path& folder,
+                      const std::function<bool(std::string_view)>& is_leftover, int& os_error) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::directory_iterator entries(folder.empty() ? fs::path(".") : folder, error);
+  if (error) {
+    os_error = error.value();
+    return false;
+  }
+  std::vector<fs::path> leftovers;
+  for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+    if (is_leftover(entries->path().filename().string())) leftovers.push_back(entries->path());
+  }
+  for (const fs::path& leftover : leftovers) {
+    int ignored = 0;
+    platform::remove_file(leftover.string().c_str(), ignored);
+  }
+  return true;
 }
 
 }  // namespace malha

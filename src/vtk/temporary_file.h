@@ -1,21 +1,29 @@
 #pragma once
-// A file written complete under a temporary name beside its final one (the
-// final name + ".tmp"), then renamed, so that no reader (and no kill of the writer) ever finds half
-// of it under the final name.
+// A file written complete under a temporary name beside its final one, then
+// renamed, so that no reader (and no kill of the writer) ever finds half of
+// it under the final name.
+//
+// The temporary name is the final name, a dot, letters and digits that
+// nobody can know beforehand (random_name_part) and ".tmp", created as a new
+// file (platform::create_new_file): no file, link or folder that someone put
+// in the folder can be written through or take its place; a name that is
+// taken is tried again with other letters.
 //
 // TemporaryFile is a byte sink whose blocks go straight to the temporary
-// file, opened (created or emptied) at construction. `finish` writes out the
-// rest, closes the file and renames it over the final name in one step.
-// Before `finish` has succeeded, a failure (or the sink's destruction, as
-// when an exception unwinds) removes the temporary file, so that a failed
-// write leaves the final name as it was and nothing beside it.
+// file. `complete` writes out the rest and closes it; `give_final_name`
+// renames it over the final name in one step (a link there is replaced, not
+// followed); `finish` does both. Until the rename has succeeded, a failure
+// (or the sink's destruction, as when an exception unwinds) removes the
+// temporary file, so that a failed write leaves the final name as it was and
+// nothing beside it.
 //
-// Throws malha::Error: the OPEN report (naming the temporary file) when it
-// cannot be created; the WRITE report (naming the final file) when a block or
-// the close fails; the replace report (WRITE, naming the final file) when the
-// rename fails.
+// Throws malha::Error, naming the final file: the OPEN report when no
+// temporary file can be created; the WRITE report when a block or the close
+// fails; the replace report (WRITE) when the rename fails.
 
 #include <cstddef>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,17 +37,24 @@ class TemporaryFile : public ByteSink {
  public:
   static constexpr std::size_t kBlockBytes = 1024 * 1024;
 
-  static constexpr const char* kSuffix = ".tmp";
-
   explicit TemporaryFile(std::string final_path);
   ~TemporaryFile() override;
 
-  // Writes out the rest, closes the file and gives it its final name.
-  void finish();
+  // Writes out the rest and closes the file, complete under its temporary
+  // name.
+  void complete();
+  // Gives the completed file its final name.
+  void give_final_name();
+  void finish() {
+    complete();
+    give_final_name();
+  }
   void close() override { finish(); }
 
   // Puts `text` into the sink, a block at a time.
   void put_text(std::string_view text);
+
+  const std::string& final_path() const { return final_path_; }
 
  private:
   void take_block(const char* data, std::size_t size) override;
@@ -48,7 +63,18 @@ class TemporaryFile : public ByteSink {
   std::string path_;
   std::string final_path_;
   platform::FileHandle file_ = platform::kNoFile;
-  bool is_finished_ = false;
+  bool is_done_ = false;
 };
+
+// True when `file` is the name of a temporary file of `final_name` (both
+// without a folder), of this writer or of one that named its temporary file
+// `final_name` + ".tmp".
+bool is_temporary_name_of(std::string_view file, std::string_view final_name);
+
+// Removes the entries of `folder` whose names `is_leftover` accepts, as a
+// killed writer left them (a folder among them stays); false, with
+// `os_error`, when the folder cannot be listed.
+bool remove_leftovers(const std::filesystem::path& folder,
+                      const std::function<bool(std::string_view)>& is_leftover, int& os_error);
 
 }  // namespace malha

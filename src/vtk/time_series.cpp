@@ -1,4 +1,5 @@
 #include <charconv>
+#include <memory>
 #include <cmath>
 #include <string>
 #include <string_view>
@@ -32,20 +33,17 @@ std::string time_text(double time) {
   return std::string(buffer, result.ptr);
 }
 
-// True for "`name`_NNNN.vtu.tmp" (four digits or more) and "`name`.pvd.tmp":
-// the temporary files of a series of that name.
+// True for the temporary files of a series of that name: those of
+// "`name`.pvd" and of "`name`_NNNN.vtu" (four digits or more).
 bool is_series_temporary(std::string_view file, std::string_view name) {
   if (!file.starts_with(name)) return false;
   file.remove_prefix(name.size());
-  if (file == ".pvd.tmp") return true;
-  constexpr std::string_view kStepEnd = ".vtu.tmp";
-  if (!file.starts_with('_') || !file.ends_with(kStepEnd)) return false;
-  const std::string_view digits = file.substr(1, file.size() - 1 - kStepEnd.size());
-  if (digits.size() < 4) return false;
-  for (const char c : digits) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
+  if (is_temporary_name_of(file, ".pvd")) return true;
+  if (!file.starts_with('_')) return false;
+  file.remove_prefix(1);
+  std::size_t digits = 0;
+  while (digits < file.size() && file[digits] >= '0' && file[digits] <= '9') ++digits;
+  return digits >= 4 && is_temporary_name_of(file.substr(digits), ".vtu");
 }
 
 }  // namespace
@@ -66,18 +64,10 @@ void TimeSeries::start() {
   }
   // The folder must be one this series can list, and what a killed writer
   // of the same series left under temporary names goes.
-  std::error_code error;
-  fs::directory_iterator entries(folder_.empty() ? fs::path(".") : folder_, error);
-  if (error) fail_file(RunError::open_folder, folder_.string(), error.value());
-  std::vector<fs::path> leftovers;
-  for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-    if (is_series_temporary(entries->path().filename().string(), name_)) {
-      leftovers.push_back(entries->path());
-    }
-  }
-  for (const fs::path& leftover : leftovers) {
-    int ignored = 0;
-    platform::remove_file(leftover.string().c_str(), ignored);
+  int os_error = 0;
+  const auto is_leftover = [&](std::string_view file) { return is_series_temporary(file, name_); };
+  if (!remove_leftovers(folder_, is_leftover, os_error)) {
+    fail_file(RunError::open_folder, folder_.string(), os_error);
   }
 }
 
@@ -115,16 +105,24 @@ void TimeSeries::add_step(double time, std::span<const CellField> fields) {
   list_step(times_.size(), time);
   collection += "  </Collection>\n</VTKFile>\n";
 
+  // Both files complete under their temporary names before either is
+  // renamed, so that a full disk fails the step with nothing changed.
   const fs::path step = step_file(times_.size());
-  write_vtu(*mesh_, step, fields, options_);
+  const std::unique_ptr<TemporaryFile> grid = write_complete_grid(*mesh_, step, fields, options_, false);
+  TemporaryFile listing(collection_file().string());
+  listing.put_text(collection);
+  listing.complete();
+  // A file under the step's name may be one that the collection on disk
+  // lists (an earlier series'): once replaced, it stays, complete.
+  std::error_code error;
+  const bool replaces = fs::exists(fs::symlink_status(step, error));
+  grid->give_final_name();
   try {
-    TemporaryFile file(collection_file().string());
-    file.put_text(collection);
-    file.finish();
+    listing.give_final_name();
   } catch (...) {
-    // The collection stays as it was: the step it does not list goes.
+    // The collection stays as it was: a new step it does not list goes.
     int ignored = 0;
-    platform::remove_file(step.string().c_str(), ignored);
+    if (!replaces) platform::remove_file(step.string().c_str(), ignored);
     throw;
   }
   times_.push_back(time);

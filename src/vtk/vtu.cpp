@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -152,8 +153,13 @@ void check_fields(std::span<const CellField> fields, std::uint64_t cells,
   }
 }
 
-void write_grid(const Mesh& mesh, const std::filesystem::path& file,
-                std::span<const CellField> fields, const VtuOptions& options) {
+}  // namespace
+
+std::unique_ptr<TemporaryFile> write_complete_grid(const Mesh& mesh,
+                                                   const std::filesystem::path& file,
+                                                   std::span<const CellField> fields,
+                                                   const VtuOptions& options,
+                                                   bool removes_leftovers) {
   const bool all = options.include_fictitious;
   check_grid_mesh(mesh, kFunction, options);
   const std::int32_t n_points = all ? mesh.n_nodes : mesh.n_real_nodes;
@@ -305,22 +311,30 @@ void write_grid(const Mesh& mesh, const std::filesystem::path& file,
       "  <AppendedData encoding=\"raw\">\n"
       "   _";
 
-  TemporaryFile sink(file.string());
-  sink.put_text(header);
-  for (std::size_t i = arrays.size(); i-- > 0;) {
-    store_little_endian(sink.room(kByteCountBytes), arrays[i].bytes());
-    sink.commit(kByteCountBytes);
-    arrays[i].put_rows(sink);
+  if (removes_leftovers) {
+    // What a killed write of the same file left.
+    const std::string name = file.filename().string();
+    int ignored = 0;
+    remove_leftovers(
+        file.parent_path(), [&](std::string_view entry) { return is_temporary_name_of(entry, name); },
+        ignored);
   }
-  sink.put_text("\n  </AppendedData>\n</VTKFile>\n");
-  sink.finish();
+  auto sink = std::make_unique<TemporaryFile>(file.string());
+  sink->put_text(header);
+  for (std::size_t i = arrays.size(); i-- > 0;) {
+    store_little_endian(sink->room(kByteCountBytes), arrays[i].bytes());
+    sink->commit(kByteCountBytes);
+    arrays[i].put_rows(*sink);
+  }
+  sink->put_text("\n  </AppendedData>\n</VTKFile>\n");
+  sink->complete();
+  return sink;
 }
-
-}  // namespace
 
 void write_vtu(const Mesh& mesh, const std::filesystem::path& file,
                std::span<const CellField> fields, const VtuOptions& options) {
-  reporting_allocation([&] { write_grid(mesh, file, fields, options); });
+  reporting_allocation(
+      [&] { write_complete_grid(mesh, file, fields, options, true)->give_final_name(); });
 }
 
 }  // namespace malha

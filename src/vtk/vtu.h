@@ -19,12 +19,13 @@
 // UInt64 byte count ("header_type UInt64").
 //
 // Every file is written complete under a temporary name in its own folder
-// (the final name + ".tmp") and then renamed over the final name in one
-// step: a reader, or a kill of the writing process, finds under the final
-// name the earlier file whole or the new one whole. After a failure no new
-// file is left behind and an earlier file of the final name is as it was; a
-// kill may leave the temporary file, which the next write of the same file
-// replaces.
+// (the final name, a dot, ten random letters and digits, ".tmp"), created
+// new so that nothing planted there is written through, and then renamed
+// over the final name in one step: a reader, or a kill of the writing
+// process, finds under the final name the earlier file whole or the new one
+// whole. After a failure no new file is left behind and an earlier file of
+// the final name is as it was; a kill may leave the temporary file, which
+// the next write of the same file removes.
 //
 // Failures throw malha::Error (malha/system/error.h); nothing is written
 // when the arguments are refused:
@@ -91,10 +92,11 @@ inline void write_vtu(const Mesh& mesh, const std::filesystem::path& file,
 // from 0000, more digits past 9999), then rewrites the collection to list
 // every step so far, each as <DataSet timestep="time" group="" part="0"
 // file="name_NNNN.vtu"/>, the time in the shortest decimal that reads back
-// as the same double. Both go through temporary files and renames, the step
-// file first, so a series killed at any moment leaves a collection that
-// lists every step finished before the kill, each file complete. A `write`
-// that fails leaves neither its step file nor a changed collection.
+// as the same double. The step file and then the new collection are written
+// complete under temporary names, then the step file and then the collection
+// are renamed, and a failed collection rename removes the step file only
+// where no earlier file had its name: whatever fails and whenever the
+// process is killed, the collection on disk lists only complete files.
 //
 // The series keeps a reference to `mesh`, which must outlive it and not
 // change while it writes. It keeps the times written so far (8 bytes a
@@ -103,7 +105,7 @@ inline void write_vtu(const Mesh& mesh, const std::filesystem::path& file,
 // it was, and the step files of an earlier series beyond the new one's are
 // left as they are. The constructor removes the temporary files that a
 // killed writer of a series of the same name in `folder` left there
-// ("`name`.pvd.tmp", "`name`_NNNN.vtu.tmp").
+// (the temporary names of "`name`.pvd" and "`name`_NNNN.vtu").
 //
 // Throws: the constructor, ARGUMENT for a series name it refuses and OPEN
 // when `folder` is not a folder it can read; `write`, as write_vtu, and

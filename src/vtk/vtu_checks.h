@@ -1,11 +1,16 @@
 #pragma once
 // What the grid and collection writers check and turn into reports before
-// anything is written: the mesh's tables that a grid reads, and the names
-// they carry inside XML attribute values.
+// anything is written (the mesh's tables that a grid reads, and the names
+// they carry inside XML attribute values), and the grid written complete
+// under its temporary name.
 
+#include <filesystem>
+#include <memory>
+#include <span>
 #include <string_view>
 
 #include "mesh/check_mesh_tables.h"
+#include "vtk/temporary_file.h"
 #include "vtk/vtu.h"
 
 namespace malha {
@@ -32,5 +37,15 @@ inline bool is_xml_name(std::string_view name) {
   }
   return true;
 }
+
+// write_vtu without the rename: the grid complete under its temporary name,
+// which the caller renames (give_final_name) or lets go, removing it. With
+// `removes_leftovers`, the temporary files that killed writes of `file` left
+// go first (a series removes its own when it starts).
+std::unique_ptr<TemporaryFile> write_complete_grid(const Mesh& mesh,
+                                                   const std::filesystem::path& file,
+                                                   std::span<const CellField> fields,
+                                                   const VtuOptions& options,
+                                                   bool removes_leftovers);
 
 }  // namespace malha

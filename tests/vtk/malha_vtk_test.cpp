@@ -38,8 +38,14 @@ testing::ShellResult run_malha_vtk(const fs::path& dir, const std::string& args 
   return testing::run_shell(dir, testing::shell_quote(MALHA_VTK_EXE) + " " + args);
 }
 
+// The grid, or a temporary file of it.
 bool has_grid(const fs::path& dir) {
-  return fs::exists(dir / "malha.vtu") || fs::exists(dir / "malha.vtu.tmp");
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+    if (entry.is_regular_file() && entry.path().filename().string().starts_with("malha.vtu")) {
+      return true;
+    }
+  }
+  return false;
 }
 
 // Replaces the text of record `line` (counted from 1, line end kept).
@@ -173,8 +179,6 @@ TEST(MalhaVtk, GridThatCannotBeWrittenLeavesNothing) {
     const char* description;
   };
   const Case cases[] = {
-      {"temporary name taken", "malha.vtu.tmp", "F4001", "OPEN(malha.vtu.tmp)",
-       "cannot create or open the file: Is a directory"},
       {"final name taken", "malha.vtu/full", "F4006", "WRITE(malha.vtu)",
        "cannot give the finished file its name: Is a directory"},
   };
@@ -186,8 +190,7 @@ TEST(MalhaVtk, GridThatCannotBeWrittenLeavesNothing) {
     const testing::ShellResult result = run_malha_vtk(dir.path());
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(result.err, testing::error_report(c.report_code, c.operation, c.description));
-    EXPECT_FALSE(fs::is_regular_file(dir / "malha.vtu"));
-    EXPECT_FALSE(fs::is_regular_file(dir / "malha.vtu.tmp"));
+    EXPECT_FALSE(has_grid(dir.path()));
   }
 }
 
