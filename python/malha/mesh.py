@@ -139,8 +139,10 @@ class Mesh:
         Raises:
             Error: ALLOCATE (A2001) when the tables do not fit in memory;
                 MATH when an edge has zero length (a rectangle with a zero
-                length) or a length or area overflows; ARGUMENT when the
-                tables are not those of a mesh.
+                length), a length or area overflows or an area underflows
+                (lengths so small that a volume's area is below the
+                smallest double); ARGUMENT when the tables are not those of
+                a mesh (as when a boundary face lies off its side).
         """
         return Faces(self._mesh, _malha.build_faces(self._mesh))
 

@@ -128,9 +128,8 @@ TEST(ReadMeshFiles, ReadsEveryExponentForm) {
   }
 }
 
-// Counts that agree with each other but are not those of a mesh level are
-// refused at line 4 of "dados.ent", before any node is read: the level
-// comes from the real volumes, and sizing gives the rest.
+// Counts that agree with each other but are not those of a mesh level or a
+// lattice are refused at line 4 of "dados.ent", before any node is read.
 TEST(ReadMeshFiles, CountsOfNoLevelNorLatticeAreRefused) {
   struct Case {
     const char* name;
