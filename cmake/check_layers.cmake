@@ -7,7 +7,8 @@
 # of the library may include, the dialogue and the mesh above them, the faces
 # of the mesh and the file formats and byte sinks each above the mesh, the
 # output files above the formats, the viewer launch, the files read back
-# beside the output files, the VTK grid above them, and the driver (the files
+# beside the output files, the VTK grid above the formats, the public
+# interface (malha/) above them all, and the driver (the files
 # directly in src/) on top. Each folder lists what its `#include "..."` lines
 # may name, besides itself: a folder name allows every header in it, a path
 # allows that header alone. The driver may include everything. Standard
@@ -24,8 +25,8 @@ set(allowed_formats system mesh)
 set(allowed_output system mesh formats)
 set(allowed_viewers system process formats)
 set(allowed_readback system mesh formats)
-set(allowed_vtk system mesh formats readback)
-set(allowed_malha system mesh formats output readback)
+set(allowed_vtk system mesh formats)
+set(allowed_malha system mesh faces formats output readback vtk)
 set(layers system process dialogue mesh faces formats output viewers readback vtk malha)
 
 if(NOT SOURCE_DIR)
@@ -46,6 +47,9 @@ foreach(source IN LISTS sources)
   file(STRINGS "${SOURCE_DIR}/src/${source}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
   foreach(line IN LISTS includes)
     string(REGEX REPLACE "^[^\"]*\"([^\"]*)\".*" "\\1" header "${line}")
+    # A public header names the headers it includes from src/ by "../": the
+    # same line then finds them under the installed prefix.
+    string(REGEX REPLACE "^\\.\\./" "" header "${header}")
     string(REGEX REPLACE "/.*" "" target "${header}")
     if(NOT header MATCHES "/")
       set(target "")  # a header of the driver, directly in src/

@@ -2,14 +2,14 @@
 # CMake files that find_package(malha CONFIG) reads.
 #
 #   lib/libmalha.a
-#   include/malha/malha.h, include/malha/faces.h, include/malha/cell_gradients.h,
-#   include/malha/vtu.h,
-#   include/malha/mesh/mesh.h, include/malha/system/error.h
+#   include/malha/malha.h, faces.h, vtu.h, cell_gradients.h      (from src/malha/)
+#   include/malha/faces/faces.h, include/malha/faces/cell_gradients.h,
+#   include/malha/vtk/vtu.h, include/malha/mesh/mesh.h, include/malha/system/error.h
 #   lib/cmake/malha/malhaConfig.cmake, malhaConfigVersion.cmake, malhaTargets*.cmake
 #
-# malha.h, faces.h, cell_gradients.h and vtu.h include the other two by paths relative to their
-# own folder, so the same lines serve in the source tree (src/) and under the
-# prefix.
+# One rule places the headers: include/malha/ mirrors src/, with src/malha/
+# as its root (src/malha/H.h is <malha/H.h>, src/F/H.h is <malha/F/H.h>).
+# The headers include each other by paths that hold in both trees.
 # Not part of the Windows package, which holds the programs alone.
 if(WIN32)
   return()
@@ -19,10 +19,14 @@ include(CMakePackageConfigHelpers)
 set(MALHA_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/malha)
 install(TARGETS malha_lib EXPORT malhaTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES src/malha/malha.h src/faces/faces.h src/faces/cell_gradients.h src/vtk/vtu.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/malha)
-install(FILES src/mesh/mesh.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/malha/mesh)
-install(FILES src/system/error.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/malha/system)
+foreach(header IN ITEMS malha/malha.h malha/faces.h malha/vtu.h malha/cell_gradients.h
+    faces/faces.h faces/cell_gradients.h vtk/vtu.h mesh/mesh.h system/error.h)
+  get_filename_component(folder ${header} DIRECTORY)
+  if(folder STREQUAL "malha")
+    set(folder "")
+  endif()
+  install(FILES src/${header} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/malha/${folder})
+endforeach()
 install(EXPORT malhaTargets NAMESPACE malha:: DESTINATION ${MALHA_INSTALL_CMAKEDIR})
 
 configure_package_config_file(cmake/malhaConfig.cmake.in

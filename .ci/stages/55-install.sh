@@ -6,9 +6,12 @@ set -euo pipefail
 work="$(mktemp -d)"
 trap 'rm -rf -- "$work"' EXIT
 cmake --install build --prefix "$work/prefix" >/dev/null
+# The headers: include/malha/ mirrors src/ with src/malha/ as its root.
 ls "$work/prefix/include/malha/malha.h" "$work/prefix/include/malha/faces.h" \
-  "$work/prefix/include/malha/cell_gradients.h" \
-  "$work/prefix/include/malha/vtu.h" \
+  "$work/prefix/include/malha/cell_gradients.h" "$work/prefix/include/malha/vtu.h" \
+  "$work/prefix/include/malha/faces/faces.h" "$work/prefix/include/malha/faces/cell_gradients.h" \
+  "$work/prefix/include/malha/vtk/vtu.h" "$work/prefix/include/malha/mesh/mesh.h" \
+  "$work/prefix/include/malha/system/error.h" \
   "$work/prefix/lib/libmalha.a" \
   "$work/prefix/lib/cmake/malha/malhaConfig.cmake" "$work/prefix/lib/cmake/malha/malhaConfigVersion.cmake"
 cmake -S examples/cpp -B "$work/build" -DCMAKE_PREFIX_PATH="$work/prefix" \
@@ -18,8 +21,12 @@ cmake --build "$work/build" -j2 >/dev/null
 grep -q 'area 2, neighbours symmetric' "$work/out.txt"
 grep -q 'level 31 refused (S5001)' "$work/out.txt"
 test "$(ls "$work/files" | wc -l)" -eq 11
-"$work/build/faces_check" | tee "$work/faces.txt"
+# faces_check includes <malha/malha.h> alone: the faces, their geometry, a
+# grid and a time series.
+mkdir "$work/grids"
+"$work/build/faces_check" "$work/grids" | tee "$work/faces.txt"
 grep -q 'volumes closed, area 2$' "$work/faces.txt"
+test "$(cd "$work/grids" && LC_ALL=C ls | tr '\n' ' ')" = "x.pvd x.vtu x_0000.vtu x_0001.vtu "
 # The C++ Poisson and heat examples against examples/poisson.py and
 # examples/heat.py, with the installed Python package.
 MALHA_POISSON_EXE="$work/build/poisson" MALHA_HEAT_EXE="$work/build/heat" \

@@ -5,7 +5,7 @@
 // k's, that is g = (sum d_k d_k^T)^-1 sum d_k (u_k - u_v). It is exact for
 // a linear field. A ghost's barycentre is the mirror image of its volume's,
 // and its value is what the caller's boundary condition gives it.
-// Installed as <malha/cell_gradients.h>.
+// Installed as <malha/faces/cell_gradients.h>.
 //
 // The weights, (sum d d^T)^-1 d_k for each neighbour, depend on the mesh
 // alone: gradient_weights computes them once, and every call of
@@ -33,8 +33,8 @@
 #include <cstdint>
 #include <span>
 
-#include "mesh/mesh.h"
-#include "system/error.h"
+#include "../mesh/mesh.h"
+#include "../system/error.h"
 
 namespace malha {
 

@@ -1,6 +1,6 @@
 #pragma once
 // Folder faces/: the finite-volume geometry of a built mesh; it builds on
-// mesh/ and system/ only. Installed as <malha/faces.h>.
+// mesh/ and system/ only. Installed as <malha/faces/faces.h>.
 //
 // Numbering: 1-based, as in the Mesh; faces 1 to n_faces.
 // - Interior faces (real against real volume) first, by owner, then by the
@@ -18,8 +18,8 @@
 
 #include <cstdint>
 
-#include "mesh/mesh.h"
-#include "system/error.h"
+#include "../mesh/mesh.h"
+#include "../system/error.h"
 
 namespace malha {
 

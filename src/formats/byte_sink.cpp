@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "formats/block_writer.h"
 #include "system/run_error.h"
 
 namespace malha {
@@ -38,7 +39,8 @@ void ByteSink::flush() {
   take_block(buffer_.get(), size);
 }
 
-FileSink::FileSink(std::string name) : ByteSink(std::move(name), kBlockBytes) {
+FileSink::FileSink(std::string name, BlockWriter* writer)
+    : ByteSink(std::move(name), kBlockBytes), writer_(writer) {
   int os_error = 0;
   file_ = platform::open_for_writing(this->name().c_str(), os_error);
   if (file_ == platform::kNoFile) fail_file(RunError::open, this->name(), os_error);
@@ -59,6 +61,14 @@ void FileSink::cut_after_written() {
 }
 
 void FileSink::take_block(const char* data, std::size_t size) {
+  if (writer_ != nullptr) {
+    writer_->hand_on(*this, buffer(), size);
+  } else {
+    write_block(data, size);
+  }
+}
+
+void FileSink::write_block(const char* data, std::size_t size) {
   assert(file_ != platform::kNoFile);
   if (!is_started_.load()) start();
   if (is_comparing_) {
@@ -135,6 +145,7 @@ void FileSink::replace_file() {
 void FileSink::close() {
   if (file_ == platform::kNoFile) return;
   flush();
+  if (writer_ != nullptr) writer_->wait();
   const InsideGate inside(gate_);
   // Every block equal to the old file's: the content stays, and the file
   // shows that this run wrote it.

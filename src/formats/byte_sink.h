@@ -35,6 +35,13 @@
 // after the new bytes; a FileSink destroyed before `close` (a failure
 // unwinding) does the same, and `cut_if_started` from an interrupt handler.
 // For a replaced file the cut changes nothing.
+//
+// Given a BlockWriter (formats/block_writer.h), a FileSink hands its full
+// blocks to the writer's thread, which does all of the above with them in
+// the order they were handed on, and goes on in a free buffer; `close`
+// first waits for the blocks handed on, then closes on the caller's thread.
+// The writer must outlive every call of the sink but its destructor and
+// `cut_if_started`, which do not use it.
 
 #include <atomic>
 #include <cstddef>
@@ -46,6 +53,8 @@
 #include "system/platform.h"
 
 namespace malha {
+
+class BlockWriter;
 
 class ByteSink {
  public:
@@ -77,7 +86,10 @@ class ByteSink {
   virtual void cut_if_started() noexcept {}
 
  protected:
+  // Receives the `size` bytes at `data`, the start of the buffer; may
+  // exchange the buffer (`buffer`) for another of the same capacity.
   virtual void take_block(const char* data, std::size_t size) = 0;
+  std::unique_ptr<char[]>& buffer() { return buffer_; }
 
  private:
   std::string name_;
@@ -108,8 +120,9 @@ class FileSink : public ByteSink {
   static constexpr std::size_t kBlockBytes = 1024 * 1024;
 
   // Creates the file or opens the existing one, which must be writable;
-  // throws the OPEN report when neither is possible.
-  explicit FileSink(std::string name);
+  // throws the OPEN report when neither is possible. With `writer`, the
+  // blocks are written on its thread.
+  explicit FileSink(std::string name, BlockWriter* writer = nullptr);
   // When `close` was not called (a failure is unwinding): cuts a file that
   // has begun writing after this run's bytes and closes it, without a
   // report.
@@ -131,7 +144,12 @@ class FileSink : public ByteSink {
   void cut_if_started() noexcept override;
 
  private:
+  friend class BlockWriter;
+
   void take_block(const char* data, std::size_t size) override;
+  // One block into the file: what take_block does, on the writer's thread
+  // when there is one.
+  void write_block(const char* data, std::size_t size);
   void start();
   bool equals_old_bytes(const char* data, std::size_t size);
   void replace_file();
@@ -139,6 +157,7 @@ class FileSink : public ByteSink {
   void cut_started() noexcept;
 
   platform::FileHandle file_ = platform::kNoFile;
+  BlockWriter* writer_ = nullptr;
   // Writes and replacements kept apart from an interrupt handler's cut.
   platform::WriteGate gate_;
   // Set before the first write reaches the file.

@@ -1,7 +1,9 @@
 #pragma once
-// Folder malha/: the public interface of the library, for programs that
-// build the mesh in their own process; it builds on every folder below the
-// drivers.
+// <malha/malha.h>: the whole public interface of the library, for programs
+// that build the mesh in their own process: the mesh (below), its faces and
+// gradients (malha/faces/), grids and time series (malha/vtk/vtu.h) and
+// malha::Error. Folder malha/ builds on output/, readback/, formats/,
+// faces/, vtk/, mesh/ and system/.
 //
 // The mesh of a rectangle [0, dim_x] x [0, dim_y] in 2^level triangular
 // volumes, with one fictitious (ghost) volume outside each boundary edge,
@@ -21,8 +23,11 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "faces/cell_gradients.h"
+#include "faces/faces.h"
 #include "mesh/mesh.h"
 #include "system/error.h"
+#include "vtk/vtu.h"
 
 namespace malha {
 

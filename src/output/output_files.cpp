@@ -21,10 +21,10 @@ void OutputFiles::cut_started_files() noexcept {
   }
 }
 
-void open_output_files(OutputFiles& files, const std::string& folder) {
+void open_output_files(OutputFiles& files, const std::string& folder, BlockWriter* writer) {
   for (const OutputFileEntry& entry : kOutputFiles) {
     const std::string path = folder.empty() ? std::string(entry.name) : folder + "/" + entry.name;
-    files.attach(entry.file, std::make_unique<FileSink>(path));
+    files.attach(entry.file, std::make_unique<FileSink>(path, writer));
   }
 }
 

@@ -57,7 +57,11 @@ class OutputFiles {
   std::optional<NodePairTexts> node_pairs_;
 };
 
-void open_output_files(OutputFiles& files, const std::string& folder = {});
+// With `writer`, the files' blocks are written on its thread
+// (formats/block_writer.h); it must outlive every call on `files` but their
+// destruction and cut_started_files.
+void open_output_files(OutputFiles& files, const std::string& folder = {},
+                       BlockWriter* writer = nullptr);
 // The bytes each file of `mesh` will hold (output_file_bytes: every record
 // has a fixed length), set aside at once: the file system then allocates
 // each file's space in one piece rather than block by block as it is written.

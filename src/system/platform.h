@@ -88,15 +88,17 @@ bool set_file_position(FileHandle file, std::uint64_t offset, int& os_error);
 void mark_modified(FileHandle file);
 // Keeps an output file's writes apart from an interrupt handler that cuts
 // the file: a record that the file's writer owns (one per file, no state
-// shared between files). Where interrupts arrive as signals on the writing
-// thread (POSIX), the handler runs while the write it interrupted waits, so
-// the gate does nothing: the replacement blocks the interrupt signals
-// itself. Where the handler runs on a thread of its own (Windows), each
-// write, replacement and close passes through the gate, and the handler
-// closes it: close_write_gate waits (up to two seconds, for a write that
-// hangs) for a write in progress to end, and a writer that comes to the
-// closed gate waits there until the process ends, so no byte is written
-// after the cut. None of the three throws.
+// shared between files). Each write, replacement and close passes through
+// the gate, and the handler closes it before the cut: close_write_gate waits
+// (up to two seconds, for a write that hangs) for a write in progress on
+// another thread to end, and a writer that comes to the closed gate waits
+// there until the process ends, so no byte is written after the cut. Where
+// interrupts arrive as signals (POSIX), a thread that takes them passes
+// the gate freely: the handler runs on it while the write it interrupted
+// waits, and the interrupt then ends the process; the writing thread of an output run takes none
+// (start_without_signals), so there the handler waits for its write. Where
+// the handler runs on a thread of its own (Windows), every writer counts.
+// None of the three throws.
 struct WriteGate {
   std::atomic<int> writers {0};
   std::atomic<bool> is_closed {false};
@@ -106,6 +108,14 @@ void leave_write_gate(WriteGate& gate) noexcept;
 // For an interrupt handler, before it cuts the file. Safe in a signal
 // handler.
 void close_write_gate(WriteGate& gate) noexcept;
+
+// Calls `start(context)` with every asynchronous signal blocked in the
+// calling thread, then puts the caller's signal mask back: a thread that
+// `start` creates inherits the mask, so from its first instruction it takes
+// none of the process's interrupts, which reach the caller's threads. On a
+// platform without signals (Windows) it only calls `start`. Whatever
+// `start` throws passes through, the mask put back.
+void start_without_signals(void (*start)(void*), void* context);
 
 // Writes all bytes, retrying short writes.
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error);

@@ -12,8 +12,10 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 #if defined(__linux__)
 #include <sys/sysinfo.h>
@@ -256,11 +258,70 @@ bool set_file_position(FileHandle file, std::uint64_t offset, int& os_error) {
 
 void mark_modified(FileHandle file) { futimens(static_cast<int>(file), nullptr); }
 
-// Interrupts arrive as signals on the writing thread, and the handler runs
-// while the write it interrupted waits: there is nothing to wait for.
-void enter_write_gate(WriteGate& /*gate*/) noexcept {}
-void leave_write_gate(WriteGate& /*gate*/) noexcept {}
-void close_write_gate(WriteGate& /*gate*/) noexcept {}
+namespace {
+
+// The longest close_write_gate waits for a write in progress: a write that
+// hangs (a pipe that nobody reads) must not keep an interrupt from ending
+// the process.
+constexpr int kGateWaitMs = 2000;
+
+// True when an interrupt can be delivered to the calling thread: the handler
+// may then run on it, while its own write waits, so it does not count as a
+// writer. The writing thread of an output run has them blocked.
+bool takes_interrupts() noexcept {
+  sigset_t current;
+  sigemptyset(&current);
+  pthread_sigmask(SIG_BLOCK, nullptr, &current);
+  return sigismember(&current, SIGINT) == 0;
+}
+
+void sleep_ms(long ms) noexcept {
+  timespec pause_for {ms / 1000, (ms % 1000) * 1'000'000};
+  nanosleep(&pause_for, nullptr);
+}
+
+// The file has been cut for an interrupt, which is ending the process:
+// nothing more may be written.
+[[noreturn]] void wait_for_the_end() noexcept {
+  for (;;) sleep_ms(1000);
+}
+
+}  // namespace
+
+void enter_write_gate(WriteGate& gate) noexcept {
+  if (takes_interrupts()) return;
+  gate.writers.fetch_add(1);
+  if (!gate.is_closed.load()) return;
+  gate.writers.fetch_sub(1);
+  wait_for_the_end();
+}
+
+void leave_write_gate(WriteGate& gate) noexcept {
+  if (!takes_interrupts()) gate.writers.fetch_sub(1);
+}
+
+void close_write_gate(WriteGate& gate) noexcept {
+  gate.is_closed.store(true);
+  for (int waited = 0; waited < kGateWaitMs && gate.writers.load() > 0; ++waited) sleep_ms(1);
+}
+
+void start_without_signals(void (*start)(void*), void* context) {
+  // Faults that the thread's own instructions raise cannot be held back.
+  sigset_t held;
+  sigfillset(&held);
+  for (const int fault : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT}) {
+    sigdelset(&held, fault);
+  }
+  sigset_t previous;
+  pthread_sigmask(SIG_BLOCK, &held, &previous);
+  try {
+    start(context);
+  } catch (...) {
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    throw;
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
 
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error) {
   const int fd = static_cast<int>(file);

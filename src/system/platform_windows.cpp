@@ -241,6 +241,10 @@ void close_write_gate(WriteGate& gate) noexcept {
   for (int waited = 0; waited < kGateWaitMs && gate.writers.load() > 0; ++waited) Sleep(1);
 }
 
+// The console's control events come on a thread of their own, never on a
+// thread that writes: there is no signal mask to set.
+void start_without_signals(void (*start)(void*), void* context) { start(context); }
+
 bool write_file(FileHandle file, const char* data, std::size_t size, int& os_error) {
   const HANDLE handle = as_handle(file);
   while (size > 0) {
