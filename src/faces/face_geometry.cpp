@@ -5,6 +5,7 @@
 #include <numbers>
 #include <string>
 
+#include "faces/allocate_table.h"
 #include "faces/faces.h"
 #include "mesh/check_mesh_tables.h"
 #include "system/fp_environment_kept.h"
@@ -51,16 +52,6 @@ void check_faces_of(const Mesh& mesh, const Faces& faces) {
                                      std::to_string(mesh.n_nodes));
       }
     }
-  }
-}
-
-// Every element is written once, in one pass: the pages are asked for at
-// once, as for the faces' own tables.
-template <typename T, int Cols>
-void allocate_table(MeshTable<T, Cols>& table, std::int32_t rows) {
-  table.allocate(rows);
-  if (rows > 0) {
-    platform::supply_pages(table.row(1), static_cast<std::size_t>(rows) * Cols * sizeof(T));
   }
 }
 
