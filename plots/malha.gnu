@@ -22,6 +22,10 @@ set ylabel "y"
 set size ratio -1
 set offsets graph 0.05, graph 0.05, graph 0.05, graph 0.05
 set key below horizontal
+# The key's columns are as wide as its longest title, which gnuplot counts in
+# characters with the UTF-8 encoding and in bytes without it; that title's
+# one accented letter counts once either way.
+set key width 1 - strlen("í")
 set autoscale fix
 
 # "malha.txt" holds the real volumes too; drawn first, only its fictitious

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "faces/allocate_table.h"
 #include "faces/faces.h"
 #include "mesh/check_mesh_tables.h"
 #include "system/fp_environment_kept.h"
@@ -15,16 +16,6 @@ namespace malha {
 namespace {
 
 [[noreturn]] void fail_mesh(const char* what) { fail_argument("build_faces", what); }
-
-// Every element of the face tables is written once, in one pass, so their
-// pages are asked for at once, as for the mesh's own arrays.
-template <typename T, int Cols>
-void allocate_table(MeshTable<T, Cols>& table, std::int32_t rows) {
-  table.allocate(rows);
-  if (rows > 0) {
-    platform::supply_pages(table.row(1), static_cast<std::size_t>(rows) * Cols * sizeof(T));
-  }
-}
 
 // The tables a mesh must hold before any of them is read (check_mesh_tables),
 // then the counts of a rectangle's mesh.

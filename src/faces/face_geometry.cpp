@@ -5,6 +5,7 @@
 #include <numbers>
 #include <string>
 
+#include "faces/allocate_table.h"
 #include "faces/faces.h"
 #include "mesh/check_mesh_tables.h"
 #include "system/fp_environment_kept.h"
@@ -27,7 +28,7 @@ double middle(double a, double b) {
 // Refuses faces that are not those of `mesh`: tables shorter than the
 // counts, or a face naming a volume or node the mesh does not have.
 void check_faces_of(const Mesh& mesh, const Faces& faces) {
-  check_mesh_tables(mesh, kFunction, {.node_coords = true, .barycentres = true});
+  check_mesh_tables(mesh, kFunction, {.volume_nodes = false, .volume_neighbours = false});
   const std::int32_t n = faces.n_faces;
   if (n < 0 || faces.face_owners.rows() != n || faces.face_neighbours.rows() != n ||
       faces.face_nodes.rows() != n || faces.face_normals.rows() != n) {
@@ -67,10 +68,10 @@ FaceGeometry face_geometry(const Mesh& mesh, const Faces& faces) {
   if (face_geometry_bytes(faces) > platform::obtainable_memory_bytes()) fail(RunError::allocate);
   FaceGeometry geometry;
   reporting_allocation([&] {
-    geometry.face_midpoints.allocate(n);
-    geometry.face_deltas.allocate(n);
-    geometry.normal_distances.allocate(n);
-    geometry.non_orthogonality.allocate(n);
+    allocate_table(geometry.face_midpoints, n);
+    allocate_table(geometry.face_deltas, n);
+    allocate_table(geometry.normal_distances, n);
+    allocate_table(geometry.non_orthogonality, n);
   });
   for (std::int32_t f = 1; f <= n; ++f) {
     const double* p = mesh.node_coords.row(faces.face_nodes(f, 1));

@@ -46,11 +46,12 @@ struct Faces {
 // `volume_nodes` and `volume_neighbours`. 41 bytes a face, 8 a volume and
 // 12 a real volume (faces_table_bytes).
 // Throws malha::Error: ARGUMENT(build_faces) for tables that are not a
-// mesh's (check_mesh_tables' rules, neighbours that do not share one edge,
-// a boundary face off its side's line); MATH "invalid" for an edge of zero
-// length, "overflow" for a length or area beyond the largest double,
-// "underflow" for an area below the smallest double; ALLOCATE. The caller's
-// floating-point environment is kept.
+// mesh's (counts that disagree with them, numbers outside them, neighbours
+// that do not list each other or share one edge, a boundary face off its
+// side's line by more than 2^-32 of the length across); MATH "invalid" for
+// an edge of zero length, "overflow" for a length or area beyond the largest
+// double, "underflow" for an area below the smallest double; ALLOCATE. The
+// caller's floating-point environment is kept.
 Faces build_faces(const Mesh& mesh);
 std::uint64_t faces_table_bytes(const Mesh& mesh);
 

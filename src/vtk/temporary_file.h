@@ -54,8 +54,6 @@ class TemporaryFile : public ByteSink {
   // Puts `text` into the sink, a block at a time.
   void put_text(std::string_view text);
 
-  const std::string& final_path() const { return final_path_; }
-
  private:
   void take_block(const char* data, std::size_t size) override;
   [[noreturn]] void abandon(RunError error, int os_error);

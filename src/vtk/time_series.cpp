@@ -1,6 +1,6 @@
 #include <charconv>
-#include <memory>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -108,7 +108,8 @@ void TimeSeries::add_step(double time, std::span<const CellField> fields) {
   // Both files complete under their temporary names before either is
   // renamed, so that a full disk fails the step with nothing changed.
   const fs::path step = step_file(times_.size());
-  const std::unique_ptr<TemporaryFile> grid = write_complete_grid(*mesh_, step, fields, options_, false);
+  const std::unique_ptr<TemporaryFile> grid =
+      write_complete_grid(*mesh_, step, fields, options_, false);
   TemporaryFile listing(collection_file().string());
   listing.put_text(collection);
   listing.complete();

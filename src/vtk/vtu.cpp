@@ -315,9 +315,10 @@ std::unique_ptr<TemporaryFile> write_complete_grid(const Mesh& mesh,
     // What a killed write of the same file left.
     const std::string name = file.filename().string();
     int ignored = 0;
-    remove_leftovers(
-        file.parent_path(), [&](std::string_view entry) { return is_temporary_name_of(entry, name); },
-        ignored);
+    const auto is_leftover = [&](std::string_view entry) {
+      return is_temporary_name_of(entry, name);
+    };
+    remove_leftovers(file.parent_path(), is_leftover, ignored);
   }
   auto sink = std::make_unique<TemporaryFile>(file.string());
   sink->put_text(header);

@@ -64,7 +64,10 @@ inline void write_vtu(const Mesh& mesh, const std::filesystem::path& file,
 // A series of grids in time in `folder`: each `write` adds the step file
 // "`name`_NNNN.vtu" (NNNN from 0000), then rewrites the collection
 // "`name`.pvd" listing every step with its time, which ParaView opens as one
-// series. Whatever fails and whenever the process is killed, the collection
+// series. Both are written complete under temporary names, then the step
+// file and then the collection are renamed, and a failed collection rename
+// removes the step file only where no file had its name before: whatever
+// fails and whenever the process is killed, the collection
 // on disk lists only complete files. The series refers to `mesh`, which must outlive
 // it unchanged, and keeps 8 bytes a step. The constructor removes the
 // temporary files a killed series of the same name left in `folder`.

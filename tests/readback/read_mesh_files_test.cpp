@@ -129,12 +129,14 @@ TEST(ReadMeshFiles, ReadsEveryExponentForm) {
 }
 
 // Counts that agree with each other but are not those of a mesh level or a
-// lattice are refused at line 4 of "dados.ent", before any node is read.
+// lattice are refused at line 4 of "dados.ent", before any node is read;
+// first volumes that begin no lattice of the counts at volume 2's line.
 TEST(ReadMeshFiles, CountsOfNoLevelNorLatticeAreRefused) {
   struct Case {
     const char* name;
     const char* counts;  // n_nodes, n_volumes, n_real_volumes, n_fict_volumes
     const char* description;
+    const char* volume_2 = nullptr;  // level 3's second volume replaced by this
   };
   const char* none = " nodes (lines 1 to 4) are the counts of no level and no lattice";
   const std::string cases_none[] = {
@@ -153,6 +155,9 @@ TEST(ReadMeshFiles, CountsOfNoLevelNorLatticeAreRefused) {
       {"one node more", "      14      16       8       8",
        "line 4: 8 real and 8 fictitious volumes (lines 3 and 4) are those of the fan lattice of "
        "2 x 2 cells, with 13 nodes, not the 14 of line 1"},
+      {"level 3's counts, another first fan", "      13      16       8       8",
+       "line 19: volumes 1 and 2 are not the first volumes of a lattice of these counts",
+       "       5       2       6"},
   };
   const fs::path golden = testing::kGoldenDir / "level3_2x1";
   for (const Case& c : cases) {
@@ -165,6 +170,7 @@ TEST(ReadMeshFiles, CountsOfNoLevelNorLatticeAreRefused) {
     std::string counts;
     for (int i = 0; i < 4; ++i) counts += std::string(c.counts + 8 * i, 8) + "\r\n";
     dados.replace(0, counts.size(), counts);
+    if (c.volume_2 != nullptr) dados.replace(dados.find("       5       2       3"), 24, c.volume_2);
     testing::write_file(dir / kDadosEnt, dados);
     Mesh mesh;
     EXPECT_EQ(testing::thrown_report([&] { read_mesh_files(mesh, dir.path().string()); }),

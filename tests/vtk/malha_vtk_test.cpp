@@ -40,11 +40,8 @@ testing::ShellResult run_malha_vtk(const fs::path& dir, const std::string& args 
 
 // The grid, or a temporary file of it.
 bool has_grid(const fs::path& dir) {
-  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-    if (entry.is_regular_file() && entry.path().filename().string().starts_with("malha.vtu")) {
-      return true;
-    }
-  }
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir))
+    if (entry.is_regular_file() && entry.path().filename().string().starts_with("malha.vtu")) return true;
   return false;
 }
 
