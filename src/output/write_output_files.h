@@ -9,7 +9,9 @@
 // agree (write_mesh_files checks them for the library's callers).
 // Throws: OPEN or WRITE (files) when a file cannot be created, opened or
 // written; ALLOCATE when a buffer cannot be obtained. The files that had
-// begun are then cut after their bytes as `files` unwinds. The caller owns
+// begun are then cut after their bytes as `files` unwinds. The full blocks
+// are written on a second thread that lives for this call only
+// (formats/block_writer.h). The caller owns
 // `files` so that an interrupt handler can reach them while they are
 // written.
 
