@@ -12,7 +12,11 @@ BlockWriter::BlockWriter(std::size_t block_bytes) : block_bytes_(block_bytes) {
   // Every buffer the writer holds fits: the queued ones, the one being
   // written and the one handed out before a wait.
   free_.reserve(kMaxQueued + 1);
-  if (std::thread::hardware_concurrency() == 1) return;
+  // One processor for this process (the machine's, or the ones it is bound
+  // to) gains nothing from a second thread, and loses the blocks' freshness
+  // in the cache.
+  const unsigned usable = platform::usable_processors();
+  if (std::thread::hardware_concurrency() == 1 || usable == 1) return;
   try {
     platform::start_without_signals(&BlockWriter::start_thread, this);
   } catch (const std::system_error&) {

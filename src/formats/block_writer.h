@@ -21,8 +21,8 @@
 // The thread takes no interrupt (platform::start_without_signals): a
 // process's interrupt handler runs on the caller's thread and closes the
 // files' write gates before it cuts them. Where the machine has a single
-// processor (std::thread::hardware_concurrency), or no thread can be
-// started, there is no thread and `hand_on` writes the block at once. The
+// processor (std::thread::hardware_concurrency), or the process may run on
+// one only (platform::usable_processors), or no thread can be started, there is no thread and `hand_on` writes the block at once. The
 // thread lives only as long as the BlockWriter.
 
 #include <array>

@@ -22,6 +22,9 @@ namespace malha::platform {
 // Physical memory plus swap, in bytes: more than this cannot be obtained for
 // the mesh without the system killing the process later.
 std::uint64_t obtainable_memory_bytes();
+// The processors this process may run on (its affinity), at least 1; 0
+// where the system does not say.
+unsigned usable_processors();
 // Asks the system to supply, in one call, the pages of the `size` bytes
 // from `start` that a step is about to fill, instead of one page fault at a
 // time. Advice only: it may be refused, and contents are unspecified after

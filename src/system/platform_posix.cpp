@@ -12,6 +12,7 @@
 #include <memory>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -34,6 +35,19 @@ std::uint64_t obtainable_memory_bytes() {
   const long page_size = sysconf(_SC_PAGESIZE);
   if (pages <= 0 || page_size <= 0) return UINT64_MAX;
   return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+}
+
+unsigned usable_processors() {
+#if defined(__linux__)
+  cpu_set_t allowed;
+  CPU_ZERO(&allowed);
+  if (sched_getaffinity(0, sizeof(allowed), &allowed) == 0) {
+    const int count = CPU_COUNT(&allowed);
+    if (count > 0) return static_cast<unsigned>(count);
+  }
+#endif
+  const long online = sysconf(_SC_NPROCESSORS_ONLN);
+  return online > 0 ? static_cast<unsigned>(online) : 0;
 }
 
 void supply_pages(void* start, std::size_t size) {

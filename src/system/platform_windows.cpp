@@ -3,6 +3,7 @@
 #include "system/platform.h"
 #include "system/random_name.h"
 
+#include <bit>
 #include <cstdio>
 #include <string>
 
@@ -28,6 +29,13 @@ HANDLE as_handle(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 int last_error() { return static_cast<int>(GetLastError()); }
 
 }  // namespace
+
+unsigned usable_processors() {
+  DWORD_PTR process_mask = 0;
+  DWORD_PTR system_mask = 0;
+  if (!GetProcessAffinityMask(GetCurrentProcess(), &process_mask, &system_mask)) return 0;
+  return static_cast<unsigned>(std::popcount(static_cast<std::uint64_t>(process_mask)));
+}
 
 std::uint64_t obtainable_memory_bytes() {
   MEMORYSTATUSEX status {};
