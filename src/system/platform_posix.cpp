@@ -179,10 +179,10 @@ Replacement replace_with_empty_file(const char* name, FileHandle& file, FileHand
   sigaddset(&interrupts, SIGINT);
   sigaddset(&interrupts, SIGTERM);
   sigaddset(&interrupts, SIGHUP);
-  sigprocmask(SIG_BLOCK, &interrupts, &previous);
+  pthread_sigmask(SIG_BLOCK, &interrupts, &previous);
   const int new_fd = mkostemp(temporary.data(), O_CLOEXEC);
   if (new_fd < 0) {
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return Replacement::not_possible;
   }
   // Only the superuser may give a file away; elsewhere the owner is the
@@ -196,7 +196,7 @@ Replacement replace_with_empty_file(const char* name, FileHandle& file, FileHand
       std::rename(temporary.c_str(), target.c_str()) != 0) {
     ::unlink(temporary.c_str());
     ::close(new_fd);
-    sigprocmask(SIG_SETMASK, &previous, nullptr);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     return Replacement::not_possible;
   }
   if (old_file != nullptr) {
@@ -205,7 +205,7 @@ Replacement replace_with_empty_file(const char* name, FileHandle& file, FileHand
     ::close(fd);
   }
   file = new_fd;
-  sigprocmask(SIG_SETMASK, &previous, nullptr);
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   return Replacement::replaced;
 }
 
