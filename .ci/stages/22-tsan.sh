@@ -24,15 +24,7 @@ mkdir "$runs/tsan" "$runs/release"
 (cd "$runs/release" && printf '18\n2\n1\n0\n' | "$root/build/malha" >/dev/null) || status=1
 # A rerun over the same files compares them on the writing thread.
 (cd "$runs/tsan" && printf '18\n2\n1\n0\n' | "$root/build-tsan/malha" >/dev/null) || status=1
-for file in "$runs/release"/*; do
-  name="$(basename "$file")"
-  if [ "$name" = dados_gerais.txt ]; then
-    # The last record is the processing time, which differs from run to run.
-    cmp <(head -n -1 "$file") <(head -n -1 "$runs/tsan/$name") || status=1
-  else
-    cmp "$file" "$runs/tsan/$name" || status=1
-  fi
-done
+bash "$root/.ci/same-files.sh" "$runs/release" "$runs/tsan" || status=1
 
 if compgen -G "$logs/*" >/dev/null; then
   echo "thread sanitizer reports:"
