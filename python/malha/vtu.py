@@ -24,6 +24,14 @@ def _vtu_options(include_fictitious: typing.Any, include_tables: typing.Any) -> 
     return _malha.VtuOptions(bool(include_fictitious), bool(include_tables))
 
 
+def _refuse_unencodable(what: str, name: str) -> None:
+    """Refuses a name without UTF-8 bytes; the core refuses the other non-ASCII names."""
+    try:
+        name.encode("utf-8")
+    except UnicodeEncodeError:
+        raise ValueError(f"{what} {name!r} is not printable ASCII") from None
+
+
 def _cell_fields(cell_data: typing.Any) -> list[tuple[str, np.ndarray]]:
     """The (name, float64 array in row order) pairs of a mapping of cell data.
 
@@ -39,10 +47,7 @@ def _cell_fields(cell_data: typing.Any) -> list[tuple[str, np.ndarray]]:
     for name, values in cell_data.items():
         if not isinstance(name, str):
             raise TypeError(f"a field name must be a str, not {type(name).__name__}")
-        try:
-            name.encode("utf-8")
-        except UnicodeEncodeError:
-            raise ValueError(f"field name {name!r} is not printable ASCII") from None
+        _refuse_unencodable("field name", name)
         array = np.asarray(values)
         if array.dtype.kind not in "biuf":
             raise TypeError(f"field {name!r} must hold real numbers, not {array.dtype}")
@@ -142,10 +147,7 @@ class TimeSeries:
             raise TypeError(f"mesh must be a malha.Mesh, not {type(mesh).__name__}")
         if not isinstance(name, str):
             raise TypeError(f"name must be a str, not {type(name).__name__}")
-        try:
-            name.encode("utf-8")
-        except UnicodeEncodeError:
-            raise ValueError(f"series name {name!r} is not printable ASCII") from None
+        _refuse_unencodable("series name", name)
         self.mesh = mesh
         self._series: _malha.TimeSeries | None = errors.value_error_on_refusal(
             _malha.TimeSeries, mesh._mesh, errors.path("folder", folder), name,
