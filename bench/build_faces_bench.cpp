@@ -22,10 +22,9 @@
 
 #include "faces/faces.h"
 #include "malha/malha.h"
+#include "timing.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 struct Sample {
   double mesh_s;
@@ -51,10 +50,6 @@ double processor_seconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
   };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-double seconds_since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
 Sample measure(std::int32_t level, double dim_x, double dim_y) {
@@ -96,12 +91,6 @@ bool measure_in_child(std::int32_t level, double dim_x, double dim_y, Sample& sa
   int status = 0;
   waitpid(child, &status, 0);
   return read_whole && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-double median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 }  // namespace

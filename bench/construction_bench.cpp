@@ -29,11 +29,11 @@
 #include "mesh/mesh.h"
 #include "mesh/place_nodes.h"
 #include "mesh/size_mesh.h"
+#include "timing.h"
 
 namespace {
 
 using malha::Mesh;
-using Clock = std::chrono::steady_clock;
 
 constexpr int kSteps = 5;
 constexpr const char* kStepNames[kSteps] = {"size+allocate", "place_nodes", "define_volumes",
@@ -48,10 +48,6 @@ using Step = void (*)(Mesh&);
 constexpr Step kStepFunctions[kSteps] = {size_and_allocate, malha::place_nodes,
                                          malha::define_volumes, malha::find_volume_neighbours,
                                          malha::compute_barycentres};
-
-double seconds_since(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 std::uint64_t peak_resident_bytes() {
   rusage usage{};
