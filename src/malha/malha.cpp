@@ -88,33 +88,37 @@ void check_lattice(std::int64_t cells_x, std::int64_t cells_y, double dim_x, dou
   }
 }
 
+// Fills in `mesh`, whose answers are set, with `construct` under the
+// caller's floating-point environment kept, and refuses it if a value came
+// out not finite.
+Mesh constructed(Mesh mesh, void (*construct)(Mesh&)) {
+  const FpEnvironmentKept kept;
+  construct(mesh);
+  check_finite_values(mesh);
+  return mesh;
+}
+
 }  // namespace
 
 Mesh build_mesh(std::int32_t level, double dim_x, double dim_y) {
   check_level(level);
-  const FpEnvironmentKept kept;
   Mesh mesh;
   mesh.level = level;
   mesh.dim_x = dim_x;
   mesh.dim_y = dim_y;
-  construct_mesh(mesh);
-  check_finite_values(mesh);
-  return mesh;
+  return constructed(std::move(mesh), construct_mesh);
 }
 
 Mesh build_lattice_mesh(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
                         LatticePattern pattern) {
   check_lattice(cells_x, cells_y, dim_x, dim_y, pattern);
-  const FpEnvironmentKept kept;
   Mesh mesh;
   mesh.cells_x = static_cast<std::int32_t>(cells_x);
   mesh.cells_y = static_cast<std::int32_t>(cells_y);
   mesh.pattern = pattern;
   mesh.dim_x = dim_x;
   mesh.dim_y = dim_y;
-  construct_lattice_mesh(mesh);
-  check_finite_values(mesh);
-  return mesh;
+  return constructed(std::move(mesh), construct_lattice_mesh);
 }
 
 void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,

@@ -123,9 +123,10 @@ Candidates candidates_of(const Mesh& mesh) {
   return found;
 }
 
-void check_counts_fit_a_shape(RecordReader& reader, const Mesh& mesh) {
+// The shapes that `mesh`'s counts fit; refuses the counts when none does.
+Candidates check_counts_fit_a_shape(RecordReader& reader, const Mesh& mesh) {
   const Candidates found = candidates_of(mesh);
-  if (found.level_1 || found.short_side[0] != 0 || found.short_side[1] != 0) return;
+  if (found.level_1 || found.short_side[0] != 0 || found.short_side[1] != 0) return found;
   if (found.near_pattern >= 0) {
     reader.fail(text(mesh.n_real_volumes) + " real and " + text(mesh.n_fict_volumes) +
                 " fictitious volumes (lines 3 and 4) are those of the " +
@@ -155,11 +156,10 @@ void first_volumes(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pa
   }
 }
 
-// The level or lattice of the counts whose first two volumes the table
-// holds (read up to volume 2, the reader's current record), set in `mesh`
-// as sizing sets it, lengths 0.
-void choose_shape(RecordReader& reader, Mesh& mesh) {
-  const Candidates found = candidates_of(mesh);
+// The level or lattice of the shapes `found` whose first two volumes the
+// table holds (read up to volume 2, the reader's current record), set in
+// `mesh` as sizing sets it, lengths 0.
+void choose_shape(RecordReader& reader, const Candidates& found, Mesh& mesh) {
   const std::int32_t* v1 = mesh.volume_nodes.row(1);
   const std::int32_t* v2 = mesh.volume_nodes.row(2);
   for (int p = 0; p < 2; ++p) {
@@ -172,15 +172,10 @@ void choose_shape(RecordReader& reader, Mesh& mesh) {
       bool same = true;
       for (int c = 0; c < 3; ++c) same = same && rows[0][c] == v1[c] && rows[1][c] == v2[c];
       if (!same) continue;
-      Mesh sized;
-      sized.cells_x = static_cast<std::int32_t>(side[0]);
-      sized.cells_y = static_cast<std::int32_t>(side[1]);
-      sized.pattern = kPatterns[p];
-      size_lattice(sized);
-      mesh.level = sized.level;
-      mesh.cells_x = sized.cells_x;
-      mesh.cells_y = sized.cells_y;
-      mesh.pattern = sized.pattern;
+      mesh.level = lattice_level(side[0], side[1], kPatterns[p]);
+      mesh.cells_x = static_cast<std::int32_t>(side[0]);
+      mesh.cells_y = static_cast<std::int32_t>(side[1]);
+      mesh.pattern = kPatterns[p];
       return;
     }
   }
@@ -218,7 +213,7 @@ void read_dados(Mesh& mesh, const std::string& path) {
                 " fictitious volumes (lines 3 and 4) do not make the " + text(mesh.n_volumes) +
                 " volumes of line 2");
   }
-  check_counts_fit_a_shape(reader, mesh);
+  const Candidates shapes = check_counts_fit_a_shape(reader, mesh);
 
   const std::uint64_t counts_bytes = group_bytes(file_groups::kDadosEntCounts);
   mesh.node_coords.allocate(rows_that_fit(reader.size(), counts_bytes, kPairRecord, mesh.n_nodes));
@@ -240,7 +235,7 @@ void read_dados(Mesh& mesh, const std::string& path) {
     const char* record = reader.next(kTripleRecord, volume_records);
     if (volume > mesh.volume_nodes.rows()) reader.fail(kGrown);
     read_number_row(reader, record, mesh.volume_nodes.row(volume), "node", 1, mesh.n_nodes);
-    if (volume == 2) choose_shape(reader, mesh);
+    if (volume == 2) choose_shape(reader, shapes, mesh);
   }
   reader.expect_end();
 
