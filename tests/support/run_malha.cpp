@@ -84,6 +84,7 @@ RunResult run_malha(const fs::path& dir, const std::string& input, const RunOpti
     if (options.drop_privileges && geteuid() == 0) {
       if (setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
     }
+    alarm(options.time_limit);  // kept across the exec
     execl(MALHA_EXE, "malha", static_cast<char*>(nullptr));
     const std::string why = std::string("cannot start " MALHA_EXE ": ") + std::strerror(errno) + "\n";
     [[maybe_unused]] const ssize_t ignored = write(2, why.data(), why.size());

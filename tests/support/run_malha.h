@@ -37,6 +37,8 @@ struct RunOptions {
   // Drop root privileges in the child (to user and group 65534) when the
   // tests run as root, so that file permissions apply.
   bool drop_privileges = false;
+  // Seconds after which the program is killed (SIGALRM), or 0 for no limit.
+  unsigned time_limit = 0;
 };
 
 inline constexpr const char* kUnset = "<unset>";
