@@ -107,7 +107,7 @@ TEST(PlantedFiles, NoNameMakesACallWaitOrWriteOutsideItsFolder) {
         }
         for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
           EXPECT_TRUE(!entry.path().extension().string().ends_with("tmp") ||
-                      (plant > 0 && entry.path().filename() == name)) << entry.path();
+                      (plant == 2 && entry.path().filename() == name)) << entry.path();
         }
         if (!through_link) {
           EXPECT_EQ(bytes_and_time(outside), outside_before);
