@@ -1,6 +1,5 @@
 #include <cfloat>
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
 #include <numbers>
 #include <string>

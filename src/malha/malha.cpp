@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <climits>
 #include <cstdio>
 #include <string>
 #include <utility>
