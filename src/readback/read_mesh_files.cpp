@@ -187,9 +187,10 @@ void choose_shape(RecordReader& reader, const Candidates& found, Mesh& mesh) {
 }
 
 // Every count, lattice figure and spacing as sizing gives the shape chosen
-// and the lengths `dim_x`, `dim_y`.
+// and the lengths `dim_x`, `dim_y`: level 1 is no lattice; size_lattice
+// sizes the crossed 1 x 1 lattice as level 2 itself.
 void size_shape(Mesh& mesh) {
-  if (mesh.level == 1 || mesh.level == 2) {
+  if (mesh.level == 1) {
     size_mesh(mesh);
   } else {
     size_lattice(mesh);
