@@ -122,18 +122,16 @@ void fail_file(RunError error, std::string_view file_name, int os_error) {
   throw Error(entry.code, std::move(operation), std::move(description));
 }
 
-void fail_record(std::string_view file_name, std::int64_t line, std::string_view what) {
-  char where[48];
-  std::snprintf(where, sizeof(where), "line %lld: ", static_cast<long long>(line));
-  std::string operation = "READ(";
-  operation.append(file_name).append(")");
-  throw Error(kRecordCode, std::move(operation), std::string(where).append(what));
-}
-
 void fail_contents(std::string_view file_name, std::string_view what) {
   std::string operation = "READ(";
   operation.append(file_name).append(")");
   throw Error(kRecordCode, std::move(operation), std::string(what));
+}
+
+void fail_record(std::string_view file_name, std::int64_t line, std::string_view what) {
+  char where[48];
+  std::snprintf(where, sizeof(where), "line %lld: ", static_cast<long long>(line));
+  fail_contents(file_name, std::string(where).append(what));
 }
 
 void fail_level(std::int32_t level) {
