@@ -18,14 +18,14 @@ constexpr unsigned kAttempts = 64;
 }  // namespace
 
 TemporaryFile::TemporaryFile(std::string final_path)
-    : ByteSink(final_path, kBlockBytes), final_path_(std::move(final_path)) {
+    : ByteSink(std::move(final_path), kBlockBytes) {
   int os_error = 0;
   for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
-    path_ = final_path_ + "." + random_name_part(attempt) + std::string(kSuffix);
+    path_ = name() + "." + random_name_part(attempt) + std::string(kSuffix);
     file_ = platform::create_new_file(path_.c_str(), os_error);
     if (file_ != platform::kNoFile || !platform::is_name_taken(os_error)) break;
   }
-  if (file_ == platform::kNoFile) fail_file(RunError::open, final_path_, os_error);
+  if (file_ == platform::kNoFile) fail_file(RunError::open, name(), os_error);
 }
 
 // Reached before the rename only when the write ends early: the file goes.
@@ -47,7 +47,7 @@ void TemporaryFile::complete() {
 
 void TemporaryFile::give_final_name() {
   int os_error = 0;
-  if (!platform::rename_file(path_.c_str(), final_path_.c_str(), os_error)) {
+  if (!platform::rename_file(path_.c_str(), name().c_str(), os_error)) {
     abandon(RunError::replace, os_error);
   }
   is_done_ = true;
@@ -73,7 +73,7 @@ void TemporaryFile::abandon(RunError error, int os_error) {
   if (file != platform::kNoFile) platform::close_file(file, ignored);
   platform::remove_file(path_.c_str(), ignored);
   is_done_ = true;  // nothing is left for the destructor to remove
-  fail_file(error, final_path_, os_error);
+  fail_file(error, name(), os_error);
 }
 
 bool is_temporary_name_of(std::string_view file, std::string_view final_name) {

@@ -58,8 +58,8 @@ class TemporaryFile : public ByteSink {
   void take_block(const char* data, std::size_t size) override;
   [[noreturn]] void abandon(RunError error, int os_error);
 
+  // The temporary file's path; the final one is the sink's name.
   std::string path_;
-  std::string final_path_;
   platform::FileHandle file_ = platform::kNoFile;
   bool is_done_ = false;
 };
