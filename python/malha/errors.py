@@ -59,6 +59,18 @@ class Error(Exception):
 
 
 def integer(name: str, value: typing.Any) -> int:
+    """The integer an argument holds.
+
+    Args:
+        name: The argument's name, for the message.
+        value: The argument: an ``int`` or anything with ``__index__``.
+
+    Returns:
+        ``value`` as an ``int``.
+
+    Raises:
+        TypeError: When ``value`` is not an integer.
+    """
     try:
         value = operator.index(value)
     except TypeError:
@@ -67,12 +79,37 @@ def integer(name: str, value: typing.Any) -> int:
 
 
 def real(name: str, value: typing.Any) -> float:
+    """The number an argument holds, as a float.
+
+    Args:
+        name: The argument's name, for the message.
+        value: The argument: a real number (``numbers.Real``).
+
+    Returns:
+        ``float(value)``, which may be NaN or infinite.
+
+    Raises:
+        TypeError: When ``value`` is not a real number.
+    """
     if not isinstance(value, numbers.Real):
         raise TypeError(f"{name} must be a real number, not {type(value).__name__}")
     return float(value)
 
 
 def seconds(name: str, value: typing.Any) -> float:
+    """The seconds an argument holds, for a processing-time record.
+
+    Args:
+        name: The argument's name, for the message.
+        value: The argument: a real number, finite and not negative.
+
+    Returns:
+        ``value`` as a float, with -0.0 made 0.0.
+
+    Raises:
+        TypeError: When ``value`` is not a real number.
+        ValueError: When ``value`` is NaN, infinite or negative.
+    """
     value = real(name, value)
     if not (math.isfinite(value) and value >= 0.0):
         raise ValueError(f"{name} must be a finite number of seconds, not negative: {value!r}")
@@ -80,6 +117,18 @@ def seconds(name: str, value: typing.Any) -> float:
 
 
 def path(name: str, value: typing.Any) -> str | bytes:
+    """The file system path an argument holds.
+
+    Args:
+        name: The argument's name, for the message.
+        value: The argument: a ``str``, ``bytes`` or ``os.PathLike``.
+
+    Returns:
+        ``os.fspath(value)``.
+
+    Raises:
+        TypeError: When ``value`` is not a path.
+    """
     try:
         return os.fspath(value)
     except TypeError:
@@ -88,7 +137,20 @@ def path(name: str, value: typing.Any) -> str | bytes:
 
 def value_error_on_refusal(call: typing.Callable[..., typing.Any],
                            *args: typing.Any) -> typing.Any:
-    """Calls ``call``; its ARGUMENT report (S5002) becomes a ``ValueError``."""
+    """Calls ``call``; its ARGUMENT report (S5002) becomes a ``ValueError``.
+
+    Args:
+        call: A compiled call that may refuse its arguments with S5002.
+        *args: The arguments of ``call``.
+
+    Returns:
+        What ``call`` returns.
+
+    Raises:
+        ValueError: When ``call`` raises ``Error`` S5002; the message is the
+            report's description.
+        Error: Any other report of ``call``, as it is.
+    """
     try:
         return call(*args)
     except Error as error:

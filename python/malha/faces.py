@@ -150,8 +150,8 @@ class Faces:
         a linear field. A fictitious volume's barycentre is the mirror image
         of its volume's; its value is the one the caller's boundary
         condition gives it. The weights are computed at the first call and
-        kept, so that every later call is one
-        pass over the volumes, without the interpreter lock.
+        kept, so that every later call is one pass over the volumes, without
+        the interpreter lock.
 
         Args:
             values: ``(n_volumes,)`` real numbers: the real volumes' values,

@@ -258,6 +258,7 @@ class Mesh:
         return (f"malha.Mesh(level={self.level}, dim_x={self.dim_x!r}, dim_y={self.dim_y!r}, "
                 f"n_volumes={self.n_volumes}, n_nodes={self.n_nodes})")
 
+
 def build(level: int, dim_x: float, dim_y: float) -> Mesh:
     """Builds the mesh of a rectangle, exactly as the program does.
 
@@ -298,7 +299,19 @@ def build(level: int, dim_x: float, dim_y: float) -> Mesh:
 _PATTERNS = {"crossed": _malha.LatticePattern.crossed, "fan": _malha.LatticePattern.fan}
 
 
-def _pattern(value: typing.Any) -> typing.Any:
+def _pattern(value: typing.Any) -> _malha.LatticePattern:
+    """The compiled lattice pattern a pattern argument names.
+
+    Args:
+        value: The argument, "crossed" or "fan".
+
+    Returns:
+        The ``_malha.LatticePattern`` of that name.
+
+    Raises:
+        TypeError: When ``value`` is not a ``str``.
+        ValueError: When ``value`` is another ``str``.
+    """
     if not isinstance(value, str):
         raise TypeError(f"pattern must be a str, not {type(value).__name__}")
     if value not in _PATTERNS:

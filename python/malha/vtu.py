@@ -21,11 +21,21 @@ if typing.TYPE_CHECKING:
 
 
 def _vtu_options(include_fictitious: typing.Any, include_tables: typing.Any) -> _malha.VtuOptions:
+    """The compiled grid options of the two flags, each taken for its truth."""
     return _malha.VtuOptions(bool(include_fictitious), bool(include_tables))
 
 
 def _refuse_unencodable(what: str, name: str) -> None:
-    """Refuses a name without UTF-8 bytes; the core refuses the other non-ASCII names."""
+    """Refuses a name without UTF-8 bytes; the core refuses the other non-ASCII names.
+
+    Args:
+        what: What the name names, for the message ("field name").
+        name: The name.
+
+    Raises:
+        ValueError: When ``name`` holds a lone surrogate, which UTF-8 cannot
+            encode.
+    """
     try:
         name.encode("utf-8")
     except UnicodeEncodeError:
@@ -37,6 +47,18 @@ def _cell_fields(cell_data: typing.Any) -> list[tuple[str, np.ndarray]]:
 
     Leaves the count of rows and the names' characters to the writer, whose
     ARGUMENT report ``errors.value_error_on_refusal`` turns into ``ValueError``.
+
+    Args:
+        cell_data: ``None`` or a mapping of field name to values.
+
+    Returns:
+        The pairs in the mapping's order; none for ``None``.
+
+    Raises:
+        TypeError: When ``cell_data`` is not a mapping, a name not a ``str``
+            or values not real numbers.
+        ValueError: When a name cannot be encoded or a field has not one or
+            two dimensions.
     """
     if cell_data is None:
         return []
