@@ -267,6 +267,8 @@ PYBIND11_MODULE(_malha, m) {
 
   // The lattice's facts (mesh/lattice.h), for the package's own figures.
   m.def("is_lattice", [](const Mesh& mesh) { return malha::is_lattice(mesh); }, py::arg("mesh"));
+  m.def("fan_side_edges", &malha::fan_side_edges, py::arg("pattern"));
+  m.def("real_volumes_per_cell", &malha::real_volumes_per_cell, py::arg("pattern"));
   m.def(
       "level_lattice",
       [](std::int32_t level) {

@@ -29,7 +29,7 @@ inline MeshKind mesh_kind(std::int32_t level) {
   if (level == 1) return MeshKind::level_1;
   if (level == 2) return MeshKind::level_2;
   const LatticeShape shape = level_lattice(level);
-  return shape.cells_x >= 1 ? kind_of_lattice(shape.pattern) : MeshKind::none;
+  return is_lattice(shape) ? kind_of_lattice(shape.pattern) : MeshKind::none;
 }
 
 // The kind of a mesh as sizing leaves it: levels 1 and 2 their own, any
