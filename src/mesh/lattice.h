@@ -209,10 +209,10 @@ struct LatticeVolume {
 
 namespace detail {
 
-// The 4 x SideEdges triangles of fan (r, s), triangle k in volumes[k - 1].
-template <int SideEdges>
-inline void fan_volumes(const Lattice& lattice, std::int32_t r, std::int32_t s,
-                        LatticeVolume (&volumes)[4 * SideEdges]) {
+// Calls `emit(k, volume)` for the 4 x SideEdges triangles of fan (r, s),
+// k = 1 .. 4 x SideEdges in order.
+template <int SideEdges, typename Emit>
+inline void each_fan_volume(const Lattice& lattice, std::int32_t r, std::int32_t s, Emit&& emit) {
   constexpr int kRing = 4 * SideEdges;
   const std::int32_t nx = lattice.nx;
   const std::int32_t fans_x = lattice.fans_x;
@@ -255,10 +255,7 @@ inline void fan_volumes(const Lattice& lattice, std::int32_t r, std::int32_t s,
     // A fan below or to the left was numbered before this one; a fan above
     // or to the right, and every fictitious volume, after it.
     const bool across_first = has_fan[fan_side] && (fan_side == 0 || fan_side == 3);
-    LatticeVolume& volume = volumes[k];
-    volume.nodes[0] = centre;
-    volume.nodes[1] = ring[k];
-    volume.nodes[2] = ring[k + 1];
+    LatticeVolume volume{{centre, ring[k], ring[k + 1]}, {}};
     if (across_first) {
       volume.neighbours[0] = across;
       volume.neighbours[1] = low;
@@ -267,6 +264,22 @@ inline void fan_volumes(const Lattice& lattice, std::int32_t r, std::int32_t s,
       volume.neighbours[0] = low;
       volume.neighbours[1] = high;
       volume.neighbours[2] = across;
+    }
+    emit(k + 1, volume);
+  }
+}
+
+// The real volumes of every fan, fan by fan, as for_each_lattice_volume
+// visits them.
+template <int SideEdges, typename Visit>
+void for_each_fan_volume(const Lattice& lattice, Visit& visit) {
+  std::int32_t v = 0;
+  for (std::int32_t r = 1; r <= lattice.fans_y; ++r) {
+    for (std::int32_t s = 1; s <= lattice.fans_x; ++s) {
+      each_fan_volume<SideEdges>(lattice, r, s, [&visit, &v](std::int32_t,
+                                                             const LatticeVolume& volume) {
+        visit(++v, volume);
+      });
     }
   }
 }
@@ -284,20 +297,10 @@ LatticeVolume fictitious_volume(const Lattice& lattice, std::int32_t e);
 // ascending order: the real volumes fan by fan, then the fictitious ones.
 template <typename Visit>
 void for_each_lattice_volume(const Lattice& lattice, Visit visit) {
-  const auto each_fan = [&]<int SideEdges>() {
-    LatticeVolume volumes[4 * SideEdges];
-    std::int32_t v = 0;
-    for (std::int32_t r = 1; r <= lattice.fans_y; ++r) {
-      for (std::int32_t s = 1; s <= lattice.fans_x; ++s) {
-        detail::fan_volumes<SideEdges>(lattice, r, s, volumes);
-        for (const LatticeVolume& volume : volumes) visit(++v, volume);
-      }
-    }
-  };
   if (lattice.side_edges == 2) {
-    each_fan.template operator()<2>();
+    detail::for_each_fan_volume<2>(lattice, visit);
   } else {
-    each_fan.template operator()<1>();
+    detail::for_each_fan_volume<1>(lattice, visit);
   }
   const std::int32_t edges = boundary_edges(lattice);
   for (std::int32_t e = 1; e <= edges; ++e) {
@@ -327,15 +330,27 @@ inline double lattice_offset(std::int32_t index, double spacing) {
 // themselves; over other counts of cells that product can miss the length
 // by a rounding, so a lattice that is no level's (`level` 0) places its
 // last column at `dim_x` and its last row at `dim_y`.
+// lattice_x and lattice_y are its two coordinates on their own.
+inline double lattice_x(const Mesh& mesh, std::int32_t i) {
+  return mesh.level == 0 && i == mesh.cells_x + 1 ? mesh.dim_x : lattice_offset(i, mesh.dx);
+}
+inline double lattice_y(const Mesh& mesh, std::int32_t j) {
+  return mesh.level == 0 && j == mesh.cells_y + 1 ? mesh.dim_y : lattice_offset(j, mesh.dy);
+}
 inline NodeCoords lattice_node_coords(const Mesh& mesh, std::int32_t i, std::int32_t j) {
-  const bool far_sides_at_lengths = mesh.level == 0;
-  return {far_sides_at_lengths && i == mesh.cells_x + 1 ? mesh.dim_x : lattice_offset(i, mesh.dx),
-          far_sides_at_lengths && j == mesh.cells_y + 1 ? mesh.dim_y : lattice_offset(j, mesh.dy)};
+  return {lattice_x(mesh, i), lattice_y(mesh, j)};
 }
 
-// The centre node of cell (i, j) of the crossed pattern.
+// The centre node of cell (i, j) of the crossed pattern; centre_x and
+// centre_y its two coordinates on their own.
+inline double centre_x(const Mesh& mesh, std::int32_t i) {
+  return lattice_offset(i, mesh.dx) + mesh.half_dx;
+}
+inline double centre_y(const Mesh& mesh, std::int32_t j) {
+  return lattice_offset(j, mesh.dy) + mesh.half_dy;
+}
 inline NodeCoords centre_node_coords(const Mesh& mesh, std::int32_t i, std::int32_t j) {
-  return {lattice_offset(i, mesh.dx) + mesh.half_dx, lattice_offset(j, mesh.dy) + mesh.half_dy};
+  return {centre_x(mesh, i), centre_y(mesh, j)};
 }
 
 // Fictitious node f (1 .. n_fict_nodes, node n_real_nodes + f): one
