@@ -82,6 +82,13 @@ constexpr std::int32_t fan_side_edges(LatticePattern pattern) {
   return pattern == LatticePattern::fan ? 2 : 1;
 }
 
+// The lattice nodes along a side of `cells` cells, corners included, in
+// the caller's integer type.
+template <typename Int>
+constexpr Int lattice_nodes_along(Int cells) {
+  return cells + 1;
+}
+
 // The real volumes of one cell: 2 in the fan pattern, 4 in the crossed one.
 constexpr std::int32_t real_volumes_per_cell(LatticePattern pattern) {
   return pattern == LatticePattern::fan ? 2 : 4;
@@ -272,7 +279,10 @@ inline void each_fan_volume(const Lattice& lattice, std::int32_t r, std::int32_t
 // The real volumes of every fan, fan by fan, as for_each_lattice_volume
 // visits them.
 template <int SideEdges, typename Visit>
-void for_each_fan_volume(const Lattice& lattice, Visit& visit) {
+void for_each_fan_volume(const Lattice& shared, Visit& visit) {
+  // A copy of its own, which the tables the visits write cannot alias, so
+  // that its figures stay in registers from fan to fan.
+  const Lattice lattice = shared;
   std::int32_t v = 0;
   for (std::int32_t r = 1; r <= lattice.fans_y; ++r) {
     for (std::int32_t s = 1; s <= lattice.fans_x; ++s) {
@@ -313,44 +323,68 @@ void for_each_lattice_volume(const Lattice& lattice, Visit visit) {
 // Of a mesh sized as a lattice (its cells, pattern, lengths and spacings
 // set; no table needed), each coordinate computed as place_nodes stores it,
 // bit for bit: an index less 1, as a double, times the spacing, then the
-// second term added, each operation rounded on its own.
+// second term added, each operation rounded on its own. Each function takes
+// the mesh, or the few fields it reads (LatticeSpacings), which a loop
+// keeps in registers while it writes a table.
 
 struct NodeCoords {
   double x = 0.0;
   double y = 0.0;
 };
 
+// The fields of a sized mesh that the coordinates read.
+struct LatticeSpacings {
+  bool level_0 = false;  // no level's lattice: its far sides at the lengths
+  bool fan = false;
+  std::int32_t cells_x = 0;
+  std::int32_t cells_y = 0;
+  double dim_x = 0.0, dim_y = 0.0;
+  double dx = 0.0, dy = 0.0, half_dx = 0.0, half_dy = 0.0, two_dx = 0.0, two_dy = 0.0;
+};
+
+inline LatticeSpacings lattice_spacings(const Mesh& mesh) {
+  return {mesh.level == 0, mesh.pattern == LatticePattern::fan, mesh.cells_x, mesh.cells_y,
+          mesh.dim_x,      mesh.dim_y,  mesh.dx,      mesh.dy,      mesh.half_dx,
+          mesh.half_dy,    mesh.two_dx, mesh.two_dy};
+}
+
 // (index - 1) times the spacing, rounded on its own.
 inline double lattice_offset(std::int32_t index, double spacing) {
   return static_cast<double>(index - 1) * spacing;
 }
 
-// Lattice node (i, j). A level's spacing is its length over a power of 2,
-// so its last column and row, cells x spacing, lie at the lengths
-// themselves; over other counts of cells that product can miss the length
-// by a rounding, so a lattice that is no level's (`level` 0) places its
-// last column at `dim_x` and its last row at `dim_y`.
-// lattice_x and lattice_y are its two coordinates on their own.
-inline double lattice_x(const Mesh& mesh, std::int32_t i) {
-  return mesh.level == 0 && i == mesh.cells_x + 1 ? mesh.dim_x : lattice_offset(i, mesh.dx);
+// Lattice node (i, j); lattice_x and lattice_y are its two coordinates on
+// their own. A level's spacing is its length over a power of 2, so its last
+// column and row, cells x spacing, lie at the lengths themselves; over other
+// counts of cells that product can miss the length by a rounding, so a
+// lattice that is no level's (`level` 0) places its last column at `dim_x`
+// and its last row at `dim_y`.
+inline double lattice_x(const LatticeSpacings& at, std::int32_t i) {
+  return at.level_0 && i == lattice_nodes_along(at.cells_x) ? at.dim_x : lattice_offset(i, at.dx);
 }
-inline double lattice_y(const Mesh& mesh, std::int32_t j) {
-  return mesh.level == 0 && j == mesh.cells_y + 1 ? mesh.dim_y : lattice_offset(j, mesh.dy);
+inline double lattice_y(const LatticeSpacings& at, std::int32_t j) {
+  return at.level_0 && j == lattice_nodes_along(at.cells_y) ? at.dim_y : lattice_offset(j, at.dy);
+}
+inline NodeCoords lattice_node_coords(const LatticeSpacings& at, std::int32_t i, std::int32_t j) {
+  return {lattice_x(at, i), lattice_y(at, j)};
 }
 inline NodeCoords lattice_node_coords(const Mesh& mesh, std::int32_t i, std::int32_t j) {
-  return {lattice_x(mesh, i), lattice_y(mesh, j)};
+  return lattice_node_coords(lattice_spacings(mesh), i, j);
 }
 
 // The centre node of cell (i, j) of the crossed pattern; centre_x and
 // centre_y its two coordinates on their own.
-inline double centre_x(const Mesh& mesh, std::int32_t i) {
-  return lattice_offset(i, mesh.dx) + mesh.half_dx;
+inline double centre_x(const LatticeSpacings& at, std::int32_t i) {
+  return lattice_offset(i, at.dx) + at.half_dx;
 }
-inline double centre_y(const Mesh& mesh, std::int32_t j) {
-  return lattice_offset(j, mesh.dy) + mesh.half_dy;
+inline double centre_y(const LatticeSpacings& at, std::int32_t j) {
+  return lattice_offset(j, at.dy) + at.half_dy;
+}
+inline NodeCoords centre_node_coords(const LatticeSpacings& at, std::int32_t i, std::int32_t j) {
+  return {centre_x(at, i), centre_y(at, j)};
 }
 inline NodeCoords centre_node_coords(const Mesh& mesh, std::int32_t i, std::int32_t j) {
-  return {centre_x(mesh, i), centre_y(mesh, j)};
+  return centre_node_coords(lattice_spacings(mesh), i, j);
 }
 
 // Fictitious node f (1 .. n_fict_nodes, node n_real_nodes + f): one
@@ -360,23 +394,26 @@ inline NodeCoords centre_node_coords(const Mesh& mesh, std::int32_t i, std::int3
 // the side; in the crossed pattern (offset half the spacing, step the
 // spacing) the centre of the boundary cell. The right and top sides add
 // the offset to the length itself.
-inline NodeCoords fictitious_node_coords(const Mesh& mesh, std::int32_t f) {
-  const bool fan = mesh.pattern == LatticePattern::fan;
-  const std::int32_t along_x = mesh.cells_x / fan_side_edges(mesh.pattern);
-  const std::int32_t along_y = mesh.cells_y / fan_side_edges(mesh.pattern);
-  const double step_x = fan ? mesh.two_dx : mesh.dx;
-  const double step_y = fan ? mesh.two_dy : mesh.dy;
-  const double offset_x = fan ? mesh.dx : mesh.half_dx;
-  const double offset_y = fan ? mesh.dy : mesh.half_dy;
+inline NodeCoords fictitious_node_coords(const LatticeSpacings& at, std::int32_t f) {
+  const LatticePattern pattern = at.fan ? LatticePattern::fan : LatticePattern::crossed;
+  const std::int32_t along_x = at.cells_x / fan_side_edges(pattern);
+  const std::int32_t along_y = at.cells_y / fan_side_edges(pattern);
+  const double step_x = at.fan ? at.two_dx : at.dx;
+  const double step_y = at.fan ? at.two_dy : at.dy;
+  const double offset_x = at.fan ? at.dx : at.half_dx;
+  const double offset_y = at.fan ? at.dy : at.half_dy;
   if (f <= along_x) return {lattice_offset(f, step_x) + offset_x, -offset_y};
   f -= along_x;
-  if (f <= along_y) return {mesh.dim_x + offset_x, lattice_offset(f, step_y) + offset_y};
+  if (f <= along_y) return {at.dim_x + offset_x, lattice_offset(f, step_y) + offset_y};
   f -= along_y;
   if (f <= along_x) {
-    return {lattice_offset(along_x + 1 - f, step_x) + offset_x, mesh.dim_y + offset_y};
+    return {lattice_offset(along_x + 1 - f, step_x) + offset_x, at.dim_y + offset_y};
   }
   f -= along_x;
   return {-offset_x, lattice_offset(along_y + 1 - f, step_y) + offset_y};
+}
+inline NodeCoords fictitious_node_coords(const Mesh& mesh, std::int32_t f) {
+  return fictitious_node_coords(lattice_spacings(mesh), f);
 }
 
 }  // namespace malha
