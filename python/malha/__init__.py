@@ -1,7 +1,8 @@
 """Structured triangular meshes of a rectangle, with ghost volumes, as numpy arrays.
 
 ``malha`` builds the mesh of the rectangle [0, dim_x] x [0, dim_y] in
-2**level triangular volumes for a cell-centred finite-volume solver, adds one
+2**level triangular volumes, or a lattice of any cells along each side
+(``build_lattice``), for a cell-centred finite-volume solver, adds one
 fictitious (ghost) volume outside each boundary edge, and finds every
 volume's neighbours and barycentre: the mesh that the program ``malha``
 builds and writes as eleven text files, here in the interpreter's own

@@ -94,7 +94,7 @@ class Mesh:
     volume_nodes = _field(
         "volume_nodes",
         "numpy.ndarray: (n_volumes, 3) int32, read only: the three node numbers (1-based) "
-        "of volume i + 1, anticlockwise; a real volume from level 2 on lists its centre "
+        "of volume i + 1, anticlockwise; a real volume of a lattice lists its centre "
         "node first, a fictitious volume its fictitious node.")
     volume_neighbours = _field(
         "volume_neighbours",
