@@ -29,8 +29,8 @@ def _field(name: str, doc: str) -> property:
 class Mesh:
     """The mesh of a rectangle: counts, spacings and four tables.
 
-    Made by ``build`` or ``read``, never directly. Every attribute is read
-    only. The four tables are numpy views of the mesh's own storage: they
+    Made by ``build``, ``build_lattice`` or ``read``, never directly. Every
+    attribute is read only. The four tables are numpy views of the mesh's own storage: they
     are not copies, cannot be written, and keep the storage alive as long as
     any of them lives, also after the ``Mesh`` itself is gone. Numbers in
     them are 1-based, as in the files; ``triangles``, ``neighbours`` and
@@ -46,9 +46,9 @@ class Mesh:
     """
 
     def __init__(self, mesh: _malha.Mesh) -> None:
-        """Wraps a compiled mesh of ``build`` or ``read``; not for callers."""
+        """Wraps a compiled mesh of ``build``, ``build_lattice`` or ``read``; not for callers."""
         if not isinstance(mesh, _malha.Mesh):
-            raise TypeError("a Mesh is made by malha.build or malha.read")
+            raise TypeError("a Mesh is made by malha.build, malha.build_lattice or malha.read")
         self._mesh = mesh
 
     level = _field("level", "int: The mesh level, 1 to 30: 2**level real volumes; 0 for a "
