@@ -31,11 +31,11 @@ class Error(Exception):
     Attributes:
         report: The report's exact text, as the program frames it.
         code: The report's code, a letter and four digits: ``"S5001"`` for a
-            level outside 1 to 30, ``"S5002"`` for arguments that are not a
-            mesh's (ARGUMENT), ``"A2001"`` for memory, ``"M3001"`` to
-            ``"M3003"`` for a non-finite value in the mesh and ``"M3004"``
-            for an area below the smallest double, ``"F4001"`` to
-            ``"F4007"`` for files.
+            level outside 1 to 30 (LEVEL), ``"S5002"`` for any other refused
+            argument (ARGUMENT), both raised as ``ArgumentError``;
+            ``"A2001"`` for memory, ``"M3001"`` to ``"M3003"`` for a
+            non-finite value in the mesh and ``"M3004"`` for an area below
+            the smallest double, ``"F4001"`` to ``"F4007"`` for files.
         operation: What failed, for example ``"LEVEL"``, ``"ALLOCATE"``,
             ``"MATH"``, ``"OPEN(out/dados_malha.txt)"`` or
             ``"READ(dados.ent)"``.
