@@ -19,20 +19,13 @@ if typing.TYPE_CHECKING:
 class TimeSeries:
     """A solution in time: one VTK grid per step and a ParaView collection of them.
 
-    Each ``write`` adds the step file "name_NNNN.vtu" (NNNN the step's index
-    from 0000) as ``Mesh.write_vtu`` writes it, then rewrites the collection
-    "name.pvd", which lists every step so far with its time. ParaView opens
-    the collection as one series with a time slider (``paraview name.pvd``).
-    Both files go through a temporary file and a rename, the step file
-    first, so a process killed at any moment leaves a collection whose every
-    step is complete; a ``write`` that fails leaves neither its step file nor
-    a changed collection.
-
-    A new series starts at step 0 and rewrites the collection at its first
-    ``write``; it removes the temporary files of a killed series of the same
-    name in the folder. Usable as a context manager, which closes it: a
-    closed series writes no more steps. It keeps its mesh alive. Threads may
-    share a series: its steps are written one at a time.
+    ``malha::TimeSeries`` (``malha/vtk/vtu.h`` states its files, their
+    order of renaming and what a failure or a kill leaves): each ``write``
+    adds the step file "name_NNNN.vtu" and rewrites the collection
+    "name.pvd", which ParaView opens as one series with a time slider.
+    Usable as a context manager, which closes it: a closed series writes no
+    more steps. It keeps its mesh alive. Threads may share a series: its
+    steps are written one at a time.
 
     Example:
         >>> import os
