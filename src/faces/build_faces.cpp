@@ -8,6 +8,7 @@
 #include "faces/allocate_table.h"
 #include "faces/faces.h"
 #include "mesh/check_mesh_tables.h"
+#include "mesh/lattice.h"
 #include "system/fp_environment_kept.h"
 #include "system/platform.h"
 #include "system/run_error.h"
@@ -28,20 +29,19 @@ void check_counts(const Mesh& mesh) {
       twice_interior / 2 + mesh.n_fict_volumes > INT32_MAX) {
     fail_mesh("the volume counts are not those of a mesh of a rectangle");
   }
-  const bool is_lattice = mesh.cells_x >= 1 && mesh.cells_y >= 1;
-  if (is_lattice ? mesh.n_fict_volumes != 2 * (std::int64_t{mesh.cells_x} + mesh.cells_y)
-                 : mesh.n_fict_volumes % 4 != 0) {
+  if (is_lattice(mesh) ? mesh.n_fict_volumes != boundary_edge_count(mesh.cells_x, mesh.cells_y)
+                       : mesh.n_fict_volumes % 4 != 0) {
     fail_mesh("the fictitious volumes are not one for each boundary edge of the lattice");
   }
 }
 
 // The boundary faces of each side, bottom, right, top, left: a lattice's
-// cells along it, else a quarter of them each.
+// run of boundary edges on it, else a quarter of them each.
 void side_runs(const Mesh& mesh, std::int32_t (&runs)[4]) {
-  const bool is_lattice = mesh.cells_x >= 1 && mesh.cells_y >= 1;
-  const std::int32_t quarter = mesh.n_fict_volumes / 4;
-  runs[0] = runs[2] = is_lattice ? mesh.cells_x : quarter;
-  runs[1] = runs[3] = is_lattice ? mesh.cells_y : quarter;
+  for (int side = 0; side < 4; ++side) {
+    runs[side] = is_lattice(mesh) ? boundary_run(mesh.cells_x, mesh.cells_y, side).count
+                                  : mesh.n_fict_volumes / 4;
+  }
 }
 
 // The exponent e of 2^e <= |value| < 2^(e+1), for a finite value not 0.
