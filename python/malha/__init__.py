@@ -50,6 +50,8 @@ Names:
     ``write_mesh_files``              ``Mesh.write``
     ``read_mesh_files``               ``malha.read``
     ``Mesh`` fields and tables        ``Mesh`` attributes, same names
+                                      (all but ``show_plots``)
+    ``is_lattice`` (mesh/lattice.h)   ``Mesh.pattern is not None``
     (Python only: 0-based forms)      ``Mesh.triangles``, ``neighbours``,
                                       ``is_fictitious``
     ``build_faces``                   ``Mesh.faces()``

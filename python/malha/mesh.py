@@ -56,8 +56,8 @@ class Mesh:
     dim_x = _field("dim_x", "float: The rectangle's length along x.")
     dim_y = _field("dim_y", "float: The rectangle's length along y.")
     n_real_volumes = _field("n_real_volumes",
-                            "int: Real volumes: 2**level of a level's mesh; of a lattice 4 a "
-                            "cell (crossed) or 2 a cell (fan).")
+                            "int: Real volumes: 2**level of a level's mesh; of a lattice, "
+                            "lattice_counts of src/mesh/lattice.h.")
     n_fict_volumes = _field("n_fict_volumes",
                             "int: Fictitious volumes, one outside each boundary edge.")
     n_volumes = _field("n_volumes", "int: All volumes, n_real_volumes + n_fict_volumes.")
@@ -65,21 +65,21 @@ class Mesh:
     n_fict_nodes = _field("n_fict_nodes", "int: Apexes of the fictitious volumes.")
     n_nodes = _field("n_nodes", "int: All nodes, n_real_nodes + n_fict_nodes.")
     nodes_per_side = _field("nodes_per_side",
-                            "int: Lattice nodes along each side of a square lattice, else 0 "
-                            "(which meshes set it: malha/mesh/mesh.h).")
+                            "int: Lattice nodes along each side of a square lattice of more "
+                            "than one cell, else 0 (lattice_side_figures, src/mesh/lattice.h).")
     centres_per_side = _field("centres_per_side",
-                              "int: Cell centres along each side of a square crossed lattice, "
-                              "else 0 (malha/mesh/mesh.h).")
+                              "int: Cell centres along each side of a square crossed lattice "
+                              "of more than one cell, else 0 (src/mesh/lattice.h).")
     fict_per_side = _field("fict_per_side",
-                           "int: Fictitious nodes along each side of a square lattice, else 0 "
-                           "(malha/mesh/mesh.h).")
+                           "int: Fictitious nodes along each side of a square lattice of more "
+                           "than one cell, else 0 (src/mesh/lattice.h).")
     cells_x = _field("cells_x", "int: The lattice's cells along x (0 at level 1, no lattice).")
     cells_y = _field("cells_y", "int: The lattice's cells along y (0 at level 1, no lattice).")
 
     @property
     def pattern(self) -> str | None:
         """str | None: How the lattice's cells are cut, "crossed" or "fan"; None at level 1."""
-        return self._mesh.pattern.name if self._mesh.cells_x else None
+        return self._mesh.pattern.name if _malha.is_lattice(self._mesh) else None
 
     dx = _field("dx", "float: The lattice spacing along x.")
     dy = _field("dy", "float: The lattice spacing along y.")
