@@ -9,6 +9,10 @@
 // loop, `repetitions` times. Prints each pair, then the medians of the two
 // times and of the pair by pair ratio against the bound 1.5. Compare figures
 // within one run only; run it under `nice` on a shared machine.
+//
+// The weights' bytes, as measured when the shared stencils came in: at
+// level 22 on 2 x 1, 4,932 distinct stencils for 4,194,304 real volumes,
+// 4.08 bytes a volume in all.
 #include <algorithm>
 #include <chrono>
 #include <cmath>

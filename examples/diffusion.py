@@ -3,10 +3,8 @@
 diffusion_solver factorises the balance of the real volumes once and returns
 a solver for any right-hand side and boundary data: -Laplace(u) = f
 (poisson.py) or one implicit time step of u_t = Laplace(u) + f (heat.py). A
-ghost volume, the mirror image of its real neighbour i across a boundary
-face, carries the value its boundary condition gives: 2 g - u_i for u = g
-(Dirichlet), u_i + (d . n) g_n for an outward derivative du/dn = g_n
-(Neumann), g and g_n taken where d meets the face.
+ghost volume carries the value its boundary condition gives, by the rule of
+malha/faces/faces.h (Dirichlet and Neumann ghost values).
 """
 import numpy as np
 import scipy.sparse as sp
@@ -29,15 +27,15 @@ def diffusion_solver(mesh, faces, neumann, diagonal=0.0, scheme="corrected",
     neighbour j is the two-point flux |e| (u_j - u_i) / (d . n), d from i's
     barycentre to j's and n the unit normal from i to j, plus for scheme
     "corrected" |e| (n - d / (d . n)) . grad_e, grad_e the mean of the two
-    volumes' least-squares gradients (faces.gradients; a ghost takes its
+    volumes' least-squares gradients (faces.cell_gradients; a ghost takes its
     volume's). That
     correction is solved for by deferred correction on the two-point
     matrix, factorised here, until u changes by at most tol relative.
 
     The ghost of boundary face k (face faces.n_interior_faces + k, volume
-    n_real_volumes + k) takes 2 data_k - u_i where neumann[k] is False
-    (u = data_k on the face) and u_i + (d . n) data_k where it is True
-    (outward du/dn = data_k).
+    n_real_volumes + k) takes its value by the rule of malha/faces/faces.h,
+    data_k being the Dirichlet value where neumann[k] is False and the
+    outward derivative where it is True.
 
     Args:
         mesh: a malha.Mesh.
@@ -61,19 +59,19 @@ def diffusion_solver(mesh, faces, neumann, diagonal=0.0, scheme="corrected",
         raise ValueError(f"unknown scheme {scheme!r}")
     n, first = mesh.n_real_volumes, faces.n_interior_faces
     bnd = slice(first, faces.n_faces)
-    own_b, dn_b = faces.owner[bnd], faces.normal_distance[bnd]
+    own_b, dn_b = faces.face_owners[bnd], faces.normal_distances[bnd]
     slope = np.where(neumann, 1.0, -1.0)  # ghost = slope u_i + offset
     # Every real volume's three faces as seen from it, by volume, then by
     # neighbour: an interior face once from its owner and once, reversed,
     # from its neighbour (d and n change sign, d . n does not).
-    vol = np.concatenate((faces.owner, faces.neighbour[:first]))
-    oth = np.concatenate((faces.neighbour, faces.owner[:first]))
+    vol = np.concatenate((faces.face_owners, faces.face_neighbours[:first]))
+    oth = np.concatenate((faces.face_neighbours, faces.face_owners[:first]))
     order = np.lexsort((oth, vol))
     vol, oth = vol[order], oth[order]
     sign = np.where(order < faces.n_faces, 1.0, -1.0)[:, None]
     face = np.where(order < faces.n_faces, order, order - faces.n_faces)
-    d, normal = sign * faces.delta[face], sign * faces.normal[face]
-    length, dn = faces.length[face], faces.normal_distance[face]
+    d, normal = sign * faces.face_deltas[face], sign * faces.face_normals[face]
+    length, dn = faces.face_lengths[face], faces.normal_distances[face]
     ghost = oth >= n
 
     # Two-point: t (u_j - u_i), t = |e| / (d . n); at a ghost
@@ -89,13 +87,13 @@ def diffusion_solver(mesh, faces, neumann, diagonal=0.0, scheme="corrected",
 
     def solve(b, data):
         offset = np.where(neumann, dn_b * data, 2 * data)
-        rhs = b + np.bincount(own_b, faces.length[bnd] / dn_b * offset, n)
+        rhs = b + np.bincount(own_b, faces.face_lengths[bnd] / dn_b * offset, n)
         u = lu.solve(rhs)
         if scheme == "two-point":
             return u, 0
         grad = np.zeros((mesh.n_volumes, 2))  # every volume, ghosts included
         for step in range(1, max_iterations + 1):
-            grad[:n] = faces.gradients(np.concatenate((u, slope * u[own_b] + offset)))
+            grad[:n] = faces.cell_gradients(np.concatenate((u, slope * u[own_b] + offset)))
             grad[n:] = grad[own_b]  # a ghost takes its volume's
             flux = np.einsum("ij,ij->i", skew, (grad[vol] + grad[oth]) / 2)
             u_next = lu.solve(rhs + np.bincount(vol, flux, n))

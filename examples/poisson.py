@@ -2,11 +2,8 @@
 """Solve -Laplace(u) = f on a malha mesh by cell-centred finite volumes.
 
 One unknown per real volume; the faces, their normals and the areas come from
-mesh.faces(), the operator from diffusion.py beside this file. A ghost
-volume, the mirror image of its real neighbour i across a boundary face,
-carries the value its boundary condition gives: 2 g - u_i for u = g
-(Dirichlet), u_i + (d . n) g_n for an outward derivative du/dn = g_n
-(Neumann), g and g_n taken where d meets the face. --boundary dirichlet
+mesh.faces(), the operator from diffusion.py beside this file, the ghosts'
+values from the rule of malha/faces/faces.h. --boundary dirichlet
 imposes u on every side; --boundary mixed imposes u on x = 0 and x = dim_x and
 du/dn on y = 0 and y = dim_y. The flux is the two-point difference between
 the barycentres, plus (scheme "corrected") a least-squares gradient
@@ -67,10 +64,10 @@ def solve(mesh, scheme="corrected", boundary="dirichlet", tol=1e-12,
     n, bc = mesh.n_real_volumes, mesh.barycentres
     faces = mesh.faces()
     bnd = slice(faces.n_interior_faces, faces.n_faces)
-    neumann = np.isin(faces.side[bnd], NEUMANN_SIDES[boundary])
+    neumann = np.isin(faces.face_sides[bnd], NEUMANN_SIDES[boundary])
     # Where d meets the face: the middle of the two barycentres.
-    x, y = ((bc[faces.owner[bnd]] + bc[faces.neighbour[bnd]]) / 2).T
-    du_dn = np.einsum("ij,ij->i", exact_gradient(x, y), faces.normal[bnd])
+    x, y = ((bc[faces.face_owners[bnd]] + bc[faces.face_neighbours[bnd]]) / 2).T
+    du_dn = np.einsum("ij,ij->i", exact_gradient(x, y), faces.face_normals[bnd])
     data = np.where(neumann, du_dn, exact(x, y))
     area = faces.volume_areas[:n]
     b = -2 * bc[:n, 1] * area  # f = -Laplace(exact) = -2 y

@@ -1,24 +1,12 @@
 #pragma once
 // The diffusion balance of the real volumes of a malha mesh, shared by the
-// Poisson and heat examples. The balance of real volume i is
-//
-//   diagonal_i u_i - (sum over i's faces of the flux of grad u) = b_i,
-//
-// so diagonal = 0 and b_i = f_i area_i solve -Laplace(u) = f, and
-// diagonal = area / dt with b = area / dt u_old + f area is one implicit
-// time step of u_t = Laplace(u) + f. The flux through face e from i to its
-// neighbour j is the two-point flux |e| (u_j - u_i) / (d . n), d from i's
-// barycentre to j's and n the unit normal from i to j, plus for the
-// corrected scheme |e| (n - d / (d . n)) . grad_e, grad_e the mean of the two
-// volumes' least-squares gradients (malha::cell_gradients; a ghost takes its
-// volume's). The correction is solved for by deferred correction on the
-// two-point matrix, factorised once with Eigen's sparse LDL^T, until u
-// changes by at most `tol` relative.
-//
-// The ghost of boundary face k (face n_interior_faces + k, volume
-// n_real_volumes + k) takes 2 data_k - u_i where neumann[k] is false (u =
-// data_k on the face) and u_i + (d . n) data_k where it is true (outward
-// du/dn = data_k).
+// Poisson and heat examples: the C++ form of diffusion_solver of
+// examples/diffusion.py, whose docstring states the balance, the two-point
+// and corrected fluxes and the deferred correction. Here the two-point
+// matrix is factorised once with Eigen's sparse LDL^T. The ghost of boundary
+// face k takes the Dirichlet value data_k where neumann[k] is false, the
+// outward derivative data_k where it is true, by the rule of
+// <malha/faces/faces.h>.
 #include <malha/cell_gradients.h>
 #include <malha/faces.h>
 #include <malha/malha.h>
@@ -40,14 +28,18 @@ enum class Scheme { two_point, corrected };
 class Solver {
  public:
   // `neumann`: one flag a boundary face; `diagonal`: one value a real volume,
-  // or empty for none. Throws std::runtime_error when the matrix cannot be
-  // factorised (no Dirichlet face and no diagonal).
+  // or empty for none. The solver copies what it needs of `mesh` and
+  // `faces`, which may go once it is built. Throws std::runtime_error when
+  // the matrix cannot be factorised (no Dirichlet face and no diagonal).
   Solver(const malha::Mesh& mesh, const malha::Faces& faces, std::vector<char> neumann,
          std::span<const double> diagonal, Scheme scheme, double tol = 1e-12,
          int max_iterations = 200)
-      : faces_(faces), n_(mesh.n_real_volumes), neumann_(std::move(neumann)), scheme_(scheme),
+      : n_(mesh.n_real_volumes), n_interior_(faces.n_interior_faces),
+        n_boundary_(faces.n_boundary_faces), neumann_(std::move(neumann)), scheme_(scheme),
         tol_(tol), max_iterations_(max_iterations) {
     const auto n_faces = static_cast<std::size_t>(faces.n_faces);
+    owner_.resize(n_faces);
+    neighbour_.resize(n_faces);
     t_.resize(n_faces);
     dn_.resize(n_faces);
     skew_.resize(2 * n_faces);
@@ -59,8 +51,8 @@ class Solver {
     }
     for (std::int32_t f = 1; f <= faces.n_faces; ++f) {
       const auto k = static_cast<std::size_t>(f - 1);
-      const int i = faces.face_owners(f, 1);
-      const int j = faces.face_neighbours(f, 1);
+      const int i = owner_[k] = faces.face_owners(f, 1);
+      const int j = neighbour_[k] = faces.face_neighbours(f, 1);
       const double nx = faces.face_normals(f, 1);
       const double ny = faces.face_normals(f, 2);
       const double dx = geometry.face_deltas(f, 1);
@@ -91,31 +83,30 @@ class Solver {
   // the two-point scheme). Throws std::runtime_error when the correction
   // does not settle within max_iterations.
   int solve(std::span<const double> b, std::span<const double> data, Eigen::VectorXd& u) const {
-    const std::int32_t first = faces_.n_interior_faces;
-    std::vector<double> offset(static_cast<std::size_t>(faces_.n_boundary_faces));
+    const std::int32_t first = n_interior_;
+    std::vector<double> offset(static_cast<std::size_t>(n_boundary_));
     Eigen::VectorXd rhs = Eigen::Map<const Eigen::VectorXd>(b.data(), n_);
-    for (std::int32_t k = 0; k < faces_.n_boundary_faces; ++k) {
+    for (std::int32_t k = 0; k < n_boundary_; ++k) {
       const auto f = static_cast<std::size_t>(first + k);
-      offset[k] = neumann_[k] ? dn_[f] * data[k] : 2 * data[k];
-      rhs(faces_.face_owners(first + k + 1, 1) - 1) += t_[f] * offset[k];
+      offset[k] = neumann_[k] ? dn_[f] * data[k] : 2 * data[k];  // ghost: offset -+ u_i
+      rhs(owner_[f] - 1) += t_[f] * offset[k];
     }
     u = ldlt_.solve(rhs);
     if (scheme_ == Scheme::two_point) return 0;
-    std::vector<double> values(static_cast<std::size_t>(n_ + faces_.n_boundary_faces));
+    std::vector<double> values(static_cast<std::size_t>(n_ + n_boundary_));
     std::vector<double> grad(2 * static_cast<std::size_t>(n_));
     for (int step = 1; step <= max_iterations_; ++step) {
       for (std::int32_t v = 0; v < n_; ++v) values[v] = u(v);
-      for (std::int32_t k = 0; k < faces_.n_boundary_faces; ++k) {
-        const double own = u(faces_.face_owners(first + k + 1, 1) - 1);
+      for (std::int32_t k = 0; k < n_boundary_; ++k) {
+        const double own = u(owner_[static_cast<std::size_t>(first + k)] - 1);
         values[n_ + k] = (neumann_[k] ? own : -own) + offset[k];
       }
       malha::cell_gradients(weights_, values, grad);
       Eigen::VectorXd corrected = rhs;
-      for (std::int32_t f = 1; f <= faces_.n_faces; ++f) {
-        const auto k = static_cast<std::size_t>(f - 1);
-        const auto i = static_cast<std::size_t>(faces_.face_owners(f, 1) - 1);
-        if (f <= first) {  // the mean of the two volumes' gradients
-          const auto j = static_cast<std::size_t>(faces_.face_neighbours(f, 1) - 1);
+      for (std::size_t k = 0; k < owner_.size(); ++k) {
+        const auto i = static_cast<std::size_t>(owner_[k] - 1);
+        if (k < static_cast<std::size_t>(first)) {  // the mean of the two volumes' gradients
+          const auto j = static_cast<std::size_t>(neighbour_[k] - 1);
           const double flux = skew_[2 * k] * ((grad[2 * i] + grad[2 * j]) / 2) +
                               skew_[2 * k + 1] * ((grad[2 * i + 1] + grad[2 * j + 1]) / 2);
           corrected(static_cast<Eigen::Index>(i)) += flux;
@@ -134,8 +125,8 @@ class Solver {
   }
 
  private:
-  const malha::Faces& faces_;
-  std::int32_t n_;
+  std::int32_t n_, n_interior_, n_boundary_;  // real volumes, interior and boundary faces
+  std::vector<std::int32_t> owner_, neighbour_;  // by face, 1-based volume numbers
   std::vector<char> neumann_;
   Scheme scheme_;
   double tol_;

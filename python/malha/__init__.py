@@ -1,7 +1,8 @@
 """Structured triangular meshes of a rectangle, with ghost volumes, as numpy arrays.
 
 ``malha`` builds the mesh of the rectangle [0, dim_x] x [0, dim_y] in
-2**level triangular volumes for a cell-centred finite-volume solver, adds one
+2**level triangular volumes, or a lattice of any cells along each side
+(``build_lattice``), for a cell-centred finite-volume solver, adds one
 fictitious (ghost) volume outside each boundary edge, and finds every
 volume's neighbours and barycentre: the mesh that the program ``malha``
 builds and writes as eleven text files, here in the interpreter's own
@@ -36,28 +37,64 @@ Numbering:
     writable (``setflags(write=True)`` raises ``ValueError``); take a copy
     to change one.
 
+Names:
+    Python names are the C++ names of ``malha/malha.h``: every table and
+    quantity keeps its C++ name; the functions are these (``Faces``'s
+    names of the first releases stay one release as deprecated aliases):
+
+    ================================  ===================================
+    C++ (``malha/malha.h``)           Python
+    ================================  ===================================
+    ``build_mesh``                    ``malha.build``
+    ``build_lattice_mesh``            ``malha.build_lattice``
+    ``write_mesh_files``              ``Mesh.write``
+    ``read_mesh_files``               ``malha.read``
+    ``Mesh`` fields and tables        ``Mesh`` attributes, same names
+                                      (all but ``show_plots``)
+    ``is_lattice`` (mesh/lattice.h)   ``Mesh.pattern is not None``
+    (Python only: 0-based forms)      ``Mesh.triangles``, ``neighbours``,
+                                      ``is_fictitious``
+    ``build_faces``                   ``Mesh.faces()``
+    ``Faces`` tables                  ``Faces`` attributes, same names
+    ``face_geometry``                 ``Faces.face_midpoints``,
+                                      ``face_deltas``,
+                                      ``normal_distances``,
+                                      ``non_orthogonality``
+    ``gradient_weights`` and          ``Faces.cell_gradients``
+    ``cell_gradients``
+    (Python only: a side's run)       ``Faces.on_side``
+    (Python only: square cells)       ``malha.square_cells``
+    ``write_vtu``                     ``Mesh.write_vtu``
+    ``TimeSeries``                    ``malha.TimeSeries``
+    ``malha::Error``                  ``malha.Error``; ``ArgumentError``
+                                      for LEVEL and ARGUMENT reports
+    ================================  ===================================
+
 Threads:
-    ``build``, ``Mesh.write``, ``read``, ``Mesh.write_vtu`` and
-    ``TimeSeries.write`` release the interpreter lock while they work, so
-    threads may build, write and read different meshes at the same time.
+    ``build``, ``build_lattice``, ``read``, ``Mesh.write``, ``Mesh.faces``,
+    ``Faces.cell_gradients``, ``Mesh.write_vtu`` and ``TimeSeries.write``
+    release the interpreter lock while they work, so threads may build,
+    write and read different meshes at the same time.
 
 Failures:
-    Every failure of the mesh, of a file or of a read-back raises
-    ``malha.Error``, whose message is the program's run-time error report
-    (``report``: with the program's CR LF before and after it);
-    arguments of the wrong type raise ``TypeError``, and a processing time
-    that is NaN, infinite or negative ``ValueError``, as do the fields, names
-    and times that ``Mesh.write_vtu`` and ``TimeSeries`` cannot write.
+    Every failure raises ``malha.Error``, whose message is the program's
+    run-time error report (``report``: with the program's CR LF before and
+    after it). A refused argument value, in every call, raises
+    ``malha.ArgumentError``, which is both ``malha.Error`` (code ``S5001``
+    for a level, ``S5002`` otherwise) and ``ValueError``: an integer out of
+    range, a length or time that is not finite, a field or a name that
+    cannot be written, tables that are not a mesh's. An argument of the
+    wrong type raises ``TypeError``.
 """
 
 from . import _malha
-from .errors import Error
+from .errors import ArgumentError, Error
 from .faces import Faces
 from .mesh import Mesh, build, build_lattice, read, square_cells
 from .vtu import TimeSeries
 
-__all__ = ["Error", "Faces", "Mesh", "TimeSeries", "build", "build_lattice", "read",
-           "square_cells"]
+__all__ = ["ArgumentError", "Error", "Faces", "Mesh", "TimeSeries", "build", "build_lattice",
+           "read", "square_cells"]
 
 #: The package's version, that of the program.
 __version__: str = "{}.{}".format(*_malha.version)

@@ -1,6 +1,6 @@
 // The compiled core of the Python package `malha`: the C++ interface
-// (malha/malha.h) as it is, for the Python layer in __init__.py, which holds
-// the documentation and the conveniences.
+// (malha/malha.h) as it is, for the Python layer (the other modules of
+// python/malha/), which holds the documentation and the conveniences.
 //
 // The four tables go out as read-only numpy views of the Mesh's own storage,
 // each with the Mesh's Python object as its base, so that the storage lives
@@ -10,7 +10,9 @@
 // same way. The faces (faces/faces.h) go out the same
 // way, their views based on the Faces object. Building the mesh or its
 // faces, writing and reading run without the interpreter lock. A
-// malha::Error becomes the package's `malha.Error`. Grids and time series
+// malha::Error becomes the exception that malha.errors.error_of picks for
+// its code: `malha.ArgumentError` for a refused argument, else
+// `malha.Error`. Grids and time series
 // (vtk/vtu.h) are written from numpy arrays of float64 in row order, read in
 // place, without the interpreter lock.
 
@@ -23,6 +25,7 @@
 #include <exception>
 #include <memory>
 #include <span>
+#include <string>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -31,6 +34,7 @@
 #include "faces/faces.h"
 #include "malha/malha.h"
 #include "mesh/lattice.h"
+#include "system/run_error.h"
 #include "vtk/vtu.h"
 
 namespace py = pybind11;
@@ -194,11 +198,19 @@ PYBIND11_MODULE(_malha, m) {
     try {
       if (thrown) std::rethrow_exception(thrown);
     } catch (const malha::Error& error) {
-      py::object type = py::module_::import("malha").attr("Error");
-      py::object value = type(error.what(), error.code(), error.operation(), error.description());
-      PyErr_SetObject(type.ptr(), value.ptr());
+      py::object error_of = py::module_::import("malha.errors").attr("error_of");
+      py::object value = error_of(error.what(), error.code(), error.operation(), error.description());
+      PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(value.ptr())), value.ptr());
     }
   });
+  // The ARGUMENT report of a refusal that the Python layer makes itself, so
+  // that its refusals carry the library's code and form.
+  m.def(
+      "refuse",
+      [](const std::string& function, const std::string& what) {
+        malha::fail_argument(function, what);
+      },
+      py::arg("function"), py::arg("what"));
 
   using malha::Mesh;
   py::enum_<malha::LatticePattern>(m, "LatticePattern")
@@ -240,22 +252,22 @@ PYBIND11_MODULE(_malha, m) {
       .def_readonly("n_faces", &Faces::n_faces)
       .def_readonly("n_interior_faces", &Faces::n_interior_faces)
       .def_readonly("n_boundary_faces", &Faces::n_boundary_faces)
-      .def_property_readonly("owner", &faces_view<&Faces::face_owners>)
-      .def_property_readonly("neighbour", &faces_view<&Faces::face_neighbours>)
-      .def_property_readonly("nodes", &faces_view<&Faces::face_nodes>)
-      .def_property_readonly("normal", &faces_view<&Faces::face_normals>)
-      .def_property_readonly("length", &faces_view<&Faces::face_lengths>)
-      .def_property_readonly("side", &faces_view<&Faces::face_sides>)
+      .def_property_readonly("face_owners", &faces_view<&Faces::face_owners>)
+      .def_property_readonly("face_neighbours", &faces_view<&Faces::face_neighbours>)
+      .def_property_readonly("face_nodes", &faces_view<&Faces::face_nodes>)
+      .def_property_readonly("face_normals", &faces_view<&Faces::face_normals>)
+      .def_property_readonly("face_lengths", &faces_view<&Faces::face_lengths>)
+      .def_property_readonly("face_sides", &faces_view<&Faces::face_sides>)
       .def_property_readonly("volume_areas", &faces_view<&Faces::volume_areas>)
       .def_property_readonly("volume_faces", &faces_view<&Faces::volume_faces>)
-      .def_property_readonly("midpoint", &faces_view<&FaceGeometry::face_midpoints>)
-      .def_property_readonly("delta", &faces_view<&FaceGeometry::face_deltas>)
-      .def_property_readonly("normal_distance", &faces_view<&FaceGeometry::normal_distances>)
+      .def_property_readonly("face_midpoints", &faces_view<&FaceGeometry::face_midpoints>)
+      .def_property_readonly("face_deltas", &faces_view<&FaceGeometry::face_deltas>)
+      .def_property_readonly("normal_distances", &faces_view<&FaceGeometry::normal_distances>)
       .def_property_readonly("non_orthogonality",
                              &faces_view<&FaceGeometry::non_orthogonality>);
   m.def("build_faces", &zero_based_faces, py::arg("mesh"), py::call_guard<py::gil_scoped_release>());
-  // The weights read the faces' counts alone, which the 0-based numbers
-  // leave as they are.
+  // gradient_weights reads of the faces their counts alone (see
+  // faces/cell_gradients.h), which the 0-based numbers leave as they are.
   py::class_<malha::GradientWeights>(m, "GradientWeights");
   m.def(
       "gradient_weights",
@@ -282,7 +294,7 @@ PYBIND11_MODULE(_malha, m) {
         const std::int64_t step = pattern == malha::LatticePattern::fan ? 2 : 1;
         for (const std::int64_t cells : {cells_x, cells_y}) {
           if (cells < step || cells > malha::kMaxLatticeCells || cells % step != 0) {
-            throw py::value_error("cells must be 1 to 2**30, even for the fan pattern");
+            malha::fail_argument("lattice_counts", "cells must be 1 to 2**30, even for the fan pattern");
           }
         }
         const malha::LatticeCounts c = malha::lattice_counts(cells_x, cells_y, pattern);

@@ -3,6 +3,8 @@
 from __future__ import annotations
 
 import functools
+import typing
+import warnings
 
 import numpy as np
 import numpy.typing as npt
@@ -26,6 +28,25 @@ def _kept_faces_field(name: str, doc: str) -> functools.cached_property:
     return functools.cached_property(view)
 
 
+def _deprecated_alias(old: str, new: str) -> property:
+    """The old name of an attribute: warns, then gives the attribute ``new``."""
+    def alias(self: Faces) -> typing.Any:
+        warnings.warn(f"Faces.{old} is deprecated: use Faces.{new}", DeprecationWarning,
+                      stacklevel=2)
+        return getattr(self, new)
+    return property(alias, doc=f"Deprecated alias of ``{new}``, kept for one release.")
+
+
+# The names of the first releases, kept as deprecated aliases for one release:
+# old name -> the C++ name that every attribute now has.
+_DEPRECATED_NAMES = {
+    "owner": "face_owners", "neighbour": "face_neighbours", "nodes": "face_nodes",
+    "normal": "face_normals", "length": "face_lengths", "side": "face_sides",
+    "midpoint": "face_midpoints", "delta": "face_deltas",
+    "normal_distance": "normal_distances",
+}
+
+
 class Faces:
     """The faces of a mesh: what a cell-centred solver computes before its first flux.
 
@@ -33,42 +54,36 @@ class Faces:
     volume shares with another volume: a real one (an interior face) or a
     fictitious one (a boundary face); an edge between two fictitious
     volumes is not a face. Every index is 0-based: volumes are rows of the
-    mesh's tables (``owner < n_real_volumes``; a ``neighbour`` from
-    ``n_real_volumes`` on is fictitious), nodes are rows of
-    ``node_coords``, faces are rows of the face arrays.
+    mesh's tables (``face_owners < n_real_volumes``; a ``face_neighbours``
+    entry from ``n_real_volumes`` on is fictitious), nodes are rows of
+    ``node_coords``, faces are rows of the face arrays. The attributes have
+    the names of the C++ tables (``malha/faces/faces.h``, where the
+    numbering, the order, the normals' direction and the sides are stated);
+    the names of the first releases (``owner``, ``neighbour``, ``nodes``,
+    ``normal``, ``length``, ``side``, ``midpoint``, ``delta``,
+    ``normal_distance`` and the method ``gradients``) remain for one release
+    as deprecated aliases.
 
-    Order:
-        Interior faces come first (``0`` to ``n_interior_faces - 1``),
-        by owner, then by the owner's edge; the boundary faces follow,
-        boundary face ``j`` (face ``n_interior_faces + j``) against
-        fictitious volume ``n_real_volumes + j``. Each side of the
-        rectangle is one contiguous run of faces: ``on_side``.
-
-    Geometry:
-        Edge ``k`` (0, 1, 2) of a volume joins its nodes ``k`` and
-        ``k + 1`` (the third joins the last node to the first) as
-        ``triangles`` lists them. The owner is the lower-numbered volume of
-        an interior face and the real one of a boundary face; a face's two
-        nodes are the owner's edge in the owner's order; its unit normal
-        points from the owner's side to the neighbour's (outward at the
-        boundary), for either sign of the rectangle's lengths. Sides: 0 for
-        an interior face, 1 on y = 0 ("bottom"), 2 on x = dim_x ("right"),
-        3 on y = dim_y ("top"), 4 on x = 0 ("left").
+    Order and geometry:
+        0-based forms of the C++ rules: interior faces first
+        (``0`` to ``n_interior_faces - 1``), then boundary face ``j``
+        (face ``n_interior_faces + j``) against fictitious volume
+        ``n_real_volumes + j``; each side of the rectangle is one contiguous
+        run of faces (``on_side``). Edge ``k`` (0, 1, 2) of a volume joins
+        its nodes ``k`` and ``k + 1`` of ``triangles``. Sides: 0 for an
+        interior face, 1 "bottom", 2 "right", 3 "top", 4 "left".
 
     Boundary conditions:
-        Dirichlet value g: ghost value 2 g - u_owner, g at the barycentres' midpoint, on the face.
-        Neumann value g_n (outward derivative): ghost value u_owner + normal_distance * g_n,
-        so that the two-point flux length * (u_ghost - u_owner) / normal_distance is length * g_n.
+        The value a ghost volume takes for a Dirichlet or a Neumann
+        condition is stated once, in ``malha/faces/faces.h``.
 
     Arrays:
-        ``owner``, ``neighbour``, ``nodes``, ``normal``, ``length``,
-        ``side``, ``volume_areas``, ``volume_faces``, ``midpoint``,
-        ``delta``, ``normal_distance`` and ``non_orthogonality`` are numpy
-        views of the compiled tables, all made by ``Mesh.faces()`` (no
-        copy; the last four taken once and kept), read only:
-        ``setflags(write=True)`` raises ``ValueError``. Every array keeps
-        its storage alive as long as it lives, and a ``Faces`` keeps the
-        mesh's tables that it reads alive, also after its ``Mesh`` is gone.
+        Every array is a numpy view of the compiled tables, all made by
+        ``Mesh.faces()`` (no copy; the geometry's four taken once and kept),
+        read only: ``setflags(write=True)`` raises ``ValueError``. Every
+        array keeps its storage alive as long as it lives, and a ``Faces``
+        keeps the mesh's tables that it reads alive, also after its ``Mesh``
+        is gone.
 
     Example:
         >>> faces = malha.build(4, 2.0, 1.0).faces()
@@ -77,7 +92,7 @@ class Faces:
         >>> bottom = faces.on_side("bottom")  # or on_side(1)
         >>> bottom
         range(20, 22)
-        >>> faces.owner[bottom], faces.normal[bottom[0]], faces.length[bottom[0]]
+        >>> faces.face_owners[bottom], faces.face_normals[bottom[0]], faces.face_lengths[bottom[0]]
         (array([0, 4], dtype=int32), array([ 0., -1.]), 1.0)
     """
 
@@ -94,25 +109,25 @@ class Faces:
         "int: Faces between two real volumes, (3 n_real_volumes - n_fict_volumes) / 2.")
     n_boundary_faces = _faces_field(
         "n_boundary_faces", "int: Faces between a real and a fictitious volume, n_fict_volumes.")
-    owner = _faces_field(
-        "owner",
+    face_owners = _faces_field(
+        "face_owners",
         "numpy.ndarray: (n_faces,) int32, read only: the owner of each face, a real volume.")
-    neighbour = _faces_field(
-        "neighbour",
+    face_neighbours = _faces_field(
+        "face_neighbours",
         "numpy.ndarray: (n_faces,) int32, read only: the other volume of each face, "
         "fictitious (from n_real_volumes on) at a boundary face.")
-    nodes = _faces_field(
-        "nodes",
+    face_nodes = _faces_field(
+        "face_nodes",
         "numpy.ndarray: (n_faces, 2) int32, read only: the face's two nodes, rows of "
         "node_coords, in the owner's order.")
-    normal = _faces_field(
-        "normal",
+    face_normals = _faces_field(
+        "face_normals",
         "numpy.ndarray: (n_faces, 2) float64, read only: the unit normal, x and y, "
         "from the owner to the neighbour.")
-    length = _faces_field(
-        "length", "numpy.ndarray: (n_faces,) float64, read only: the face's length.")
-    side = _faces_field(
-        "side",
+    face_lengths = _faces_field(
+        "face_lengths", "numpy.ndarray: (n_faces,) float64, read only: the face's length.")
+    face_sides = _faces_field(
+        "face_sides",
         "numpy.ndarray: (n_faces,) int8, read only: 0 for an interior face, 1 to 4 for "
         "the side (bottom, right, top, left) of a boundary face.")
     volume_areas = _faces_field(
@@ -124,34 +139,31 @@ class Faces:
         "numpy.ndarray: (n_real_volumes, 3) int32, read only: the faces of each real "
         "volume, across its edges 0, 1 and 2.")
 
-    midpoint = _kept_faces_field(
-        "midpoint", "numpy.ndarray: (n_faces, 2) float64, read only: the middle of each face.")
-    delta = _kept_faces_field(
-        "delta",
+    face_midpoints = _kept_faces_field(
+        "face_midpoints",
+        "numpy.ndarray: (n_faces, 2) float64, read only: the middle of each face.")
+    face_deltas = _kept_faces_field(
+        "face_deltas",
         "numpy.ndarray: (n_faces, 2) float64, read only: the neighbour's barycentre less "
         "the owner's.")
-    normal_distance = _kept_faces_field(
-        "normal_distance",
-        "numpy.ndarray: (n_faces,) float64, read only: ``delta`` . ``normal``, the distance "
-        "between the two barycentres across the face, positive on a mesh: the denominator "
-        "of the two-point flux ``length * (u[neighbour] - u[owner]) / normal_distance``.")
+    normal_distances = _kept_faces_field(
+        "normal_distances",
+        "numpy.ndarray: (n_faces,) float64, read only: ``face_deltas`` . ``face_normals``, "
+        "the distance between the two barycentres across the face, positive on a mesh.")
     non_orthogonality = _kept_faces_field(
         "non_orthogonality",
-        "numpy.ndarray: (n_faces,) float64, read only: degrees between ``delta`` and "
-        "``normal``; 0 where the segment between the barycentres crosses the face at a right "
-        "angle, where the two-point flux is exact for a linear solution.")
+        "numpy.ndarray: (n_faces,) float64, read only: degrees between ``face_deltas`` and "
+        "``face_normals``; 0 where the segment between the barycentres crosses the face at a "
+        "right angle, where the two-point flux is exact for a linear solution.")
 
-    def gradients(self, values: npt.ArrayLike) -> npt.NDArray[np.float64]:
+    def cell_gradients(self, values: npt.ArrayLike) -> npt.NDArray[np.float64]:
         """The least-squares gradient of a cell field in every real volume.
 
-        For real volume ``i`` the vector ``g`` that best fits
-        ``g . d ~ values[j] - values[i]`` over its three neighbours ``j``
-        across its faces, ``d`` from ``i``'s barycentre to ``j``'s; exact for
-        a linear field. A fictitious volume's barycentre is the mirror image
-        of its volume's; its value is the one the caller's boundary
-        condition gives it. The weights are computed at the first call and
-        kept, so that every later call is one pass over the volumes, without
-        the interpreter lock.
+        ``malha::cell_gradients`` (``malha/faces/cell_gradients.h`` states
+        the fit); the ghosts' values are the caller's boundary conditions.
+        The weights are computed at the first call and kept, so that every
+        later call is one pass over the volumes, without the interpreter
+        lock.
 
         Args:
             values: ``(n_volumes,)`` real numbers: the real volumes' values,
@@ -163,16 +175,23 @@ class Faces:
 
         Raises:
             TypeError: When ``values`` does not hold real numbers.
-            ValueError: When ``values`` is not one-dimensional with
+            ArgumentError: When ``values`` is not one-dimensional with
                 ``n_volumes`` entries.
         """
         array = np.asarray(values)
         if array.dtype.kind not in "biuf":
             raise TypeError(f"values must hold real numbers, not {array.dtype}")
         if array.ndim != 1:
-            raise ValueError(f"values has {array.ndim} dimensions: give one value per volume")
-        return errors.value_error_on_refusal(_malha.cell_gradients, self._gradient_weights,
-                                            np.ascontiguousarray(array, dtype=np.float64))
+            raise errors.refused("cell_gradients",
+                                 f"values has {array.ndim} dimensions: give one value per volume")
+        return _malha.cell_gradients(self._gradient_weights,
+                                     np.ascontiguousarray(array, dtype=np.float64))
+
+    def gradients(self, values: npt.ArrayLike) -> npt.NDArray[np.float64]:
+        """Deprecated alias of ``cell_gradients``, kept for one release."""
+        warnings.warn("Faces.gradients is deprecated: use Faces.cell_gradients",
+                      DeprecationWarning, stacklevel=2)
+        return self.cell_gradients(values)
 
     @functools.cached_property
     def _gradient_weights(self) -> _malha.GradientWeights:
@@ -192,22 +211,23 @@ class Faces:
 
         Raises:
             TypeError: When ``side`` is neither an integer nor a string.
-            ValueError: When ``side`` is not 1 to 4 nor one of the four names.
+            ArgumentError: When ``side`` is not 1 to 4 nor one of the four names.
         """
-        if isinstance(side, str):
-            if side not in _SIDES:
-                raise ValueError(f"side must be 1 to 4 or one of {', '.join(_SIDES)}: {side!r}")
-            number = _SIDES[side]
-        elif isinstance(side, (bool, np.bool_)):
+        if isinstance(side, (bool, np.bool_)):
             raise TypeError("side must be an integer 1 to 4 or a name, not bool")
-        else:
-            number = errors.integer("side", side)
-            if not 1 <= number <= 4:
-                raise ValueError(f"side must be 1 to 4 or one of {', '.join(_SIDES)}: {side!r}")
-        boundary_sides = self.side[self.n_interior_faces:]
+        number = _SIDES.get(side) if isinstance(side, str) else errors.integer("side", side)
+        if number is None or not 1 <= number <= 4:
+            raise errors.refused("on_side",
+                                 f"side must be 1 to 4 or one of {', '.join(_SIDES)}: {side!r}")
+        boundary_sides = self.face_sides[self.n_interior_faces:]
         start, stop = np.searchsorted(boundary_sides, (number, number + 1))
         return range(self.n_interior_faces + int(start), self.n_interior_faces + int(stop))
 
     def __repr__(self) -> str:
         return (f"malha.Faces(n_faces={self.n_faces}, n_interior_faces={self.n_interior_faces}, "
                 f"n_boundary_faces={self.n_boundary_faces})")
+
+
+for _old, _new in _DEPRECATED_NAMES.items():
+    setattr(Faces, _old, _deprecated_alias(_old, _new))
+del _old, _new

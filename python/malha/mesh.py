@@ -1,4 +1,4 @@
-"""The mesh of a rectangle: ``malha.build``, ``malha.read`` and ``malha.Mesh``."""
+"""The mesh of a rectangle: ``build``, ``build_lattice``, ``read`` and ``malha.Mesh``."""
 
 from __future__ import annotations
 
@@ -11,7 +11,7 @@ import typing
 import numpy as np
 import numpy.typing as npt
 
-from . import _malha, errors, vtu
+from . import _malha, errors
 from .faces import Faces
 
 if typing.TYPE_CHECKING:
@@ -29,8 +29,8 @@ def _field(name: str, doc: str) -> property:
 class Mesh:
     """The mesh of a rectangle: counts, spacings and four tables.
 
-    Made by ``build`` or ``read``, never directly. Every attribute is read
-    only. The four tables are numpy views of the mesh's own storage: they
+    Made by ``build``, ``build_lattice`` or ``read``, never directly. Every
+    attribute is read only. The four tables are numpy views of the mesh's own storage: they
     are not copies, cannot be written, and keep the storage alive as long as
     any of them lives, also after the ``Mesh`` itself is gone. Numbers in
     them are 1-based, as in the files; ``triangles``, ``neighbours`` and
@@ -46,16 +46,18 @@ class Mesh:
     """
 
     def __init__(self, mesh: _malha.Mesh) -> None:
-        """Wraps a compiled mesh of ``build`` or ``read``; not for callers."""
+        """Wraps a compiled mesh of ``build``, ``build_lattice`` or ``read``; not for callers."""
         if not isinstance(mesh, _malha.Mesh):
-            raise TypeError("a Mesh is made by malha.build or malha.read")
+            raise TypeError("a Mesh is made by malha.build, malha.build_lattice or malha.read")
         self._mesh = mesh
 
     level = _field("level", "int: The mesh level, 1 to 30: 2**level real volumes; 0 for a "
                    "lattice that is no level's.")
     dim_x = _field("dim_x", "float: The rectangle's length along x.")
     dim_y = _field("dim_y", "float: The rectangle's length along y.")
-    n_real_volumes = _field("n_real_volumes", "int: Real volumes, 2**level.")
+    n_real_volumes = _field("n_real_volumes",
+                            "int: Real volumes: 2**level of a level's mesh; of a lattice, "
+                            "lattice_counts of src/mesh/lattice.h.")
     n_fict_volumes = _field("n_fict_volumes",
                             "int: Fictitious volumes, one outside each boundary edge.")
     n_volumes = _field("n_volumes", "int: All volumes, n_real_volumes + n_fict_volumes.")
@@ -63,19 +65,21 @@ class Mesh:
     n_fict_nodes = _field("n_fict_nodes", "int: Apexes of the fictitious volumes.")
     n_nodes = _field("n_nodes", "int: All nodes, n_real_nodes + n_fict_nodes.")
     nodes_per_side = _field("nodes_per_side",
-                            "int: Lattice nodes along each side (levels 3 and above, else 0).")
+                            "int: Lattice nodes along each side of a square lattice of more "
+                            "than one cell, else 0 (lattice_side_figures, src/mesh/lattice.h).")
     centres_per_side = _field("centres_per_side",
-                              "int: Cell centres along each side (even levels 4 and above, "
-                              "else 0).")
+                              "int: Cell centres along each side of a square crossed lattice "
+                              "of more than one cell, else 0 (src/mesh/lattice.h).")
     fict_per_side = _field("fict_per_side",
-                           "int: Fictitious nodes along each side (levels 3 and above, else 0).")
+                           "int: Fictitious nodes along each side of a square lattice of more "
+                           "than one cell, else 0 (src/mesh/lattice.h).")
     cells_x = _field("cells_x", "int: The lattice's cells along x (0 at level 1, no lattice).")
     cells_y = _field("cells_y", "int: The lattice's cells along y (0 at level 1, no lattice).")
 
     @property
     def pattern(self) -> str | None:
         """str | None: How the lattice's cells are cut, "crossed" or "fan"; None at level 1."""
-        return self._mesh.pattern.name if self._mesh.cells_x else None
+        return self._mesh.pattern.name if _malha.is_lattice(self._mesh) else None
 
     dx = _field("dx", "float: The lattice spacing along x.")
     dy = _field("dy", "float: The lattice spacing along y.")
@@ -90,7 +94,7 @@ class Mesh:
     volume_nodes = _field(
         "volume_nodes",
         "numpy.ndarray: (n_volumes, 3) int32, read only: the three node numbers (1-based) "
-        "of volume i + 1, anticlockwise; a real volume from level 2 on lists its centre "
+        "of volume i + 1, anticlockwise; a real volume of a lattice lists its centre "
         "node first, a fictitious volume its fictitious node.")
     volume_neighbours = _field(
         "volume_neighbours",
@@ -141,7 +145,8 @@ class Mesh:
                 MATH when an edge has zero length (a rectangle with a zero
                 length), a length or area overflows or an area underflows
                 (lengths so small that a volume's area is below the
-                smallest double); ARGUMENT when the tables are not those of
+                smallest double).
+            ArgumentError: ARGUMENT (S5002) when the tables are not those of
                 a mesh (as when a boundary face lies off its side).
         """
         return Faces(self._mesh, _malha.build_faces(self._mesh))
@@ -169,7 +174,7 @@ class Mesh:
                 it received.
             TypeError: When ``folder`` is not a path or ``processing_time``
                 not a real number.
-            ValueError: When ``processing_time`` is NaN, infinite or
+            ArgumentError: When ``processing_time`` is NaN, infinite or
                 negative; no file is then touched.
         """
         _malha.write_mesh_files(self._mesh, errors.path("folder", folder),
@@ -199,23 +204,33 @@ class Mesh:
             ImportError: When meshio is not installed
                 (Debian: python3-meshio).
         """
-        return vtu.to_meshio(self)
+        import meshio
+
+        def with_zero_z(xy: np.ndarray) -> np.ndarray:
+            return np.column_stack((xy, np.zeros(len(xy))))
+
+        return meshio.Mesh(
+            points=with_zero_z(self.node_coords),
+            cells=[("triangle", np.array(self.triangles))],
+            point_data={"node": np.arange(1, self.n_nodes + 1, dtype=np.int32)},
+            cell_data={
+                "volume": [np.arange(1, self.n_volumes + 1, dtype=np.int32)],
+                "fictitious": [self.is_fictitious.astype(np.uint8)],
+                "neighbours": [np.array(self.volume_neighbours)],
+                "barycentre": [with_zero_z(self.barycentres)],
+            },
+        )
 
     def write_vtu(self, path: str | os.PathLike[str],
                   cell_data: collections.abc.Mapping[str, npt.ArrayLike] | None = None, *,
                   include_fictitious: bool = False, include_tables: bool = False) -> None:
         """Writes the mesh and the fields of a solution as a VTK grid (".vtu").
 
-        The grid holds the real volumes as triangles over the real nodes
-        (z = 0), in volume and node order, with the cell data ``volume``
-        (int32, the 1-based number) and then each field of ``cell_data`` as
-        float64, exactly the values given. ParaView, VisIt, VTK's readers and
-        meshio open it. The file is written whole under a new temporary
-        name beside ``path`` and then renamed to ``path``, so a reader never
-        finds half a file there, and after a failure no new file is left and
-        an earlier file of that name is as it was. The interpreter lock is
-        released while the file is written; the arrays must not change
-        meanwhile.
+        The grid of ``malha::write_vtu``: what it holds, and its writing
+        under a temporary name renamed when complete, are stated in
+        ``malha/vtk/vtu.h``. ParaView, VisIt, VTK's readers and meshio open
+        it. The interpreter lock is released while the file is written; the
+        arrays must not change meanwhile.
 
         Example:
             >>> import numpy as np
@@ -247,12 +262,13 @@ class Mesh:
                 a folder has the name; ALLOCATE (A2001) for memory.
             TypeError: When ``path`` is not a path, ``cell_data`` not a
                 mapping, a name not a ``str`` or values not real numbers.
-            ValueError: When a field has the wrong number of rows, not one
-                or two dimensions, or no column, or a name that is empty,
-                taken by the grid's own cell data or not printable ASCII
-                without ``< > & " '``. No file is then touched.
+            ArgumentError: When a field has the wrong number of rows, not one
+                or two dimensions, or no column, or a name that
+                ``malha/vtk/vtu.h`` refuses. No file is then touched.
         """
-        vtu.write_vtu(self, path, cell_data, include_fictitious, include_tables)
+        _malha.write_vtu(self._mesh, errors.path("path", path),
+                         errors.cell_fields("write_vtu", cell_data),
+                         errors.vtu_options(include_fictitious, include_tables))
 
     def __repr__(self) -> str:
         return (f"malha.Mesh(level={self.level}, dim_x={self.dim_x!r}, dim_y={self.dim_y!r}, "
@@ -278,13 +294,13 @@ def build(level: int, dim_x: float, dim_y: float) -> Mesh:
         The new mesh.
 
     Raises:
-        Error: LEVEL (S5001) for a level outside 1 to 30; ALLOCATE (A2001)
-            when the tables do not fit in memory; MATH (M3001, M3003) when a
-            spacing, node or barycentre is not finite, as for a length near
-            the largest double, an infinity or a NaN.
+        ArgumentError: LEVEL (S5001) for a level outside 1 to 30; ARGUMENT
+            (S5002) for one beyond 32 bits.
+        Error: ALLOCATE (A2001) when the tables do not fit in memory; MATH
+            (M3001, M3003) when a spacing, node or barycentre is not finite,
+            as for a length near the largest double, an infinity or a NaN.
         TypeError: When ``level`` is not an integer or a length not a real
             number.
-        OverflowError: When ``level`` does not fit in 32 bits.
     """
     level = errors.integer("level", level)
     dim_x = errors.real("dim_x", dim_x)
@@ -292,17 +308,19 @@ def build(level: int, dim_x: float, dim_y: float) -> Mesh:
     # Outside 32 bits is outside 1 to 30 too: the LEVEL report of the
     # nearest 32-bit level would name another number, so say it here.
     if not _INT32_MIN <= level <= _INT32_MAX:
-        raise OverflowError(f"level {level} does not fit in 32 bits (accepted: 1 to 30)")
+        raise errors.refused("build_mesh", f"level {level} does not fit in 32 bits "
+                             "(accepted: 1 to 30)")
     return Mesh(_malha.build_mesh(level, dim_x, dim_y))
 
 
 _PATTERNS = {"crossed": _malha.LatticePattern.crossed, "fan": _malha.LatticePattern.fan}
 
 
-def _pattern(value: typing.Any) -> _malha.LatticePattern:
+def _pattern(function: str, value: typing.Any) -> _malha.LatticePattern:
     """The compiled lattice pattern a pattern argument names.
 
     Args:
+        function: The refusing call's name.
         value: The argument, "crossed" or "fan".
 
     Returns:
@@ -310,12 +328,12 @@ def _pattern(value: typing.Any) -> _malha.LatticePattern:
 
     Raises:
         TypeError: When ``value`` is not a ``str``.
-        ValueError: When ``value`` is another ``str``.
+        ArgumentError: When ``value`` is another ``str``.
     """
     if not isinstance(value, str):
         raise TypeError(f"pattern must be a str, not {type(value).__name__}")
     if value not in _PATTERNS:
-        raise ValueError(f"pattern must be 'crossed' or 'fan', not {value!r}")
+        raise errors.refused(function, f"pattern must be 'crossed' or 'fan', not {value!r}")
     return _PATTERNS[value]
 
 
@@ -329,7 +347,8 @@ def build_lattice(cells_x: int, cells_y: int, dim_x: float, dim_y: float,
     the block's middle node. Numbered as the level meshes are; a square
     lattice of 2**k cells a side is a level's mesh (``level`` says which,
     0 for any other lattice). With positive lengths every volume lists its
-    nodes anticlockwise.
+    nodes anticlockwise. ``build_lattice_mesh`` of ``malha/malha.h``,
+    built without the interpreter lock, so threads may build at once.
 
     Args:
         cells_x: Cells along x, 1 or more (even for "fan").
@@ -342,10 +361,10 @@ def build_lattice(cells_x: int, cells_y: int, dim_x: float, dim_y: float,
         The new mesh.
 
     Raises:
-        ValueError: For a count below 1, an odd count for "fan", a length
-            that is not finite, counts that do not fit 32 bits (n_volumes
-            and n_nodes at most 2**31 - 1), or another pattern; the message
-            says which.
+        ArgumentError: ARGUMENT (S5002) for a count below 1, an odd count
+            for "fan", a length that is not finite, counts that do not fit
+            32 bits (n_volumes and n_nodes at most 2**31 - 1), or another
+            pattern; the description says which.
         Error: ALLOCATE (A2001) when the tables do not fit in memory; MATH
             (M3003) when a node or barycentre is beyond the largest double.
         TypeError: When a count is not an integer, a length not a real
@@ -355,17 +374,17 @@ def build_lattice(cells_x: int, cells_y: int, dim_x: float, dim_y: float,
     cells_y = errors.integer("cells_y", cells_y)
     dim_x = errors.real("dim_x", dim_x)
     dim_y = errors.real("dim_y", dim_y)
-    pattern = _pattern(pattern)
+    pattern = _pattern("build_lattice_mesh", pattern)
     # The compiled call takes 64-bit counts; beyond them the counts are
     # past 32 bits all the more.
     for name, cells in (("cells_x", cells_x), ("cells_y", cells_y)):
         if cells > _INT32_MAX:
-            raise ValueError(f"{name} ({cells}) gives more than {_INT32_MAX} fictitious volumes, "
-                             "the most a 32-bit count holds")
+            raise errors.refused("build_lattice_mesh",
+                                 f"{name} ({cells}) gives more than {_INT32_MAX} fictitious "
+                                 "volumes, the most a 32-bit count holds")
         if cells < 1:
-            raise ValueError(f"{name} ({cells}) is below 1")
-    return Mesh(errors.value_error_on_refusal(_malha.build_lattice_mesh, cells_x, cells_y, dim_x,
-                                              dim_y, pattern))
+            raise errors.refused("build_lattice_mesh", f"{name} ({cells}) is below 1")
+    return Mesh(_malha.build_lattice_mesh(cells_x, cells_y, dim_x, dim_y, pattern))
 
 
 def square_cells(dim_x: float, dim_y: float, volumes: int,
@@ -391,7 +410,7 @@ def square_cells(dim_x: float, dim_y: float, volumes: int,
         ``(cells_x, cells_y)``, each 1 or more (even for "fan").
 
     Raises:
-        ValueError: For a length that is 0 or not finite, fewer than 1
+        ArgumentError: For a length that is 0 or not finite, fewer than 1
             volume, more than 2**31 - 1, or another pattern.
         TypeError: When a length is not a real number, ``volumes`` not an
             integer or the pattern not a str.
@@ -399,12 +418,13 @@ def square_cells(dim_x: float, dim_y: float, volumes: int,
     dim_x = abs(errors.real("dim_x", dim_x))
     dim_y = abs(errors.real("dim_y", dim_y))
     volumes = errors.integer("volumes", volumes)
-    fan = _pattern(pattern) == _malha.LatticePattern.fan
+    fan = _pattern("square_cells", pattern) == _malha.LatticePattern.fan
     for name, length in (("dim_x", dim_x), ("dim_y", dim_y)):
         if not (math.isfinite(length) and length > 0.0):
-            raise ValueError(f"{name} must be finite and not 0 for square cells: {length!r}")
+            raise errors.refused("square_cells",
+                                 f"{name} must be finite and not 0 for square cells: {length!r}")
     if not 1 <= volumes <= _INT32_MAX:
-        raise ValueError(f"volumes must be 1 to {_INT32_MAX}: {volumes}")
+        raise errors.refused("square_cells", f"volumes must be 1 to {_INT32_MAX}: {volumes}")
     per_cell = 2 if fan else 4
     step = 2 if fan else 1
     ratio = dim_x / dim_y

@@ -1,4 +1,4 @@
-"""Solutions out to VTK readers: grids of cell fields, time series, meshio."""
+"""Solutions in time out to VTK readers: ``malha.TimeSeries``."""
 
 from __future__ import annotations
 
@@ -7,125 +7,25 @@ import pathlib
 import threading
 import typing
 
-import numpy as np
 import numpy.typing as npt
 
 from . import _malha, errors
+from .mesh import Mesh
 
 if typing.TYPE_CHECKING:
     import os
-
-    import meshio
-
-    from .mesh import Mesh
-
-
-def _vtu_options(include_fictitious: typing.Any, include_tables: typing.Any) -> _malha.VtuOptions:
-    """The compiled grid options of the two flags, each taken for its truth."""
-    return _malha.VtuOptions(bool(include_fictitious), bool(include_tables))
-
-
-def _refuse_unencodable(what: str, name: str) -> None:
-    """Refuses a name without UTF-8 bytes; the core refuses the other non-ASCII names.
-
-    Args:
-        what: What the name names, for the message ("field name").
-        name: The name.
-
-    Raises:
-        ValueError: When ``name`` holds a lone surrogate, which UTF-8 cannot
-            encode.
-    """
-    try:
-        name.encode("utf-8")
-    except UnicodeEncodeError:
-        raise ValueError(f"{what} {name!r} is not printable ASCII") from None
-
-
-def _cell_fields(cell_data: typing.Any) -> list[tuple[str, np.ndarray]]:
-    """The (name, float64 array in row order) pairs of a mapping of cell data.
-
-    Leaves the count of rows and the names' characters to the writer, whose
-    ARGUMENT report ``errors.value_error_on_refusal`` turns into ``ValueError``.
-
-    Args:
-        cell_data: ``None`` or a mapping of field name to values.
-
-    Returns:
-        The pairs in the mapping's order; none for ``None``.
-
-    Raises:
-        TypeError: When ``cell_data`` is not a mapping, a name not a ``str``
-            or values not real numbers.
-        ValueError: When a name cannot be encoded or a field has not one or
-            two dimensions.
-    """
-    if cell_data is None:
-        return []
-    if not isinstance(cell_data, collections.abc.Mapping):
-        raise TypeError(f"cell_data must be a mapping of name to array, "
-                        f"not {type(cell_data).__name__}")
-    fields = []
-    for name, values in cell_data.items():
-        if not isinstance(name, str):
-            raise TypeError(f"a field name must be a str, not {type(name).__name__}")
-        _refuse_unencodable("field name", name)
-        array = np.asarray(values)
-        if array.dtype.kind not in "biuf":
-            raise TypeError(f"field {name!r} must hold real numbers, not {array.dtype}")
-        if array.ndim not in (1, 2):
-            raise ValueError(f"field {name!r} has {array.ndim} dimensions: give one value per "
-                             "volume, or one row of components per volume")
-        fields.append((name, np.ascontiguousarray(array, dtype=np.float64)))
-    return fields
-
-
-def write_vtu(mesh: Mesh, path: str | os.PathLike[str],
-              cell_data: collections.abc.Mapping[str, npt.ArrayLike] | None,
-              include_fictitious: bool, include_tables: bool) -> None:
-    """Writes ``mesh`` and ``cell_data`` as a grid, for ``Mesh.write_vtu``, which documents it."""
-    errors.value_error_on_refusal(_malha.write_vtu, mesh._mesh, errors.path("path", path),
-                                  _cell_fields(cell_data),
-                                  _vtu_options(include_fictitious, include_tables))
-
-
-def to_meshio(mesh: Mesh) -> meshio.Mesh:
-    """The meshio form of ``mesh``, for ``Mesh.to_meshio``, which documents it."""
-    import meshio
-
-    def with_zero_z(xy: np.ndarray) -> np.ndarray:
-        return np.column_stack((xy, np.zeros(len(xy))))
-
-    return meshio.Mesh(
-        points=with_zero_z(mesh.node_coords),
-        cells=[("triangle", np.array(mesh.triangles))],
-        point_data={"node": np.arange(1, mesh.n_nodes + 1, dtype=np.int32)},
-        cell_data={
-            "volume": [np.arange(1, mesh.n_volumes + 1, dtype=np.int32)],
-            "fictitious": [mesh.is_fictitious.astype(np.uint8)],
-            "neighbours": [np.array(mesh.volume_neighbours)],
-            "barycentre": [with_zero_z(mesh.barycentres)],
-        },
-    )
 
 
 class TimeSeries:
     """A solution in time: one VTK grid per step and a ParaView collection of them.
 
-    Each ``write`` adds the step file "name_NNNN.vtu" (NNNN the step's index
-    from 0000) as ``Mesh.write_vtu`` writes it, then rewrites the collection
-    "name.pvd", which lists every step so far with its time. ParaView opens
-    the collection as one series with a time slider (``paraview name.pvd``).
-    Both files go through a temporary file and a rename, the step file
-    first, so a process killed at any moment leaves a collection whose every
-    step is complete; a ``write`` that fails leaves neither its step file nor
-    a changed collection.
-
-    A new series starts at step 0 and rewrites the collection at its first
-    ``write``; it removes the temporary files of a killed series of the same
-    name in the folder. Usable as a context manager, which closes it: a
-    closed series writes no more steps. It keeps its mesh alive. Threads may
-    share a series: its steps are written one at a time.
+    ``malha::TimeSeries`` (``malha/vtk/vtu.h`` states its files, their
+    order of renaming and what a failure or a kill leaves): each ``write``
+    adds the step file "name_NNNN.vtu" and rewrites the collection
+    "name.pvd", which ParaView opens as one series with a time slider.
+    Usable as a context manager, which closes it: a closed series writes no
+    more steps. It keeps its mesh alive. Threads may share a series: its
+    steps are written one at a time.
 
     Example:
         >>> import os
@@ -161,19 +61,17 @@ class TimeSeries:
                 is not a folder that can be read, as when it is missing.
             TypeError: When ``mesh`` is not a ``Mesh``, ``folder`` not a
                 path or ``name`` not a ``str``.
-            ValueError: When ``name`` is empty or holds a character above.
+            ArgumentError: When ``name`` is empty or holds a character above.
         """
-        from .mesh import Mesh  # which imports this module
-
         if not isinstance(mesh, Mesh):
             raise TypeError(f"mesh must be a malha.Mesh, not {type(mesh).__name__}")
         if not isinstance(name, str):
             raise TypeError(f"name must be a str, not {type(name).__name__}")
-        _refuse_unencodable("series name", name)
+        errors.encodable_name("series name", "TimeSeries", name)
         self.mesh = mesh
-        self._series: _malha.TimeSeries | None = errors.value_error_on_refusal(
-            _malha.TimeSeries, mesh._mesh, errors.path("folder", folder), name,
-            _vtu_options(include_fictitious, include_tables))
+        self._series: _malha.TimeSeries | None = _malha.TimeSeries(
+            mesh._mesh, errors.path("folder", folder), name,
+            errors.vtu_options(include_fictitious, include_tables))
         self._collection = self._series.collection_file
         self._steps = 0
         self._lock = threading.Lock()  # one step at a time, also across threads
@@ -197,16 +95,16 @@ class TimeSeries:
             Error: As ``Mesh.write_vtu``, for the step file or the collection.
             TypeError: As ``Mesh.write_vtu``, and when ``time`` is not a real
                 number.
-            ValueError: As ``Mesh.write_vtu``; when ``time`` is NaN,
+            ArgumentError: As ``Mesh.write_vtu``; when ``time`` is NaN,
                 infinite, or not after the last step's; when the series is
                 closed. No file is then touched.
         """
         time = errors.real("time", time)
-        fields = _cell_fields(cell_data)
+        fields = errors.cell_fields("TimeSeries", cell_data)
         with self._lock:
             if self._series is None:
-                raise ValueError("the series is closed")
-            errors.value_error_on_refusal(self._series.write, time, fields)
+                raise errors.refused("TimeSeries", "the series is closed")
+            self._series.write(time, fields)
             self._steps = self._series.steps
             return self._series.step_file(self._steps - 1)
 

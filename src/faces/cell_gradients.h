@@ -14,10 +14,11 @@
 // of the same shape and place in the numbering have the same stencil to the
 // last bit, so each distinct stencil is kept once: the record takes 4 bytes
 // a real volume (the row of its stencil) and 64 bytes a distinct stencil
-// (at level 22 on 2 x 1: 4,932 of them for 4,194,304 real volumes, 4.08
-// bytes a volume in all). It reads `barycentres`,
-// `volume_neighbours` and the volume counts of the Mesh; the Faces must be
-// build_faces(mesh), which has checked those tables.
+// (bench/cell_gradients_bench counts them). gradient_weights reads the
+// Mesh's `barycentres`, `volume_neighbours` and volume counts, checking each
+// neighbour number as it reads it (it does not call check_mesh_tables); of
+// the Faces it reads the counts alone (n_boundary_faces and the rows of
+// `volume_areas` and `volume_faces`), to refuse faces of another mesh.
 //
 // Values are indexed from 0: values[v - 1] is volume v's, n_volumes of them
 // (real volumes first, then one for each fictitious volume); gradients come

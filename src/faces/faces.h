@@ -15,6 +15,14 @@
 //   boundary) whatever the signs of the lengths.
 // - Sides: 0 interior; 1 on y = 0, 2 on x = dim_x, 3 on y = dim_y, 4 on
 //   x = 0; each side's boundary faces are one contiguous run, in that order.
+//
+// Ghost values, the one statement of them: a fictitious volume is the
+// mirror image of its owner i across the boundary face, so delta meets the
+// face at its midpoint. A Dirichlet value g there is imposed by the ghost
+// value 2 g - u_i; an outward derivative du/dn = g_n (Neumann) by
+// u_i + normal_distance g_n, which makes the two-point flux
+// length (u_ghost - u_i) / normal_distance equal to length g_n. The ghost
+// then enters every formula as an ordinary neighbour.
 
 #include <cstdint>
 

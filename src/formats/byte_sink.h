@@ -114,7 +114,8 @@ class MemorySink : public ByteSink {
   std::string bytes_;
 };
 
-// An output file in the current working directory, written in large blocks.
+// An output file, named by its path (relative to the current working
+// directory, as every path), written in large blocks.
 class FileSink : public ByteSink {
  public:
   static constexpr std::size_t kBlockBytes = 1024 * 1024;

@@ -178,7 +178,7 @@ inline constexpr int kOutputFileCount = 11;
 struct OutputFileEntry {
   OutputFile file;
   int stream;        // the program's own number for the open file
-  const char* name;  // created in the current working directory
+  const char* name;  // in the folder the files are written to
   std::span<const RecordGroup> groups;
 };
 

@@ -6,7 +6,8 @@
 // faces/, vtk/, mesh/ and system/.
 //
 // The mesh of a rectangle [0, dim_x] x [0, dim_y] in 2^level triangular
-// volumes, with one fictitious (ghost) volume outside each boundary edge,
+// volumes, or a lattice's 4 (crossed) or 2 (fan) a cell, with one
+// fictitious (ghost) volume outside each boundary edge,
 // as the program `malha` builds and writes it. Numbers are 1-based
 // everywhere: node numbers in `volume_nodes`, volume numbers in
 // `volume_neighbours` (0 where a column holds no neighbour); real volumes
