@@ -75,7 +75,11 @@ enum class Replacement {
 // no new file behind.
 // With `old_file`, the old handle is handed back through it instead of being
 // closed (kNoFile when the old file was empty or nothing was replaced).
+// `hidden_part` (letters and digits nobody can know beforehand) goes into the
+// new file's name beside the old one where the platform cannot make such a
+// name itself (Windows).
 Replacement replace_with_empty_file(const char* name, FileHandle& file,
+                                    const std::string& hidden_part,
                                     FileHandle* old_file = nullptr);
 // Reads up to `size` bytes at `offset` of an open output file without moving
 // its position: the count read (short only at the end of the file), or -1

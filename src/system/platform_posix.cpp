@@ -147,7 +147,10 @@ void reserve_file_space(FileHandle file, std::uint64_t size) {
 #endif
 }
 
-Replacement replace_with_empty_file(const char* name, FileHandle& file, FileHandle* old_file) {
+// The system makes the hidden name itself (mkostemp): `hidden_part` is not
+// needed.
+Replacement replace_with_empty_file(const char* name, FileHandle& file,
+                                    const std::string& /*hidden_part*/, FileHandle* old_file) {
   if (old_file != nullptr) *old_file = kNoFile;
   const int fd = static_cast<int>(file);
   struct stat info {};

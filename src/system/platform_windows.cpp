@@ -1,7 +1,6 @@
 // Windows implementation of the library's platform layer.
 
 #include "system/platform.h"
-#include "system/random_name.h"
 
 #include <bit>
 #include <cstdio>
@@ -138,7 +137,7 @@ void copy_access_rules(HANDLE from, HANDLE to) {
 }  // namespace
 
 Replacement replace_with_empty_file(const char* /*name*/, FileHandle& file,
-                                    FileHandle* old_file) {
+                                    const std::string& hidden_part, FileHandle* old_file) {
   // The old handle is closed in every case: a file that this process holds
   // open cannot be replaced.
   if (old_file != nullptr) *old_file = kNoFile;
@@ -163,9 +162,8 @@ Replacement replace_with_empty_file(const char* /*name*/, FileHandle& file,
   }
   const std::size_t slash = target.find_last_of(L"\\/");
   if (slash == std::wstring::npos) return Replacement::not_possible;
-  const std::string part = random_name_part(0);
   const std::wstring temporary = target.substr(0, slash + 1) + L"." + target.substr(slash + 1) +
-                                 L"." + std::wstring(part.begin(), part.end()) + L".tmp";
+                                 L"." + std::wstring(hidden_part.begin(), hidden_part.end()) + L".tmp";
   const DWORD attributes =
       info.dwFileAttributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);

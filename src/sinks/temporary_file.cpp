@@ -1,11 +1,11 @@
-#include "vtk/temporary_file.h"
+#include "sinks/temporary_file.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
 
-#include "system/random_name.h"
+#include "sinks/random_name.h"
 
 namespace malha {
 namespace {

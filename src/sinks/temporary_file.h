@@ -27,7 +27,7 @@
 #include <string>
 #include <string_view>
 
-#include "formats/byte_sink.h"
+#include "sinks/byte_sink.h"
 #include "system/platform.h"
 #include "system/run_error.h"
 
