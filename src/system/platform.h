@@ -148,6 +148,26 @@ bool rename_file(const char* from, const char* to, int& os_error);
 // Removes the closed file `name`.
 bool remove_file(const char* name, int& os_error);
 
+// A writer's hold on a new file (create_new_file) from its creation until it
+// is renamed or removed: remove_unheld_file leaves a held file alone, so a
+// cleanup of leftover files never takes a file that another writer, thread
+// or process, is still writing. An advisory lock (POSIX flock, Windows
+// LockFileEx on a byte past any end of file): no read or write is blocked.
+// Takes the hold on `file`, just created as `name`, without waiting, and
+// gives back a second handle that keeps it after `file` is closed; kNoFile
+// when a cleanup took the file first (it holds it, or the name no longer
+// leads to it): the caller closes `file` and makes another. Where the file
+// system has no locks, the handle comes back without a hold.
+FileHandle hold_new_file(const char* name, FileHandle file);
+// Gives the held file `from` the name `to`, as rename_file, then ends the
+// hold (`hold` is closed in every case).
+bool rename_held_file(FileHandle hold, const char* from, const char* to, int& os_error);
+// Removes the held file `name` and ends the hold.
+void remove_held_file(FileHandle hold, const char* name);
+// Removes the file `name` unless a writer holds it (false, and the file
+// stays); a name that is gone already counts as removed.
+bool remove_unheld_file(const char* name, int& os_error);
+
 // A one-line text for an operating-system error code.
 std::string describe_os_error(int os_error);
 

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <sched.h>
 #include <pthread.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
@@ -410,6 +411,66 @@ bool remove_file(const char* name, int& os_error) {
     return false;
   }
   return true;
+}
+
+namespace {
+
+// True when `name` (not followed through a link) is the open file `fd`.
+bool names_file(const char* name, int fd) {
+  struct stat open_file {};
+  struct stat named {};
+  return fstat(fd, &open_file) == 0 && lstat(name, &named) == 0 &&
+         open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
+}
+
+// The hold: an exclusive flock, taken without waiting, on the open file
+// description that the writer's handles share.
+bool take_hold(int fd) {
+  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    // Held by another; any other error is a file system without locks.
+    return errno != EWOULDBLOCK;
+  }
+  return true;
+}
+
+}  // namespace
+
+FileHandle hold_new_file(const char* name, FileHandle file) {
+  const int fd = static_cast<int>(file);
+  if (!take_hold(fd) || !names_file(name, fd)) return kNoFile;
+  const int hold = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  return hold >= 0 ? hold : kNoFile;
+}
+
+bool rename_held_file(FileHandle hold, const char* from, const char* to, int& os_error) {
+  const bool is_renamed = rename_file(from, to, os_error);
+  ::close(static_cast<int>(hold));
+  return is_renamed;
+}
+
+void remove_held_file(FileHandle hold, const char* name) {
+  ::unlink(name);
+  ::close(static_cast<int>(hold));
+}
+
+bool remove_unheld_file(const char* name, int& os_error) {
+  const int fd = ::open(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return true;
+    // A link or a file that cannot be read: no writer of ours holds it.
+    return remove_file(name, os_error);
+  }
+  bool is_removed = false;
+  if (!take_hold(fd)) {
+    os_error = EWOULDBLOCK;
+  } else {
+    // The name may have gone to a finished file meanwhile; only the file
+    // held here is removed.
+    is_removed = !names_file(name, fd) || remove_file(name, os_error);
+  }
+  ::close(fd);
+  return is_removed;
 }
 
 std::string describe_os_error(int os_error) {

@@ -331,6 +331,78 @@ bool remove_file(const char* name, int& os_error) {
   return true;
 }
 
+namespace {
+
+// The byte a writer's hold locks: far past any end of file, so that the lock
+// blocks no read or write of the file's bytes.
+OVERLAPPED hold_place() {
+  OVERLAPPED place {};
+  place.Offset = 0xFFFFFFFEu;
+  place.OffsetHigh = 0x7FFFFFFFu;
+  return place;
+}
+
+// The hold: an exclusive lock of that byte, taken without waiting; it lasts
+// until the last handle of the file object is closed.
+bool take_hold(HANDLE handle) {
+  OVERLAPPED place = hold_place();
+  return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                    &place) != 0;
+}
+
+}  // namespace
+
+// A cleanup that took the new file first holds it, or has marked it for
+// deletion (the name stays until every handle is closed).
+FileHandle hold_new_file(const char* /*name*/, FileHandle file) {
+  const HANDLE handle = reinterpret_cast<HANDLE>(file);
+  if (!take_hold(handle)) return kNoFile;
+  FILE_STANDARD_INFO info {};
+  if (GetFileInformationByHandleEx(handle, FileStandardInfo, &info, sizeof(info)) &&
+      info.DeletePending) {
+    return kNoFile;
+  }
+  HANDLE hold = INVALID_HANDLE_VALUE;
+  if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &hold, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    return kNoFile;
+  }
+  return reinterpret_cast<FileHandle>(hold);
+}
+
+// The new file shares deletion (create_new_file), so it is renamed and
+// removed while the hold is open.
+bool rename_held_file(FileHandle hold, const char* from, const char* to, int& os_error) {
+  const bool is_renamed = rename_file(from, to, os_error);
+  CloseHandle(reinterpret_cast<HANDLE>(hold));
+  return is_renamed;
+}
+
+void remove_held_file(FileHandle hold, const char* name) {
+  DeleteFileA(name);
+  CloseHandle(reinterpret_cast<HANDLE>(hold));
+}
+
+bool remove_unheld_file(const char* name, int& os_error) {
+  const HANDLE handle =
+      CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return true;
+    // A file that cannot be read: no writer of ours holds it.
+    return remove_file(name, os_error);
+  }
+  bool is_removed = false;
+  if (!take_hold(handle)) {
+    os_error = ERROR_LOCK_VIOLATION;
+  } else {
+    is_removed = remove_file(name, os_error);
+  }
+  CloseHandle(handle);
+  return is_removed;
+}
+
 std::string describe_os_error(int os_error) {
   if (os_error == kNotARegularFile) return "not a regular file";
   char* text = nullptr;
