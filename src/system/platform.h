@@ -19,8 +19,12 @@
 
 namespace malha::platform {
 
-// Physical memory plus swap, in bytes: more than this cannot be obtained for
-// the mesh without the system killing the process later.
+// The bytes this process can still obtain without the system killing it
+// later: the smallest of the memory the system has available (Linux
+// MemAvailable), what the memory limits of the process's cgroups leave
+// (its own and every one above it, v2 and v1), and what RLIMIT_AS leaves
+// beyond the address space in use; Windows: the commit limit (physical
+// memory plus the paging files).
 std::uint64_t obtainable_memory_bytes();
 // The processors this process may run on (its affinity), at least 1; 0
 // where the system does not say.

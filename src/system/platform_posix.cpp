@@ -4,18 +4,22 @@
 
 #include "system/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include <fcntl.h>
 #include <sched.h>
 #include <pthread.h>
 #include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -25,17 +29,105 @@
 
 namespace malha::platform {
 
-std::uint64_t obtainable_memory_bytes() {
-#if defined(__linux__)
-  struct sysinfo info {};
-  if (sysinfo(&info) == 0) {
-    return (static_cast<std::uint64_t>(info.totalram) + info.totalswap) * info.mem_unit;
+namespace {
+
+// The first number in the file at `path`; nothing where it cannot be read or
+// holds no number (a cgroup's "max").
+std::optional<std::uint64_t> number_in_file(const std::string& path) {
+  FILE* file = std::fopen(path.c_str(), "re");
+  if (file == nullptr) return std::nullopt;
+  unsigned long long value = 0;
+  const bool is_read = std::fscanf(file, "%llu", &value) == 1;
+  std::fclose(file);
+  if (!is_read) return std::nullopt;
+  return value;
+}
+
+// The bytes of the line "`key`: N kB" of a /proc file; nothing where it has
+// none.
+std::optional<std::uint64_t> kilobytes_line(const char* path, std::string_view key) {
+  FILE* file = std::fopen(path, "re");
+  if (file == nullptr) return std::nullopt;
+  std::optional<std::uint64_t> bytes;
+  char line[256];
+  while (std::fgets(line, sizeof(line), file) != nullptr) {
+    const std::string_view text(line);
+    if (text.size() > key.size() && text.starts_with(key) && text[key.size()] == ':') {
+      bytes = std::strtoull(line + key.size() + 1, nullptr, 10) * 1024u;
+      break;
+    }
   }
-#endif
+  std::fclose(file);
+  return bytes;
+}
+
+// What the memory cgroups of this process (/proc/self/cgroup), its own and
+// every one above it, leave of their limits: cgroup v2 memory.max less
+// memory.current, v1 memory.limit_in_bytes less memory.usage_in_bytes.
+std::uint64_t cgroup_room() {
+  std::uint64_t room = UINT64_MAX;
+  FILE* file = std::fopen("/proc/self/cgroup", "re");
+  if (file == nullptr) return room;
+  char line[4096];
+  while (std::fgets(line, sizeof(line), file) != nullptr) {
+    // "ID:CONTROLLERS:PATH"; v2 has no controllers.
+    std::string text(line);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    const std::size_t first = text.find(':');
+    const std::size_t second = text.find(':', first + 1);
+    if (first == std::string::npos || second == std::string::npos) continue;
+    std::string controllers(1, ',');
+    controllers.append(text, first + 1, second - first - 1).push_back(',');
+    const char* limit = "memory.max";
+    const char* usage = "memory.current";
+    std::string base = "/sys/fs/cgroup";
+    if (controllers.find(",memory,") != std::string::npos) {
+      limit = "memory.limit_in_bytes";
+      usage = "memory.usage_in_bytes";
+      base += "/memory";
+    } else if (controllers != ",,") {
+      continue;
+    }
+    for (std::string group = text.substr(second + 1);;) {
+      if (const auto most = number_in_file(base + group + "/" + limit)) {
+        const std::uint64_t used = number_in_file(base + group + "/" + usage).value_or(0);
+        room = std::min(room, *most > used ? *most - used : 0);
+      }
+      const std::size_t slash = group.rfind('/');
+      if (slash == std::string::npos || group == "/") break;
+      group.erase(slash == 0 ? 1 : slash);
+    }
+  }
+  std::fclose(file);
+  return room;
+}
+
+}  // namespace
+
+std::uint64_t obtainable_memory_bytes() {
+  std::uint64_t room = UINT64_MAX;
+#if defined(__linux__)
+  if (const auto available = kilobytes_line("/proc/meminfo", "MemAvailable")) {
+    room = *available;
+  } else if (struct sysinfo info {}; sysinfo(&info) == 0) {
+    room = (static_cast<std::uint64_t>(info.freeram) + info.bufferram) * info.mem_unit;
+  }
+  room = std::min(room, cgroup_room());
+#else
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long page_size = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || page_size <= 0) return UINT64_MAX;
-  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+  if (pages > 0 && page_size > 0) {
+    room = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+  }
+#endif
+  // The address space the process may still add to its own.
+  struct rlimit space {};
+  if (getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur != RLIM_INFINITY) {
+    const std::uint64_t in_use = kilobytes_line("/proc/self/status", "VmSize").value_or(0);
+    const auto most = static_cast<std::uint64_t>(space.rlim_cur);
+    room = std::min(room, most > in_use ? most - in_use : 0);
+  }
+  return room;
 }
 
 unsigned usable_processors() {
