@@ -25,7 +25,7 @@ class FailingTarget : public BlockTarget {
   void write_block(const char* data, std::size_t /*size*/) override {
     std::unique_lock lock(mutex_);
     opened_.wait(lock, [this] { return is_open_; });
-    if (static_cast<int>(written.size()) + 1 == fails_at_) throw Error("W9999", "WRITE(x)", "full");
+    if (data[0] == fails_at_) throw Error("W9999", "WRITE(x)", "full");
     written.push_back(data[0]);
   }
   void open() {
