@@ -5,9 +5,10 @@
 # The folders are layers: the machine interface at the bottom, the
 # program's process-wide services (process/) just above it, which no folder
 # of the library may include, the dialogue and the mesh above them, the faces
-# of the mesh and the file formats and byte sinks each above the mesh, the
-# output files above the formats, the viewer launch, the files read back
-# beside the output files, the VTK grid above the formats, the public
+# of the mesh and the file formats each above the mesh, the byte sinks and
+# the safe writing of files (sinks/) above the machine interface alone, the
+# output files above the formats and sinks, the viewer launch, the files read back
+# beside the output files, the VTK grid above the formats and sinks, the public
 # interface (malha/) above them all, and the driver (the files
 # directly in src/) on top. Each folder lists what its `#include "..."` lines
 # may name, besides itself: a folder name allows every header in it, a path
@@ -21,13 +22,14 @@ set(allowed_process system)
 set(allowed_dialogue system process mesh/mesh.h)
 set(allowed_mesh system)
 set(allowed_faces system mesh)
+set(allowed_sinks system)
 set(allowed_formats system mesh)
-set(allowed_output system mesh formats)
+set(allowed_output system mesh formats sinks)
 set(allowed_viewers system process formats)
 set(allowed_readback system mesh formats)
-set(allowed_vtk system mesh formats)
-set(allowed_malha system mesh faces formats output readback vtk)
-set(layers system process dialogue mesh faces formats output viewers readback vtk malha)
+set(allowed_vtk system mesh formats sinks)
+set(allowed_malha system mesh faces sinks formats output readback vtk)
+set(layers system process dialogue mesh faces sinks formats output viewers readback vtk malha)
 
 if(NOT SOURCE_DIR)
   message(FATAL_ERROR "check_layers: set SOURCE_DIR to the project root")

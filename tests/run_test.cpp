@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "mesh/allocate_mesh.h"
@@ -48,6 +53,51 @@ TEST(Run, LevelThirtyEndsWithTheAllocateReportWhenMemoryIsShort) {
   testing::expect_failure_before_output(
       "30\n1\n1\n0\n", 4,
       testing::error_report("A2001", "ALLOCATE", "not enough memory to build the mesh"));
+}
+
+// A memory cgroup of `bytes` made for one test and removed with it: v2 where
+// the root gives its children the memory controller, else v1. Empty, with
+// `reason`, where none can be made (no rights, no controller).
+class MemoryCgroup {
+ public:
+  MemoryCgroup(std::uint64_t bytes, std::string& reason) {
+    namespace fs = std::filesystem;
+    std::string controllers;
+    std::getline(std::ifstream("/sys/fs/cgroup/cgroup.subtree_control"), controllers);
+    const bool is_v2 = controllers.find("memory") != std::string::npos;
+    const std::string base = is_v2 ? "/sys/fs/cgroup" : "/sys/fs/cgroup/memory";
+    const std::string folder = base + "/malha-test-" + std::to_string(getpid());
+    std::error_code error;
+    if (!fs::create_directory(folder, error)) {
+      reason = "no memory cgroup can be made under " + base + ": " + error.message();
+      return;
+    }
+    path_ = folder;
+    std::ofstream limit(folder + (is_v2 ? "/memory.max" : "/memory.limit_in_bytes"));
+    if (!(limit << bytes << '\n' && limit.flush())) reason = "the cgroup's limit cannot be set";
+  }
+  ~MemoryCgroup() {
+    if (!path_.empty()) ::rmdir(path_.c_str());
+  }
+  MemoryCgroup(const MemoryCgroup&) = delete;
+  MemoryCgroup& operator=(const MemoryCgroup&) = delete;
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// A container's usual limit: the kernel would kill a run that began filling
+// the tables it allowed.
+TEST(Run, LevelTwentySevenInAThreeGibCgroupEndsWithTheAllocateReport) {
+  std::string reason;
+  const MemoryCgroup cgroup(std::uint64_t {3} << 30, reason);
+  if (!reason.empty()) GTEST_SKIP() << reason;
+  testing::RunOptions options;
+  options.cgroup = cgroup.path();
+  testing::expect_failure_before_output(
+      "27\n1\n1\n0\n", 4,
+      testing::error_report("A2001", "ALLOCATE", "not enough memory to build the mesh"), options);
 }
 
 // Lengths at the ends of the double range, each run end to end: a run either

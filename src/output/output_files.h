@@ -25,7 +25,7 @@
 #include <optional>
 #include <string>
 
-#include "formats/byte_sink.h"
+#include "sinks/byte_sink.h"
 #include "formats/file_formats.h"
 #include "mesh/mesh.h"
 #include "output/node_pair_texts.h"
@@ -58,7 +58,7 @@ class OutputFiles {
 };
 
 // With `writer`, the files' blocks are written on its thread
-// (formats/block_writer.h); it must outlive every call on `files` but their
+// (sinks/block_writer.h); it must outlive every call on `files` but their
 // destruction and cut_started_files.
 void open_output_files(OutputFiles& files, const std::string& folder = {},
                        BlockWriter* writer = nullptr);

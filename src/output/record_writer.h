@@ -16,7 +16,7 @@
 #include <span>
 #include <string_view>
 
-#include "formats/byte_sink.h"
+#include "sinks/byte_sink.h"
 #include "formats/file_formats.h"
 
 namespace malha {

@@ -1,6 +1,6 @@
 #include "output/write_output_files.h"
 
-#include "formats/block_writer.h"
+#include "sinks/block_writer.h"
 #include "output/write_count_records.h"
 #include "output/write_node_files.h"
 #include "output/write_processing_time.h"

@@ -11,7 +11,7 @@
 // written; ALLOCATE when a buffer cannot be obtained. The files that had
 // begun are then cut after their bytes as `files` unwinds. The full blocks
 // are written on a second thread that lives for this call only
-// (formats/block_writer.h). The caller owns
+// (sinks/block_writer.h). The caller owns
 // `files` so that an interrupt handler can reach them while they are
 // written.
 

@@ -19,8 +19,12 @@
 
 namespace malha::platform {
 
-// Physical memory plus swap, in bytes: more than this cannot be obtained for
-// the mesh without the system killing the process later.
+// The bytes this process can still obtain without the system killing it
+// later: the smallest of the memory the system has available (Linux
+// MemAvailable), what the memory limits of the process's cgroups leave
+// (its own and every one above it, v2 and v1), and what RLIMIT_AS leaves
+// beyond the address space in use; Windows: the commit limit (physical
+// memory plus the paging files).
 std::uint64_t obtainable_memory_bytes();
 // The processors this process may run on (its affinity), at least 1; 0
 // where the system does not say.
@@ -75,7 +79,11 @@ enum class Replacement {
 // no new file behind.
 // With `old_file`, the old handle is handed back through it instead of being
 // closed (kNoFile when the old file was empty or nothing was replaced).
+// `hidden_part` (letters and digits nobody can know beforehand) goes into the
+// new file's name beside the old one where the platform cannot make such a
+// name itself (Windows).
 Replacement replace_with_empty_file(const char* name, FileHandle& file,
+                                    const std::string& hidden_part,
                                     FileHandle* old_file = nullptr);
 // Reads up to `size` bytes at `offset` of an open output file without moving
 // its position: the count read (short only at the end of the file), or -1
@@ -143,6 +151,26 @@ bool file_size(FileHandle file, std::uint64_t& size, int& os_error);
 bool rename_file(const char* from, const char* to, int& os_error);
 // Removes the closed file `name`.
 bool remove_file(const char* name, int& os_error);
+
+// A writer's hold on a new file (create_new_file) from its creation until it
+// is renamed or removed: remove_unheld_file leaves a held file alone, so a
+// cleanup of leftover files never takes a file that another writer, thread
+// or process, is still writing. An advisory lock (POSIX flock, Windows
+// LockFileEx on a byte past any end of file): no read or write is blocked.
+// Takes the hold on `file`, just created as `name`, without waiting, and
+// gives back a second handle that keeps it after `file` is closed; kNoFile
+// when a cleanup took the file first (it holds it, or the name no longer
+// leads to it): the caller closes `file` and makes another. Where the file
+// system has no locks, the handle comes back without a hold.
+FileHandle hold_new_file(const char* name, FileHandle file);
+// Gives the held file `from` the name `to`, as rename_file, then ends the
+// hold (`hold` is closed in every case).
+bool rename_held_file(FileHandle hold, const char* from, const char* to, int& os_error);
+// Removes the held file `name` and ends the hold.
+void remove_held_file(FileHandle hold, const char* name);
+// Removes the file `name` unless a writer holds it (false, and the file
+// stays); a name that is gone already counts as removed.
+bool remove_unheld_file(const char* name, int& os_error);
 
 // A one-line text for an operating-system error code.
 std::string describe_os_error(int os_error);

@@ -4,17 +4,22 @@
 
 #include "system/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <string_view>
 
 #include <fcntl.h>
 #include <sched.h>
 #include <pthread.h>
+#include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -24,17 +29,105 @@
 
 namespace malha::platform {
 
-std::uint64_t obtainable_memory_bytes() {
-#if defined(__linux__)
-  struct sysinfo info {};
-  if (sysinfo(&info) == 0) {
-    return (static_cast<std::uint64_t>(info.totalram) + info.totalswap) * info.mem_unit;
+namespace {
+
+// The first number in the file at `path`; nothing where it cannot be read or
+// holds no number (a cgroup's "max").
+std::optional<std::uint64_t> number_in_file(const std::string& path) {
+  FILE* file = std::fopen(path.c_str(), "re");
+  if (file == nullptr) return std::nullopt;
+  unsigned long long value = 0;
+  const bool is_read = std::fscanf(file, "%llu", &value) == 1;
+  std::fclose(file);
+  if (!is_read) return std::nullopt;
+  return value;
+}
+
+// The bytes of the line "`key`: N kB" of a /proc file; nothing where it has
+// none.
+std::optional<std::uint64_t> kilobytes_line(const char* path, std::string_view key) {
+  FILE* file = std::fopen(path, "re");
+  if (file == nullptr) return std::nullopt;
+  std::optional<std::uint64_t> bytes;
+  char line[256];
+  while (std::fgets(line, sizeof(line), file) != nullptr) {
+    const std::string_view text(line);
+    if (text.size() > key.size() && text.starts_with(key) && text[key.size()] == ':') {
+      bytes = std::strtoull(line + key.size() + 1, nullptr, 10) * 1024u;
+      break;
+    }
   }
-#endif
+  std::fclose(file);
+  return bytes;
+}
+
+// What the memory cgroups of this process (/proc/self/cgroup), its own and
+// every one above it, leave of their limits: cgroup v2 memory.max less
+// memory.current, v1 memory.limit_in_bytes less memory.usage_in_bytes.
+std::uint64_t cgroup_room() {
+  std::uint64_t room = UINT64_MAX;
+  FILE* file = std::fopen("/proc/self/cgroup", "re");
+  if (file == nullptr) return room;
+  char line[4096];
+  while (std::fgets(line, sizeof(line), file) != nullptr) {
+    // "ID:CONTROLLERS:PATH"; v2 has no controllers.
+    std::string text(line);
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    const std::size_t first = text.find(':');
+    const std::size_t second = text.find(':', first + 1);
+    if (first == std::string::npos || second == std::string::npos) continue;
+    std::string controllers(1, ',');
+    controllers.append(text, first + 1, second - first - 1).push_back(',');
+    const char* limit = "memory.max";
+    const char* usage = "memory.current";
+    std::string base = "/sys/fs/cgroup";
+    if (controllers.find(",memory,") != std::string::npos) {
+      limit = "memory.limit_in_bytes";
+      usage = "memory.usage_in_bytes";
+      base += "/memory";
+    } else if (controllers != ",,") {
+      continue;
+    }
+    for (std::string group = text.substr(second + 1);;) {
+      if (const auto most = number_in_file(base + group + "/" + limit)) {
+        const std::uint64_t used = number_in_file(base + group + "/" + usage).value_or(0);
+        room = std::min(room, *most > used ? *most - used : 0);
+      }
+      const std::size_t slash = group.rfind('/');
+      if (slash == std::string::npos || group == "/") break;
+      group.erase(slash == 0 ? 1 : slash);
+    }
+  }
+  std::fclose(file);
+  return room;
+}
+
+}  // namespace
+
+std::uint64_t obtainable_memory_bytes() {
+  std::uint64_t room = UINT64_MAX;
+#if defined(__linux__)
+  if (const auto available = kilobytes_line("/proc/meminfo", "MemAvailable")) {
+    room = *available;
+  } else if (struct sysinfo info {}; sysinfo(&info) == 0) {
+    room = (static_cast<std::uint64_t>(info.freeram) + info.bufferram) * info.mem_unit;
+  }
+  room = std::min(room, cgroup_room());
+#else
   const long pages = sysconf(_SC_PHYS_PAGES);
   const long page_size = sysconf(_SC_PAGESIZE);
-  if (pages <= 0 || page_size <= 0) return UINT64_MAX;
-  return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+  if (pages > 0 && page_size > 0) {
+    room = static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(page_size);
+  }
+#endif
+  // The address space the process may still add to its own.
+  struct rlimit space {};
+  if (getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur != RLIM_INFINITY) {
+    const std::uint64_t in_use = kilobytes_line("/proc/self/status", "VmSize").value_or(0);
+    const auto most = static_cast<std::uint64_t>(space.rlim_cur);
+    room = std::min(room, most > in_use ? most - in_use : 0);
+  }
+  return room;
 }
 
 unsigned usable_processors() {
@@ -147,7 +240,10 @@ void reserve_file_space(FileHandle file, std::uint64_t size) {
 #endif
 }
 
-Replacement replace_with_empty_file(const char* name, FileHandle& file, FileHandle* old_file) {
+// The system makes the hidden name itself (mkostemp): `hidden_part` is not
+// needed.
+Replacement replace_with_empty_file(const char* name, FileHandle& file,
+                                    const std::string& /*hidden_part*/, FileHandle* old_file) {
   if (old_file != nullptr) *old_file = kNoFile;
   const int fd = static_cast<int>(file);
   struct stat info {};
@@ -407,6 +503,66 @@ bool remove_file(const char* name, int& os_error) {
     return false;
   }
   return true;
+}
+
+namespace {
+
+// True when `name` (not followed through a link) is the open file `fd`.
+bool names_file(const char* name, int fd) {
+  struct stat open_file {};
+  struct stat named {};
+  return fstat(fd, &open_file) == 0 && lstat(name, &named) == 0 &&
+         open_file.st_dev == named.st_dev && open_file.st_ino == named.st_ino;
+}
+
+// The hold: an exclusive flock, taken without waiting, on the open file
+// description that the writer's handles share.
+bool take_hold(int fd) {
+  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    // Held by another; any other error is a file system without locks.
+    return errno != EWOULDBLOCK;
+  }
+  return true;
+}
+
+}  // namespace
+
+FileHandle hold_new_file(const char* name, FileHandle file) {
+  const int fd = static_cast<int>(file);
+  if (!take_hold(fd) || !names_file(name, fd)) return kNoFile;
+  const int hold = fcntl(fd, F_DUPFD_CLOEXEC, 0);
+  return hold >= 0 ? hold : kNoFile;
+}
+
+bool rename_held_file(FileHandle hold, const char* from, const char* to, int& os_error) {
+  const bool is_renamed = rename_file(from, to, os_error);
+  ::close(static_cast<int>(hold));
+  return is_renamed;
+}
+
+void remove_held_file(FileHandle hold, const char* name) {
+  ::unlink(name);
+  ::close(static_cast<int>(hold));
+}
+
+bool remove_unheld_file(const char* name, int& os_error) {
+  const int fd = ::open(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return true;
+    // A link or a file that cannot be read: no writer of ours holds it.
+    return remove_file(name, os_error);
+  }
+  bool is_removed = false;
+  if (!take_hold(fd)) {
+    os_error = EWOULDBLOCK;
+  } else {
+    // The name may have gone to a finished file meanwhile; only the file
+    // held here is removed.
+    is_removed = !names_file(name, fd) || remove_file(name, os_error);
+  }
+  ::close(fd);
+  return is_removed;
 }
 
 std::string describe_os_error(int os_error) {

@@ -1,7 +1,6 @@
 // Windows implementation of the library's platform layer.
 
 #include "system/platform.h"
-#include "system/random_name.h"
 
 #include <bit>
 #include <cstdio>
@@ -138,7 +137,7 @@ void copy_access_rules(HANDLE from, HANDLE to) {
 }  // namespace
 
 Replacement replace_with_empty_file(const char* /*name*/, FileHandle& file,
-                                    FileHandle* old_file) {
+                                    const std::string& hidden_part, FileHandle* old_file) {
   // The old handle is closed in every case: a file that this process holds
   // open cannot be replaced.
   if (old_file != nullptr) *old_file = kNoFile;
@@ -163,9 +162,8 @@ Replacement replace_with_empty_file(const char* /*name*/, FileHandle& file,
   }
   const std::size_t slash = target.find_last_of(L"\\/");
   if (slash == std::wstring::npos) return Replacement::not_possible;
-  const std::string part = random_name_part(0);
   const std::wstring temporary = target.substr(0, slash + 1) + L"." + target.substr(slash + 1) +
-                                 L"." + std::wstring(part.begin(), part.end()) + L".tmp";
+                                 L"." + std::wstring(hidden_part.begin(), hidden_part.end()) + L".tmp";
   const DWORD attributes =
       info.dwFileAttributes & (FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN |
                                FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
@@ -331,6 +329,78 @@ bool remove_file(const char* name, int& os_error) {
     return false;
   }
   return true;
+}
+
+namespace {
+
+// The byte a writer's hold locks: far past any end of file, so that the lock
+// blocks no read or write of the file's bytes.
+OVERLAPPED hold_place() {
+  OVERLAPPED place {};
+  place.Offset = 0xFFFFFFFEu;
+  place.OffsetHigh = 0x7FFFFFFFu;
+  return place;
+}
+
+// The hold: an exclusive lock of that byte, taken without waiting; it lasts
+// until the last handle of the file object is closed.
+bool take_hold(HANDLE handle) {
+  OVERLAPPED place = hold_place();
+  return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                    &place) != 0;
+}
+
+}  // namespace
+
+// A cleanup that took the new file first holds it, or has marked it for
+// deletion (the name stays until every handle is closed).
+FileHandle hold_new_file(const char* /*name*/, FileHandle file) {
+  const HANDLE handle = reinterpret_cast<HANDLE>(file);
+  if (!take_hold(handle)) return kNoFile;
+  FILE_STANDARD_INFO info {};
+  if (GetFileInformationByHandleEx(handle, FileStandardInfo, &info, sizeof(info)) &&
+      info.DeletePending) {
+    return kNoFile;
+  }
+  HANDLE hold = INVALID_HANDLE_VALUE;
+  if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &hold, 0, FALSE,
+                       DUPLICATE_SAME_ACCESS)) {
+    return kNoFile;
+  }
+  return reinterpret_cast<FileHandle>(hold);
+}
+
+// The new file shares deletion (create_new_file), so it is renamed and
+// removed while the hold is open.
+bool rename_held_file(FileHandle hold, const char* from, const char* to, int& os_error) {
+  const bool is_renamed = rename_file(from, to, os_error);
+  CloseHandle(reinterpret_cast<HANDLE>(hold));
+  return is_renamed;
+}
+
+void remove_held_file(FileHandle hold, const char* name) {
+  DeleteFileA(name);
+  CloseHandle(reinterpret_cast<HANDLE>(hold));
+}
+
+bool remove_unheld_file(const char* name, int& os_error) {
+  const HANDLE handle =
+      CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) return true;
+    // A file that cannot be read: no writer of ours holds it.
+    return remove_file(name, os_error);
+  }
+  bool is_removed = false;
+  if (!take_hold(handle)) {
+    os_error = ERROR_LOCK_VIOLATION;
+  } else {
+    is_removed = remove_file(name, os_error);
+  }
+  CloseHandle(handle);
+  return is_removed;
 }
 
 std::string describe_os_error(int os_error) {

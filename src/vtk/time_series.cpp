@@ -8,7 +8,7 @@
 
 #include "system/platform.h"
 #include "system/run_error.h"
-#include "vtk/temporary_file.h"
+#include "sinks/temporary_file.h"
 #include "vtk/vtu.h"
 #include "vtk/vtu_checks.h"
 

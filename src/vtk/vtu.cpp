@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "formats/byte_sink.h"
+#include "sinks/byte_sink.h"
 #include "system/run_error.h"
-#include "vtk/temporary_file.h"
+#include "sinks/temporary_file.h"
 #include "vtk/vtu_checks.h"
 
 namespace malha {

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "mesh/check_mesh_tables.h"
-#include "vtk/temporary_file.h"
+#include "sinks/temporary_file.h"
 #include "vtk/vtu.h"
 
 namespace malha {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "formats/byte_sink.h"
+#include "sinks/byte_sink.h"
 #include "output/output_files.h"
 
 namespace malha::testing {

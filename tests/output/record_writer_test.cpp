@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "formats/byte_sink.h"
+#include "sinks/byte_sink.h"
 #include "support/dialogue.h"
 
 namespace malha {

@@ -15,6 +15,10 @@ made complete in folders of their own), and the folder must hold nothing
 else but, at most, one empty file under a hidden temporary name (a kill
 between its creation and its rename). A file that is neither is reported
 with the record at which it leaves the rerun's bytes and what follows there.
+A fourth rerun repeats the earlier run over its own files and is stopped at
+moments spread over its comparing (a count of bytes read, "rchar"): every
+file must then be whole (not with --windows, where a rerun replaces each
+file at its first block).
 
 With --windows, the reruns that are stopped are MALHA_EXE run under wine
 (whose settings come from the environment), against complete files made by
@@ -85,20 +89,20 @@ def complete_run(malha, run, folder):
     return {name: (folder / name).read_bytes() for name in FILES}
 
 
-def written_bytes(pid):
-    """Bytes the process has passed to write calls so far, or None once it
-    has gone."""
+def written_bytes(pid, counter=b"wchar:"):
+    """Bytes the process has passed to write calls so far (or to read calls,
+    with counter b"rchar:"), or None once it has gone."""
     try:
         with open(f"/proc/{pid}/io", "rb") as io:
             for line in io:
-                if line.startswith(b"wchar:"):
+                if line.startswith(counter):
                     return int(line.split()[1])
     except (FileNotFoundError, ProcessLookupError):
         return None
     return None
 
 
-def killed_run(command, run, folder, at_bytes, stop_signal):
+def killed_run(command, run, folder, at_bytes, stop_signal, counter=b"wchar:"):
     """Starts a rerun in `folder` and stops it once it has written
     `at_bytes` bytes.
 
@@ -108,6 +112,7 @@ def killed_run(command, run, folder, at_bytes, stop_signal):
         folder: the folder with the earlier run's files.
         at_bytes: the write count at which the signal is sent.
         stop_signal: the signal that stops the run.
+        counter: the /proc count that `at_bytes` is compared with.
 
     Returns:
         True when the signal came before the run ended by itself.
@@ -124,7 +129,7 @@ def killed_run(command, run, folder, at_bytes, stop_signal):
     process.stdin.close()
     deadline = time.monotonic() + RUN_LIMIT_S
     while process.poll() is None:
-        count = written_bytes(process.pid)
+        count = written_bytes(process.pid, counter)
         if count is not None and count >= at_bytes:
             process.send_signal(stop_signal)
             break
@@ -186,7 +191,7 @@ def with_new_time(data, new):
     return data[:TIME_AT] + new[TIME_AT:end] + data[end:]
 
 
-def check_file(name, data, earlier, new):
+def check_file(name, data, earlier, new, whole=False):
     """The fault in one file after a kill, or None.
 
     Args:
@@ -194,6 +199,7 @@ def check_file(name, data, earlier, new):
         data: what the file holds.
         earlier: the earlier run's complete file.
         new: the rerun's complete file.
+        whole: only `earlier` or `new` whole will do (a repeated run).
 
     Returns:
         None when `data` is `earlier` whole or a prefix of `new`; otherwise
@@ -203,8 +209,10 @@ def check_file(name, data, earlier, new):
         return None
     if name == "dados_gerais.txt":
         data = with_new_time(data, new)
-    if new.startswith(data):
+    if data == new or (new.startswith(data) and not whole):
         return None
+    if whole:
+        return f"{name}: {len(data)} of {len(new)} bytes, not whole"
     at = first_difference(data, new)
     record = record_at(data, at)
     if data[at:] == earlier[at:len(data)]:
@@ -215,13 +223,14 @@ def check_file(name, data, earlier, new):
             f"then {rest}")
 
 
-def check_folder(folder, earlier, new):
+def check_folder(folder, earlier, new, whole=False):
     """Every fault in the folder after a kill (an empty list when none).
 
     Args:
         folder: the rerun's folder.
         earlier: the earlier run's files by name.
         new: the rerun's complete files by name.
+        whole: every file must be whole (a repeated run).
 
     Returns:
         A list of descriptions, and whether some file was between the two
@@ -235,7 +244,7 @@ def check_folder(folder, earlier, new):
             faults.append(f"{name}: missing")
             continue
         data = path.read_bytes()
-        fault = check_file(name, data, earlier[name], new[name])
+        fault = check_file(name, data, earlier[name], new[name], whole)
         if fault:
             faults.append(fault)
         if name == "dados_gerais.txt":
@@ -271,9 +280,13 @@ def main():
     with tempfile.TemporaryDirectory(prefix="malha-reruns-") as scratch:
         scratch = Path(scratch)
         earlier = complete_run(malha, EARLIER, scratch / "earlier")
-        for index, run in enumerate(RERUNS[:options.reruns]):
+        reruns = RERUNS[:options.reruns] + ([] if options.windows else [EARLIER])
+        for index, run in enumerate(reruns):
             new = complete_run(malha, run, scratch / f"new-{index}")
             total = sum(len(data) for data in new.values())
+            # The repeated run reads the files while it compares them.
+            repeated = run == EARLIER
+            counter = b"rchar:" if repeated else b"wchar:"
             mid_writing = 0
             for kill in range(kills):
                 folder = scratch / "rerun"
@@ -282,9 +295,9 @@ def main():
                 for name in FILES:
                     (folder / name).write_bytes(earlier[name])
                 at_bytes = total * (2 * kill + 1) // (2 * kills)
-                killed_run(command, run, folder, at_bytes, stop_signal)
-                faults, between = check_folder(folder, earlier, new)
-                mid_writing += between
+                stopped = killed_run(command, run, folder, at_bytes, stop_signal, counter)
+                faults, between = check_folder(folder, earlier, new, repeated)
+                mid_writing += stopped if repeated else between
                 for fault in faults:
                     print(f"level {run[0]}, {run[1]} x {run[2]}, stopped at {at_bytes} bytes: "
                           f"{fault}")

@@ -71,10 +71,11 @@ inline std::set<std::string> names_in(const std::filesystem::path& dir) {
 // `prompts_shown` prompts, `report`, exit status 1, and the directory left as
 // it was.
 inline void expect_failure_before_output(const std::string& input, int prompts_shown,
-                                         const std::string& report) {
+                                         const std::string& report,
+                                         const RunOptions& options = {}) {
   TempDir dir;
   write_file(dir / "dados_gerais.txt", "earlier run\r\n");
-  const RunResult result = run_malha(dir.path(), input);
+  const RunResult result = run_malha(dir.path(), input, options);
   EXPECT_EQ(result.out, redirected_prompts(prompts_shown));
   EXPECT_EQ(result.err, report);
   EXPECT_EQ(result.exit_status, 1);

@@ -84,6 +84,13 @@ RunResult run_malha(const fs::path& dir, const std::string& input, const RunOpti
     if (options.drop_privileges && geteuid() == 0) {
       if (setgid(65534) != 0 || setuid(65534) != 0) _exit(126);
     }
+    if (!options.cgroup.empty()) {
+      std::FILE* procs = std::fopen((options.cgroup + "/cgroup.procs").c_str(), "w");
+      if (procs == nullptr || std::fprintf(procs, "%d\n", static_cast<int>(getpid())) < 0 ||
+          std::fclose(procs) != 0) {
+        _exit(124);
+      }
+    }
     alarm(options.time_limit);  // kept across the exec
     execl(MALHA_EXE, "malha", static_cast<char*>(nullptr));
     const std::string why = std::string("cannot start " MALHA_EXE ": ") + std::strerror(errno) + "\n";

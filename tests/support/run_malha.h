@@ -39,6 +39,9 @@ struct RunOptions {
   bool drop_privileges = false;
   // Seconds after which the program is killed (SIGALRM), or 0 for no limit.
   unsigned time_limit = 0;
+  // A cgroup folder that the child joins (its cgroup.procs) before it starts
+  // the program, or empty.
+  std::string cgroup {};
 };
 
 inline constexpr const char* kUnset = "<unset>";

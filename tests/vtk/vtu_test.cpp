@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <chrono>
 #include <cmath>
@@ -510,6 +511,72 @@ TEST(TimeSeries, ANewSeriesRemovesItsNamesakesTemporaries) {
   for (const auto& [name, bytes] : folder_state(dir.path())) left.push_back(name);
   EXPECT_EQ(left, (std::vector<std::string>{"other.pvd.tmp", "s.pvd", "s_0003.vtu", "s_003.vtu.tmp",
                                             "s_00x3.vtu.tmp"}));
+}
+
+// Writers of one name beside each other, threads or processes, 30 calls
+// each: a writer's cleanup of leftover temporaries leaves the others' live
+// ones, so every call succeeds, and the final files are whole and nothing
+// else is left.
+TEST(WriteVtu, WritersOfOneNameBesideEachOtherAllSucceed) {
+  const Mesh mesh = build_mesh(12, 2.0, 1.0);
+  const std::vector<double> values = awkward_values(static_cast<std::size_t>(mesh.n_real_volumes), 1);
+  const std::vector<CellField> fields {{"u", values}};
+  const std::function<void(const fs::path&)> grid = [&](const fs::path& dir) {
+    write_vtu(mesh, dir / "g.vtu", fields);
+  };
+  const std::function<void(const fs::path&)> series = [&](const fs::path& dir) {
+    TimeSeries(mesh, dir, "s").write(0.0, fields);
+  };
+  TempDir alone;
+  grid(alone.path());
+  series(alone.path());
+  struct Row {
+    const char* name;
+    const std::function<void(const fs::path&)>& write;
+    int threads, processes;
+    std::vector<std::string> files;
+  };
+  const Row rows[] = {{"write_vtu, 4 threads", grid, 4, 1, {"g.vtu"}},
+                      {"TimeSeries, 4 threads", series, 4, 1, {"s.pvd", "s_0000.vtu"}},
+                      {"write_vtu, 2 processes", grid, 1, 2, {"g.vtu"}},
+                      {"TimeSeries, 2 processes", series, 1, 2, {"s.pvd", "s_0000.vtu"}}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TempDir dir;
+    std::atomic<int> failures {0};
+    const auto thirty_calls = [&] {
+      for (int call = 0; call < 30; ++call) {
+        try {
+          row.write(dir.path());
+        } catch (const Error& error) {
+          if (failures++ == 0) ADD_FAILURE() << error.what();
+        }
+      }
+    };
+    std::vector<pid_t> children;
+    for (int process = 1; process < row.processes; ++process) {
+      children.push_back(fork());
+      if (children.back() == 0) {
+        thirty_calls();
+        _exit(failures.load());
+      }
+    }
+    std::vector<std::thread> threads;
+    for (int thread = 1; thread < row.threads; ++thread) threads.emplace_back(thirty_calls);
+    thirty_calls();
+    for (std::thread& thread : threads) thread.join();
+    for (const pid_t child : children) {
+      int status = 0;
+      waitpid(child, &status, 0);
+      failures += WIFEXITED(status) ? WEXITSTATUS(status) : 30;
+    }
+    EXPECT_EQ(failures.load(), 0);
+    const auto state = folder_state(dir.path());
+    EXPECT_EQ(state.size(), row.files.size());
+    for (const std::string& file : row.files) {
+      EXPECT_TRUE(state.contains(file) && state.at(file) == read_file(alone / file)) << file;
+    }
+  }
 }
 
 // The steps that the collection in `dir` lists, or nothing when it is absent.

@@ -1,11 +1,11 @@
-#include "vtk/temporary_file.h"
+#include "sinks/temporary_file.h"
 
 #include <algorithm>
 #include <cstring>
 #include <utility>
 #include <vector>
 
-#include "system/random_name.h"
+#include "sinks/random_name.h"
 
 namespace malha {
 namespace {
@@ -23,17 +23,35 @@ TemporaryFile::TemporaryFile(std::string final_path)
   for (unsigned attempt = 0; attempt < kAttempts; ++attempt) {
     path_ = name() + "." + random_name_part(attempt) + std::string(kSuffix);
     file_ = platform::create_new_file(path_.c_str(), os_error);
-    if (file_ != platform::kNoFile || !platform::is_name_taken(os_error)) break;
+    if (file_ == platform::kNoFile) {
+      if (!platform::is_name_taken(os_error)) break;
+      continue;
+    }
+    hold_ = platform::hold_new_file(path_.c_str(), file_);
+    if (hold_ != platform::kNoFile) break;
+    // Another writer's cleanup took the new file first: it removes it.
+    int ignored = 0;
+    platform::close_file(std::exchange(file_, platform::kNoFile), ignored);
   }
   if (file_ == platform::kNoFile) fail_file(RunError::open, name(), os_error);
 }
 
 // Reached before the rename only when the write ends early: the file goes.
 TemporaryFile::~TemporaryFile() {
-  if (is_done_) return;
+  if (!is_done_) discard();
+}
+
+void TemporaryFile::discard() noexcept {
   int ignored = 0;
-  if (file_ != platform::kNoFile) platform::close_file(file_, ignored);
-  platform::remove_file(path_.c_str(), ignored);
+  const platform::FileHandle file = std::exchange(file_, platform::kNoFile);
+  if (file != platform::kNoFile) platform::close_file(file, ignored);
+  const platform::FileHandle hold = std::exchange(hold_, platform::kNoFile);
+  if (hold != platform::kNoFile) {
+    platform::remove_held_file(hold, path_.c_str());
+  } else {
+    platform::remove_file(path_.c_str(), ignored);
+  }
+  is_done_ = true;  // nothing is left for the destructor to remove
 }
 
 void TemporaryFile::complete() {
@@ -47,7 +65,8 @@ void TemporaryFile::complete() {
 
 void TemporaryFile::give_final_name() {
   int os_error = 0;
-  if (!platform::rename_file(path_.c_str(), name().c_str(), os_error)) {
+  const platform::FileHandle hold = std::exchange(hold_, platform::kNoFile);
+  if (!platform::rename_held_file(hold, path_.c_str(), name().c_str(), os_error)) {
     abandon(RunError::replace, os_error);
   }
   is_done_ = true;
@@ -68,11 +87,7 @@ void TemporaryFile::take_block(const char* data, std::size_t size) {
 }
 
 void TemporaryFile::abandon(RunError error, int os_error) {
-  int ignored = 0;
-  const platform::FileHandle file = std::exchange(file_, platform::kNoFile);
-  if (file != platform::kNoFile) platform::close_file(file, ignored);
-  platform::remove_file(path_.c_str(), ignored);
-  is_done_ = true;  // nothing is left for the destructor to remove
+  discard();
   fail_file(error, name(), os_error);
 }
 
@@ -99,7 +114,7 @@ bool remove_leftovers(const std::filesystem::path& folder,
   }
   for (const fs::path& leftover : leftovers) {
     int ignored = 0;
-    platform::remove_file(leftover.string().c_str(), ignored);
+    platform::remove_unheld_file(leftover.string().c_str(), ignored);
   }
   return true;
 }

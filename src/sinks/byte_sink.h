@@ -28,7 +28,8 @@
 // one before it goes on. A file whose every block is equal keeps its content,
 // which is this run's, and gets a new modification time at close. While the
 // blocks are equal the file holds its old content whole, which is also a
-// beginning of this run's bytes.
+// beginning of this run's bytes, and an early end (an interrupt's cut, a
+// failure unwinding) leaves it whole.
 //
 // Where no new file can be made beside the old one (a folder the user may
 // not add to), the file is written over its old content and `close` cuts it
@@ -36,7 +37,7 @@
 // unwinding) does the same, and `cut_if_started` from an interrupt handler.
 // For a replaced file the cut changes nothing.
 //
-// Given a BlockWriter (formats/block_writer.h), a FileSink hands its full
+// Given a BlockWriter (sinks/block_writer.h), a FileSink hands its full
 // blocks to the writer's thread, which does all of the above with them in
 // the order they were handed on, and goes on in a free buffer; `close`
 // first waits for the blocks handed on, then closes on the caller's thread.
@@ -50,11 +51,10 @@
 #include <string>
 #include <utility>
 
+#include "sinks/block_writer.h"
 #include "system/platform.h"
 
 namespace malha {
-
-class BlockWriter;
 
 class ByteSink {
  public:
@@ -116,7 +116,7 @@ class MemorySink : public ByteSink {
 
 // An output file, named by its path (relative to the current working
 // directory, as every path), written in large blocks.
-class FileSink : public ByteSink {
+class FileSink : public ByteSink, private BlockTarget {
  public:
   static constexpr std::size_t kBlockBytes = 1024 * 1024;
 
@@ -145,12 +145,10 @@ class FileSink : public ByteSink {
   void cut_if_started() noexcept override;
 
  private:
-  friend class BlockWriter;
-
   void take_block(const char* data, std::size_t size) override;
   // One block into the file: what take_block does, on the writer's thread
-  // when there is one.
-  void write_block(const char* data, std::size_t size);
+  // when there is one (BlockTarget).
+  void write_block(const char* data, std::size_t size) override;
   void start();
   bool equals_old_bytes(const char* data, std::size_t size);
   void replace_file();
@@ -166,8 +164,9 @@ class FileSink : public ByteSink {
   // Bytes the system has taken, all of this run.
   std::atomic<std::uint64_t> written_ {0};
   std::uint64_t reserved_ = 0;
-  // Blocks are being compared with the old file's bytes (nothing written).
-  bool is_comparing_ = false;
+  // Blocks are being compared with the old file's bytes (nothing written);
+  // cleared, inside the gate, when the file is replaced.
+  std::atomic<bool> is_comparing_ {false};
   // The old bytes of one block, while comparing.
   std::unique_ptr<char[]> old_block_;
 };

@@ -7,7 +7,9 @@
 // nobody can know beforehand (random_name_part) and ".tmp", created as a new
 // file (platform::create_new_file): no file, link or folder that someone put
 // in the folder can be written through or take its place; a name that is
-// taken is tried again with other letters.
+// taken is tried again with other letters. From its creation to its rename
+// or removal the writer holds the file (platform::hold_new_file), so that
+// another writer's cleanup (remove_leftovers) leaves it alone.
 //
 // TemporaryFile is a byte sink whose blocks go straight to the temporary
 // file. `complete` writes out the rest and closes it; `give_final_name`
@@ -27,7 +29,7 @@
 #include <string>
 #include <string_view>
 
-#include "formats/byte_sink.h"
+#include "sinks/byte_sink.h"
 #include "system/platform.h"
 #include "system/run_error.h"
 
@@ -57,10 +59,14 @@ class TemporaryFile : public ByteSink {
  private:
   void take_block(const char* data, std::size_t size) override;
   [[noreturn]] void abandon(RunError error, int os_error);
+  // Closes and removes the temporary file.
+  void discard() noexcept;
 
   // The temporary file's path; the final one is the sink's name.
   std::string path_;
   platform::FileHandle file_ = platform::kNoFile;
+  // Keeps the writer's hold after `file_` is closed, until the rename.
+  platform::FileHandle hold_ = platform::kNoFile;
   bool is_done_ = false;
 };
 
@@ -70,7 +76,8 @@ class TemporaryFile : public ByteSink {
 bool is_temporary_name_of(std::string_view file, std::string_view final_name);
 
 // Removes the entries of `folder` whose names `is_leftover` accepts, as a
-// killed writer left them (a folder among them stays); false, with
+// killed writer left them (a folder among them stays, and so does a file
+// that a live writer holds); false, with
 // `os_error`, when the folder cannot be listed.
 bool remove_leftovers(const std::filesystem::path& folder,
                       const std::function<bool(std::string_view)>& is_leftover, int& os_error);

@@ -2,8 +2,8 @@
 // The thread that writes the output files' full blocks while the caller
 // formats the next ones.
 //
-// A FileSink given a BlockWriter hands each full block to it (`hand_on`) and
-// goes on in a free buffer; the writer's thread does, block after block in
+// A FileSink given a BlockWriter hands each full block to it (`hand_on`), as
+// the BlockTarget that writes it, and goes on in a free buffer; the writer's thread does, block after block in
 // the order they were handed on, what the sink would have done itself:
 // replacing or comparing the file at its first block, then writing. So
 // every file receives the same bytes, and the files are replaced, compared
@@ -36,7 +36,15 @@
 
 namespace malha {
 
-class FileSink;
+// Where a block handed on goes: `write_block` puts it into its file, on the
+// writer's thread when there is one (FileSink, sinks/byte_sink.h).
+class BlockTarget {
+ public:
+  virtual void write_block(const char* data, std::size_t size) = 0;
+
+ protected:
+  ~BlockTarget() = default;
+};
 
 class BlockWriter {
  public:
@@ -50,19 +58,19 @@ class BlockWriter {
 
   bool has_thread() const { return thread_.joinable(); }
 
-  // Queues the first `size` bytes of `block` for `sink` and gives the
+  // Queues the first `size` bytes of `block` for `target` and gives the
   // caller a free buffer in its place; waits while kMaxQueued blocks are
   // queued. Without a thread, writes them at once and leaves `block` as it
   // is. Throws the failure of an earlier write, or std::bad_alloc for a
   // buffer that cannot be had.
-  void hand_on(FileSink& sink, std::unique_ptr<char[]>& block, std::size_t size);
+  void hand_on(BlockTarget& target, std::unique_ptr<char[]>& block, std::size_t size);
   // Waits until every block handed on is written; throws the failure of a
   // write.
   void wait();
 
  private:
   struct Job {
-    FileSink* sink = nullptr;
+    BlockTarget* target = nullptr;
     std::unique_ptr<char[]> block;
     std::size_t size = 0;
   };

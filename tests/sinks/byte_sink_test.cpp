@@ -1,4 +1,4 @@
-#include "formats/byte_sink.h"
+#include "sinks/byte_sink.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "system/random_name.h"
+#include "sinks/random_name.h"
 
 #include <chrono>
 #include <cstdint>

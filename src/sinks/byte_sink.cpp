@@ -1,10 +1,10 @@
-#include "formats/byte_sink.h"
+#include "sinks/byte_sink.h"
 
 #include <cassert>
 #include <cstring>
 #include <utility>
 
-#include "formats/block_writer.h"
+#include "sinks/random_name.h"
 #include "system/run_error.h"
 
 namespace malha {
@@ -71,12 +71,11 @@ void FileSink::take_block(const char* data, std::size_t size) {
 void FileSink::write_block(const char* data, std::size_t size) {
   assert(file_ != platform::kNoFile);
   if (!is_started_.load()) start();
-  if (is_comparing_) {
+  if (is_comparing_.load()) {
     if (equals_old_bytes(data, size)) {
       written_.fetch_add(size);
       return;
     }
-    is_comparing_ = false;
     old_block_.reset();
     replace_file();
   }
@@ -95,7 +94,7 @@ void FileSink::start() {
   std::uint64_t size = 0;
   int os_error = 0;
   if (reserved_ > 0 && platform::file_size(file_, size, os_error) && size == reserved_) {
-    is_comparing_ = true;
+    is_comparing_.store(true);
     return;
   }
   replace_file();
@@ -119,7 +118,9 @@ void FileSink::replace_file() {
   const std::uint64_t equal = written_.load();
   platform::FileHandle old_file = platform::kNoFile;
   const platform::Replacement how =
-      platform::replace_with_empty_file(name().c_str(), file_, &old_file);
+      platform::replace_with_empty_file(name().c_str(), file_, random_name_part(0), &old_file);
+  // From here on the old file is no longer kept whole: a cut may shorten it.
+  is_comparing_.store(false);
   if (reserved_ > 0) platform::reserve_file_space(file_, reserved_);
   int os_error = 0;
   if (how == platform::Replacement::replaced) {
@@ -149,7 +150,7 @@ void FileSink::close() {
   const InsideGate inside(gate_);
   // Every block equal to the old file's: the content stays, and the file
   // shows that this run wrote it.
-  if (is_comparing_) platform::mark_modified(file_);
+  if (is_comparing_.load()) platform::mark_modified(file_);
   cut_after_written();
   int os_error = 0;
   const platform::FileHandle file = std::exchange(file_, platform::kNoFile);
@@ -163,7 +164,9 @@ void FileSink::cut_if_started() noexcept {
 
 void FileSink::cut_started() noexcept {
   const platform::FileHandle file = file_;
-  if (file == platform::kNoFile || !is_started_.load()) return;
+  // A file still being compared holds its old content whole, which an early
+  // end leaves as it is.
+  if (file == platform::kNoFile || !is_started_.load() || is_comparing_.load()) return;
   int ignored = 0;
   platform::cut_file(file, written_.load(), ignored);
 }

@@ -1,9 +1,8 @@
-#include "formats/block_writer.h"
+#include "sinks/block_writer.h"
 
 #include <system_error>
 #include <utility>
 
-#include "formats/byte_sink.h"
 #include "system/platform.h"
 
 namespace malha {
@@ -39,9 +38,9 @@ void BlockWriter::start_thread(void* writer) {
   self->thread_ = std::thread([self] { self->write_queued(); });
 }
 
-void BlockWriter::hand_on(FileSink& sink, std::unique_ptr<char[]>& block, std::size_t size) {
+void BlockWriter::hand_on(BlockTarget& target, std::unique_ptr<char[]>& block, std::size_t size) {
   if (!has_thread()) {
-    sink.write_block(block.get(), size);
+    target.write_block(block.get(), size);
     return;
   }
   std::unique_lock lock(mutex_);
@@ -55,7 +54,7 @@ void BlockWriter::hand_on(FileSink& sink, std::unique_ptr<char[]>& block, std::s
     free_.pop_back();
   }
   Job& job = queue_[(first_ + queued_) % kMaxQueued];
-  job.sink = &sink;
+  job.target = &target;
   job.block = std::exchange(block, std::move(fresh));
   job.size = size;
   ++queued_;
@@ -90,7 +89,7 @@ void BlockWriter::write_queued() {
     std::exception_ptr failure;
     if (!is_dropped) {
       try {
-        job.sink->write_block(job.block.get(), job.size);
+        job.target->write_block(job.block.get(), job.size);
       } catch (...) {
         failure = std::current_exception();
       }
