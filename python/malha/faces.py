@@ -19,9 +19,9 @@ def _faces_field(name: str, doc: str) -> property:
 
 
 def _kept_faces_field(name: str, doc: str) -> functools.cached_property:
-    """A view of the compiled faces, taken once and kept, with its documentation."""
+    """A view of the faces' geometry, taken once and kept, with its documentation."""
     def view(self: Faces) -> np.ndarray:
-        return getattr(self._faces, name)
+        return getattr(self._geometry, name)
     view.__doc__ = doc
     return functools.cached_property(view)
 
@@ -64,8 +64,9 @@ class Faces:
         ``owner``, ``neighbour``, ``nodes``, ``normal``, ``length``,
         ``side``, ``volume_areas``, ``volume_faces``, ``midpoint``,
         ``delta``, ``normal_distance`` and ``non_orthogonality`` are numpy
-        views of the compiled tables, all made by ``Mesh.faces()`` (no
-        copy; the last four taken once and kept), read only:
+        views of the compiled tables (no copy), the first eight made by
+        ``Mesh.faces()``, the last four (the geometry) computed at the
+        first use of any of them and kept, read only:
         ``setflags(write=True)`` raises ``ValueError``. Every array keeps
         its storage alive as long as it lives, and a ``Faces`` keeps the
         mesh's tables that it reads alive, also after its ``Mesh`` is gone.
@@ -164,15 +165,26 @@ class Faces:
         Raises:
             TypeError: When ``values`` does not hold real numbers.
             ValueError: When ``values`` is not one-dimensional with
-                ``n_volumes`` entries.
+                ``n_volumes`` entries, or holds a NaN or an infinity: such a
+                value would spread into the gradients of its volume and its
+                neighbours unseen, so it is refused where it enters.
         """
         array = np.asarray(values)
         if array.dtype.kind not in "biuf":
             raise TypeError(f"values must hold real numbers, not {array.dtype}")
         if array.ndim != 1:
             raise ValueError(f"values has {array.ndim} dimensions: give one value per volume")
-        return errors.value_error_on_refusal(_malha.cell_gradients, self._gradient_weights,
-                                            np.ascontiguousarray(array, dtype=np.float64))
+        array = np.ascontiguousarray(array, dtype=np.float64)
+        if not np.isfinite(array).all():
+            first = int(np.flatnonzero(~np.isfinite(array))[0])
+            raise ValueError(f"values[{first}] is {array[first]!r}: values must be finite")
+        return errors.value_error_on_refusal(_malha.cell_gradients, self._gradient_weights, array)
+
+    @functools.cached_property
+    def _geometry(self) -> _malha.FaceGeometry:
+        # Computed at the first use of a geometric table, without the
+        # interpreter lock, and released with this object.
+        return _malha.face_geometry(self._mesh, self._faces)
 
     @functools.cached_property
     def _gradient_weights(self) -> _malha.GradientWeights:
