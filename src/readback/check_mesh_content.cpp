@@ -1,5 +1,6 @@
 #include "readback/check_mesh_content.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -7,6 +8,7 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "formats/file_formats.h"
@@ -52,14 +54,7 @@ std::string field_text(double value) {
 }
 
 // Whether the program writes `a` and `b` as the same real field.
-bool is_written_alike(double a, double b) {
-  if (a == b) return true;
-  char field_a[kRealField25Width];
-  char field_b[kRealField25Width];
-  real_field_25_15(field_a, a);
-  real_field_25_15(field_b, b);
-  return std::memcmp(field_a, field_b, sizeof(field_a)) == 0;
-}
+bool is_written_alike(double a, double b) { return a == b || is_same_real_field_25_15(a, b); }
 
 // Every double written as `length` is: a length the files may have been
 // written from. `length` first, then those below it, then those above.
@@ -197,14 +192,13 @@ AxisDisagreements check_reals(const Mesh& mesh, const Mesh& reference, const boo
   return found;
 }
 
-// The reals against every choice of the lengths, each axis on its own (x
-// depends on dim_x alone, y on dim_y), the lengths as read first, whose
+// The reals against every choice of the `lengths`, each axis on its own (x
+// depends on dim_x alone, y on dim_y), the first those of `as_read`, whose
 // barycentres `first_differing` tells: the first disagreement of the choice
 // that agrees longest, none where one agrees throughout.
 Disagreement check_reals_for_some_lengths(const Mesh& mesh, const Mesh& as_read,
-                                          const std::int32_t (&first_differing)[2]) {
-  const std::vector<double> lengths[2] = {lengths_written_as(mesh.dim_x),
-                                          lengths_written_as(mesh.dim_y)};
+                                          const std::int32_t (&first_differing)[2],
+                                          const std::vector<double> (&lengths)[2]) {
   std::size_t choice[2] = {0, 0};
   bool is_settled[2] = {false, false};
   Disagreement best[2];
@@ -346,26 +340,87 @@ void check_companion_files(const Mesh& mesh, const std::string& folder) {
 
 }  // namespace
 
-MeshContentCheck::MeshContentCheck(const Mesh& mesh)
-    : mesh_(mesh), reference_(reference_nodes(mesh, mesh.dim_x, mesh.dim_y)) {}
+// Whether the lattice nodes of the bottom row (axis 0) or of the left
+// column (axis 1) are written as those of `length` on that axis: a few
+// multiples of the spacing that tell most lengths apart before any table is
+// placed.
+bool does_side_agree(const Mesh& mesh, int axis, double length) {
+  Mesh sized;
+  sized.level = mesh.level;
+  sized.cells_x = mesh.cells_x;
+  sized.cells_y = mesh.cells_y;
+  sized.pattern = mesh.pattern;
+  sized.dim_x = axis == 0 ? length : mesh.dim_x;
+  sized.dim_y = axis == 0 ? mesh.dim_y : length;
+  size_lattice(sized);
+  const std::int32_t nx = sized.cells_x + 1;
+  const std::int32_t n = axis == 0 ? nx : sized.cells_y + 1;
+  const double spacing = axis == 0 ? sized.dx : sized.dy;
+  for (std::int32_t i = 1; i <= n; ++i) {
+    // As place_nodes places them: a lattice that is no level's has its far
+    // side at the length itself.
+    const double at = i == n && sized.level == 0 ? length : static_cast<double>(i - 1) * spacing;
+    const std::int32_t node = axis == 0 ? i : (i - 1) * nx + 1;
+    if (!is_written_alike(mesh.node_coords(node, axis + 1), at)) return false;
+  }
+  return true;
+}
 
-void MeshContentCheck::compare_barycentre(std::int32_t v, const char* record, const double* read) {
+MeshContentCheck::MeshContentCheck(const Mesh& mesh)
+    : mesh_(mesh), lengths_{lengths_written_as(mesh.dim_x), lengths_written_as(mesh.dim_y)} {
+  // The lengths whose bottom row and left column agree first.
+  if (is_lattice(mesh_kind(mesh))) {
+    for (int a = 0; a < 2; ++a) {
+      std::stable_partition(lengths_[a].begin(), lengths_[a].end(),
+                            [&](double length) { return does_side_agree(mesh, a, length); });
+    }
+  }
+  // The nodes against the choices of each length in turn, until one agrees.
+  std::size_t choice[2] = {0, 0};
+  bool is_settled[2] = {false, false};
+  constexpr std::int32_t kNodesOnly[2] = {0, 0};
+  for (;;) {
+    reference_ = reference_nodes(mesh, lengths_[0][choice[0]], lengths_[1][choice[1]]);
+    const bool is_checked[2] = {!is_settled[0], !is_settled[1]};
+    const AxisDisagreements found = check_reals(mesh, reference_, is_checked, kNodesOnly);
+    bool is_changed = false;
+    for (int a = 0; a < 2; ++a) {
+      if (is_settled[a]) continue;
+      if (!found.axis[a].is_found()) {
+        is_settled[a] = true;
+        do_nodes_agree_[a] = true;
+      } else if (choice[a] + 1 == lengths_[a].size()) {
+        is_settled[a] = true;
+        is_changed = is_changed || choice[a] != 0;
+        choice[a] = 0;
+      } else {
+        ++choice[a];
+        is_changed = true;
+      }
+    }
+    if (is_settled[0] && is_settled[1] && !is_changed) break;
+  }
+  for (int a = 0; a < 2; ++a) std::swap(lengths_[a][0], lengths_[a][choice[a]]);
+}
+
+void MeshContentCheck::compare_barycentre(std::int32_t v, const double* read) {
   const std::int32_t* nodes = mesh_.volume_nodes.row(v);
   double barycentre[2];
   volume_barycentre(reference_.node_coords.row(nodes[0]), reference_.node_coords.row(nodes[1]),
                     reference_.node_coords.row(nodes[2]), barycentre);
   for (int a = 0; a < 2; ++a) {
-    if (read[a] == barycentre[a] || first_differing_[a] != 0) continue;
-    char field[kRealField25Width];
-    real_field_25_15(field, barycentre[a]);
-    if (std::memcmp(field, record + a * kRealField25Width, sizeof(field)) != 0) first_differing_[a] = v;
+    if (first_differing_[a] == 0 && !is_written_alike(read[a], barycentre[a])) first_differing_[a] = v;
   }
 }
 
 void MeshContentCheck::check(const std::string& folder) {
   Disagreement first = check_numbers(mesh_);
-  const Disagreement reals = check_reals_for_some_lengths(mesh_, reference_, first_differing_);
-  if (reals.is_found() && reals.is_before(first)) first = reals;
+  if (!do_nodes_agree_[0] || !do_nodes_agree_[1] || first_differing_[0] != 0 ||
+      first_differing_[1] != 0) {
+    const Disagreement reals =
+        check_reals_for_some_lengths(mesh_, reference_, first_differing_, lengths_);
+    if (reals.is_found() && reals.is_before(first)) first = reals;
+  }
   if (first.is_found()) fail_record(path_in(folder, kReadFiles[first.file]), first.line, first.what);
   check_companion_files(mesh_, folder);
 }

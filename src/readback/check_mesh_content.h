@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "mesh/mesh.h"
 
@@ -30,21 +31,25 @@ namespace malha {
 class MeshContentCheck {
  public:
   // For `mesh` as read from "dados.ent" (its shape, lengths and tables),
-  // which must outlive the check: the nodes of that shape for the lengths as
-  // read.
+  // which must outlive the check: the nodes of that shape for the first
+  // lengths whose nodes the table's agree with (on each axis), or for the
+  // lengths as read where none do.
   explicit MeshContentCheck(const Mesh& mesh);
 
-  // Compares the barycentre `read` (x, y) of volume `v`, read from the
-  // fields of `record`, with the one computed from the nodes: as doubles,
-  // else the computed one's fields with the record's bytes. `check` reports
-  // the first that differs.
-  void compare_barycentre(std::int32_t v, const char* record, const double* read);
+  // Compares the barycentre `read` (x, y) of volume `v`, read from
+  // "baricentros.ent", with the one computed from the nodes: whether both
+  // are written as the same fields. `check` reports the first that differs.
+  void compare_barycentre(std::int32_t v, const double* read);
 
   // The check itself, once the three files are read, `folder` naming them.
   void check(const std::string& folder);
 
  private:
   const Mesh& mesh_;
+  // The doubles written as dim_x and as dim_y, those of `reference_` first.
+  std::vector<double> lengths_[2];
+  // Whether every node's x, y is written as `reference_`'s.
+  bool do_nodes_agree_[2] = {false, false};
   Mesh reference_;
   // The first volume whose barycentre's x or y differs, 0 for none.
   std::int32_t first_differing_[2] = {0, 0};

@@ -275,7 +275,7 @@ void read_baricentros(Mesh& mesh, const std::string& path, MeshContentCheck& con
     double* centre = mesh.barycentres.row(volume);
     centre[0] = read_real_field(reader, record, 1);
     centre[1] = read_real_field(reader, record + kRealFieldWidth, 1 + static_cast<int>(kRealFieldWidth));
-    content.compare_barycentre(volume, record, centre);
+    content.compare_barycentre(volume, centre);
   }
   reader.expect_end();
 }

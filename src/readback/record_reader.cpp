@@ -1,6 +1,7 @@
 #include "readback/record_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -50,6 +51,15 @@ bool is_written_as(double value, const char* field, const RealFieldForm& form) {
     real_field_18_9(text, value);
   }
   return std::memcmp(text, field, static_cast<std::size_t>(form.width)) == 0;
+}
+
+// The distance from `magnitude` (finite, 0 or more) to the next double up:
+// 2^(e - 52) for a double of exponent e from 2^-970 on; below, where that
+// distance is no normal double, infinity (no spacing is small enough).
+double spacing_above(double magnitude) {
+  const auto exponent_bits = std::bit_cast<std::uint64_t>(magnitude) >> 52;
+  if (exponent_bits <= 52) return std::numeric_limits<double>::infinity();
+  return std::bit_cast<double>((exponent_bits - 52) << 52);
 }
 
 // Of the doubles next to `nearest` (the double nearest to the field's
@@ -203,7 +213,7 @@ double read_real_field(const RecordReader& reader, const char* field, int column
   // field's), except where the decimal is a power of ten, below which the
   // doubles are written with a finer last digit.
   const double magnitude = std::fabs(value);
-  const double spacing = std::nextafter(magnitude, std::numeric_limits<double>::infinity()) - magnitude;
+  const double spacing = spacing_above(magnitude);
   const double last_digit_over_magnitude = form.fraction_digits == kRealField25.fraction_digits ? 1e-15 : 1e-9;
   const bool is_power_of_ten = body[0] == '1' && std::all_of(body + 2, exponent, [](char c) { return c == '0'; });
   if (!is_power_of_ten &&
