@@ -97,13 +97,14 @@ py::array fictitious_mask(const malha::Mesh& mesh) {
   });
 }
 
-// The faces of a mesh and their geometry, for the Python layer's
-// malha.Faces. The geometry is computed with the faces, while their numbers
-// are still 1-based; then the tables of volume, node and face numbers are
-// made 0-based in place, once, before any view of them exists. The views of
-// a Faces object have that object as their base, and one-column tables go
-// out as one-dimensional arrays.
-struct CompiledFaces : malha::Faces, malha::FaceGeometry {};
+// The faces of a mesh, for the Python layer's malha.Faces: their tables of
+// volume, node and face numbers made 0-based in place, once, before any
+// view of them exists. The views of a Faces object have that object as
+// their base, and one-column tables go out as one-dimensional arrays. Their
+// geometry is a second object (`face_geometry`), made at the first use of
+// any of its tables.
+struct CompiledFaces : malha::Faces {};
+struct CompiledGeometry : malha::FaceGeometry {};
 
 template <int Cols>
 void count_from_zero(malha::MeshTable<std::int32_t, Cols>& table) {
@@ -115,7 +116,6 @@ void count_from_zero(malha::MeshTable<std::int32_t, Cols>& table) {
 CompiledFaces zero_based_faces(const malha::Mesh& mesh) {
   CompiledFaces faces;
   static_cast<malha::Faces&>(faces) = malha::build_faces(mesh);
-  static_cast<malha::FaceGeometry&>(faces) = malha::face_geometry(mesh, faces);
   count_from_zero(faces.face_owners);
   count_from_zero(faces.face_neighbours);
   count_from_zero(faces.face_nodes);
@@ -123,9 +123,32 @@ CompiledFaces zero_based_faces(const malha::Mesh& mesh) {
   return faces;
 }
 
-template <auto Table>
+// face_geometry of 0-based faces: on 1-based copies of the tables it
+// reads, so that the views of the faces never see another number.
+template <typename T, int Cols>
+void copy_table(malha::MeshTable<T, Cols>& to, const malha::MeshTable<T, Cols>& from, T add) {
+  to.allocate(from.rows());
+  const std::size_t count = static_cast<std::size_t>(from.rows()) * Cols;
+  for (std::size_t i = 0; i < count; ++i) to.row(1)[i] = from.row(1)[i] + add;
+}
+
+CompiledGeometry one_based_geometry(const malha::Mesh& mesh, const CompiledFaces& faces) {
+  malha::Faces one_based;
+  one_based.n_faces = faces.n_faces;
+  one_based.n_interior_faces = faces.n_interior_faces;
+  one_based.n_boundary_faces = faces.n_boundary_faces;
+  copy_table(one_based.face_owners, faces.face_owners, 1);
+  copy_table(one_based.face_neighbours, faces.face_neighbours, 1);
+  copy_table(one_based.face_nodes, faces.face_nodes, 1);
+  copy_table(one_based.face_normals, faces.face_normals, 0.0);
+  CompiledGeometry geometry;
+  static_cast<malha::FaceGeometry&>(geometry) = malha::face_geometry(mesh, one_based);
+  return geometry;
+}
+
+template <auto Table, typename Owner = CompiledFaces>
 py::array faces_view(py::object faces) {
-  const auto& table = faces.cast<const CompiledFaces&>().*Table;
+  const auto& table = faces.cast<const Owner&>().*Table;
   using T = std::remove_cvref_t<decltype(table(1, 1))>;
   if constexpr (std::remove_cvref_t<decltype(table)>::kColumns == 1) {
     const py::ssize_t rows = table.rows();
@@ -259,13 +282,17 @@ PYBIND11_MODULE(_malha, m) {
       .def_property_readonly("face_lengths", &faces_view<&Faces::face_lengths>)
       .def_property_readonly("face_sides", &faces_view<&Faces::face_sides>)
       .def_property_readonly("volume_areas", &faces_view<&Faces::volume_areas>)
-      .def_property_readonly("volume_faces", &faces_view<&Faces::volume_faces>)
-      .def_property_readonly("face_midpoints", &faces_view<&FaceGeometry::face_midpoints>)
-      .def_property_readonly("face_deltas", &faces_view<&FaceGeometry::face_deltas>)
-      .def_property_readonly("normal_distances", &faces_view<&FaceGeometry::normal_distances>)
-      .def_property_readonly("non_orthogonality",
-                             &faces_view<&FaceGeometry::non_orthogonality>);
+      .def_property_readonly("volume_faces", &faces_view<&Faces::volume_faces>);
   m.def("build_faces", &zero_based_faces, py::arg("mesh"), py::call_guard<py::gil_scoped_release>());
+  py::class_<CompiledGeometry>(m, "FaceGeometry")
+      .def_property_readonly("face_midpoints", &faces_view<&FaceGeometry::face_midpoints, CompiledGeometry>)
+      .def_property_readonly("face_deltas", &faces_view<&FaceGeometry::face_deltas, CompiledGeometry>)
+      .def_property_readonly("normal_distances",
+                             &faces_view<&FaceGeometry::normal_distances, CompiledGeometry>)
+      .def_property_readonly("non_orthogonality",
+                             &faces_view<&FaceGeometry::non_orthogonality, CompiledGeometry>);
+  m.def("face_geometry", &one_based_geometry, py::arg("mesh"), py::arg("faces"),
+        py::call_guard<py::gil_scoped_release>());
   // gradient_weights reads of the faces their counts alone (see
   // faces/cell_gradients.h), which the 0-based numbers leave as they are.
   py::class_<malha::GradientWeights>(m, "GradientWeights");

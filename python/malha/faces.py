@@ -21,9 +21,9 @@ def _faces_field(name: str, doc: str) -> property:
 
 
 def _kept_faces_field(name: str, doc: str) -> functools.cached_property:
-    """A view of the compiled faces, taken once and kept, with its documentation."""
+    """A view of the faces' geometry, taken once and kept, with its documentation."""
     def view(self: Faces) -> np.ndarray:
-        return getattr(self._faces, name)
+        return getattr(self._geometry, name)
     view.__doc__ = doc
     return functools.cached_property(view)
 
@@ -78,9 +78,11 @@ class Faces:
         condition is stated once, in ``malha/faces/faces.h``.
 
     Arrays:
-        Every array is a numpy view of the compiled tables, all made by
-        ``Mesh.faces()`` (no copy; the geometry's four taken once and kept),
-        read only: ``setflags(write=True)`` raises ``ValueError``. Every
+        Every array is a numpy view of the compiled tables (no copy), read
+        only; the geometry's four (``face_midpoints``, ``face_deltas``,
+        ``normal_distances``, ``non_orthogonality``) are computed at the
+        first use of any of them and kept, the others made by
+        ``Mesh.faces()``: ``setflags(write=True)`` raises ``ValueError``. Every
         array keeps its storage alive as long as it lives, and a ``Faces``
         keeps the mesh's tables that it reads alive, also after its ``Mesh``
         is gone.
@@ -176,7 +178,9 @@ class Faces:
         Raises:
             TypeError: When ``values`` does not hold real numbers.
             ArgumentError: When ``values`` is not one-dimensional with
-                ``n_volumes`` entries.
+                ``n_volumes`` entries, or holds a NaN or an infinity: such a
+                value would spread into the gradients of its volume and its
+                neighbours unseen, so it is refused where it enters.
         """
         array = np.asarray(values)
         if array.dtype.kind not in "biuf":
@@ -184,14 +188,24 @@ class Faces:
         if array.ndim != 1:
             raise errors.refused("cell_gradients",
                                  f"values has {array.ndim} dimensions: give one value per volume")
-        return _malha.cell_gradients(self._gradient_weights,
-                                     np.ascontiguousarray(array, dtype=np.float64))
+        array = np.ascontiguousarray(array, dtype=np.float64)
+        if not np.isfinite(array).all():
+            first = int(np.flatnonzero(~np.isfinite(array))[0])
+            raise errors.refused("cell_gradients",
+                                 f"values[{first}] is {array[first]!r}: values must be finite")
+        return _malha.cell_gradients(self._gradient_weights, array)
 
     def gradients(self, values: npt.ArrayLike) -> npt.NDArray[np.float64]:
         """Deprecated alias of ``cell_gradients``, kept for one release."""
         warnings.warn("Faces.gradients is deprecated: use Faces.cell_gradients",
                       DeprecationWarning, stacklevel=2)
         return self.cell_gradients(values)
+
+    @functools.cached_property
+    def _geometry(self) -> _malha.FaceGeometry:
+        # Computed at the first use of a geometric table, without the
+        # interpreter lock, and released with this object.
+        return _malha.face_geometry(self._mesh, self._faces)
 
     @functools.cached_property
     def _gradient_weights(self) -> _malha.GradientWeights:

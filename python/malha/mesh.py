@@ -410,8 +410,9 @@ def square_cells(dim_x: float, dim_y: float, volumes: int,
         ``(cells_x, cells_y)``, each 1 or more (even for "fan").
 
     Raises:
-        ArgumentError: For a length that is 0 or not finite, fewer than 1
-            volume, more than 2**31 - 1, or another pattern.
+        ArgumentError: For a length that is 0 or not finite, lengths whose
+            ratio a double cannot hold (such as 1e200 and 1e-200), fewer
+            than 1 volume, more than 2**31 - 1, or another pattern.
         TypeError: When a length is not a real number, ``volumes`` not an
             integer or the pattern not a str.
     """
@@ -428,7 +429,11 @@ def square_cells(dim_x: float, dim_y: float, volumes: int,
     per_cell = 2 if fan else 4
     step = 2 if fan else 1
     ratio = dim_x / dim_y
-    ideal_y = math.sqrt(volumes / per_cell / ratio)
+    ideal_y = math.sqrt(volumes / per_cell / ratio) if 0.0 < ratio < math.inf else math.inf
+    if not (math.isfinite(ideal_y) and math.isfinite(ideal_y * ratio)):
+        raise errors.refused("square_cells",
+                             f"dim_x / dim_y ({dim_x!r} / {dim_y!r}) is beyond what a double "
+                             "holds: no count of square cells follows from it")
 
     def counts_near(ideal: float) -> set[int]:
         low = max(step, math.floor(ideal / step) * step)

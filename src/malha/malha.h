@@ -88,14 +88,20 @@ void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,
 // from the counts and the first two volumes); every other count and the
 // spacings as build_mesh or build_lattice_mesh gives them for that shape and
 // for the lengths that the far corner node holds (node 4 at level 1, the
-// lattice's last lattice node otherwise); `show_plots` is 0. write_mesh_files
-// of the result gives the same files again, the processing time aside.
+// lattice's last lattice node otherwise); `show_plots` is 0. Each real is a
+// double the program writes as that very field, so write_mesh_files of the
+// result gives the same files again, byte for byte, the processing time
+// aside.
 // Throws: OPEN or READ when a file cannot be opened or read; a READ report
 // naming the file and line at the first record that does not hold what the
 // program writes there, counts or first volumes that fit no level or lattice
-// included, and at the first of the other eight files in the folder whose
+// included; at the first of the other eight files in the folder whose
 // size or labelled counts disagree with "dados.ent" (readback/
-// check_file_set.h); ALLOCATE when memory cannot be had.
+// check_file_set.h); and at the first line whose numbers are not those of
+// the mesh that the shape and the lengths define, for any lengths written as
+// the far corner's fields, or of the other files' first and last records
+// that mesh gives (readback/check_mesh_content.h): a folder mixing two runs'
+// files is refused. ALLOCATE when memory cannot be had.
 Mesh read_mesh_files(const std::filesystem::path& folder);
 
 }  // namespace malha

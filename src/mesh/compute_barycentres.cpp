@@ -31,15 +31,16 @@ double mean_in_order(double a, double b, double c) {
 
 }  // namespace
 
+void volume_barycentre(const double* a, const double* b, const double* c, double* out) {
+  out[0] = mean_in_order(c[0], b[0], a[0]);
+  out[1] = mean_in_order(a[1], b[1], c[1]);
+}
+
 void compute_barycentres(Mesh& mesh) {
   for (std::int32_t v = 1; v <= mesh.n_volumes; ++v) {
     const std::int32_t* nodes = mesh.volume_nodes.row(v);
-    const double* a = mesh.node_coords.row(nodes[0]);
-    const double* b = mesh.node_coords.row(nodes[1]);
-    const double* c = mesh.node_coords.row(nodes[2]);
-    double* barycentre = mesh.barycentres.row(v);
-    barycentre[0] = mean_in_order(c[0], b[0], a[0]);
-    barycentre[1] = mean_in_order(a[1], b[1], c[1]);
+    volume_barycentre(mesh.node_coords.row(nodes[0]), mesh.node_coords.row(nodes[1]),
+                      mesh.node_coords.row(nodes[2]), mesh.barycentres.row(v));
   }
 }
 

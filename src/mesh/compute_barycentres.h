@@ -14,4 +14,8 @@ namespace malha {
 
 void compute_barycentres(Mesh& mesh);
 
+// The barycentre of one volume whose nodes A, B, C lie at `a`, `b` and `c`
+// (x, y each), by the same rule, into `out` (x, y).
+void volume_barycentre(const double* a, const double* b, const double* c, double* out);
+
 }  // namespace malha

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "output/number_fields.h"
+#include "formats/number_fields.h"
 
 namespace malha {
 

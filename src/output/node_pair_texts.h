@@ -21,7 +21,7 @@
 #include <string_view>
 
 #include "mesh/mesh.h"
-#include "output/number_fields.h"
+#include "formats/number_fields.h"
 #include "output/record_writer.h"
 
 namespace malha {

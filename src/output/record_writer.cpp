@@ -3,7 +3,7 @@
 #include <cassert>
 #include <cstring>
 
-#include "output/number_fields.h"
+#include "formats/number_fields.h"
 #include "system/run_error.h"
 
 namespace malha {

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <span>
 
-#include "output/number_fields.h"
+#include "formats/number_fields.h"
 
 namespace malha {
 

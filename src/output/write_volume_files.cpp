@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "output/number_fields.h"
+#include "formats/number_fields.h"
 
 namespace malha {
 namespace {

@@ -50,7 +50,13 @@ LabelledCounts read_labelled_counts(RecordReader& reader, const Mesh& mesh,
     if (i < 2 && count != in_dados_ent[i]) {
       reader.fail(named + ", is not the " + text(in_dados_ent[i]) + " of " + kDadosEnt);
     }
+
     if (count < 0) reader.fail(named + ", is negative");
+    // The nodes' split is that of the shape "dados.ent" holds.
+    const std::int32_t of_shape = i == 2 ? mesh.n_real_nodes : mesh.n_fict_nodes;
+    if (i >= 2 && count != of_shape) {
+      reader.fail(named + ", is not the " + text(of_shape) + " of the mesh in " + kDadosEnt);
+    }
     if (i == 3 && std::int64_t{counts[2]} + count != mesh.n_nodes) {
       reader.fail("the real and fictitious nodes of lines 3 and 4 (" + text(counts[2]) + " and " +
                   text(count) + ") do not make the " + text(mesh.n_nodes) + " nodes of " +

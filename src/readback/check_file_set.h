@@ -10,7 +10,8 @@
 // n_real_volumes (output_file_bytes); "dados_malha.txt" and
 // "dados_gerais.txt" must begin with the four labelled count records, whose
 // real and fictitious volumes are those of "dados.ent", whose real and
-// fictitious nodes add up to its n_nodes, and which are the same in both.
+// fictitious nodes are those of the shape read from it (and add up to its
+// n_nodes), and which are the same in both.
 // Throws: at the first file that disagrees, the READ report (F4007) naming
 // it, with the line for a count record; OPEN or READ (F4004, F4005) when it
 // cannot be opened or read, or is not a regular file.

@@ -8,6 +8,7 @@
 #include "mesh/lattice.h"
 #include "mesh/size_mesh.h"
 #include "readback/check_file_set.h"
+#include "readback/check_mesh_content.h"
 #include "readback/record_reader.h"
 #include "system/run_error.h"
 
@@ -236,7 +237,9 @@ void read_conectividades(Mesh& mesh, const std::string& path) {
   reader.expect_end();
 }
 
-void read_baricentros(Mesh& mesh, const std::string& path) {
+// Each barycentre is compared with the one computed from the nodes as it
+// is read (MeshContentCheck).
+void read_baricentros(Mesh& mesh, const std::string& path, MeshContentCheck& content) {
   RecordReader reader(path);
   mesh.barycentres.allocate(mesh.n_volumes);
   const std::string records = "the " + text(mesh.n_volumes) + " volume records that " +
@@ -246,6 +249,7 @@ void read_baricentros(Mesh& mesh, const std::string& path) {
     double* centre = mesh.barycentres.row(volume);
     centre[0] = read_real_field(reader, record, 1);
     centre[1] = read_real_field(reader, record + kRealFieldWidth, 1 + static_cast<int>(kRealFieldWidth));
+    content.compare_barycentre(volume, centre);
   }
   reader.expect_end();
 }
@@ -264,8 +268,10 @@ void read_mesh_files(Mesh& mesh, const std::string& folder) {
   reporting_allocation([&] {
     read_dados(mesh, path_in(folder, kDadosEnt));
     read_conectividades(mesh, path_in(folder, kConectividadesEnt));
-    read_baricentros(mesh, path_in(folder, kBaricentrosEnt));
+    MeshContentCheck content(mesh);
+    read_baricentros(mesh, path_in(folder, kBaricentrosEnt), content);
     check_file_set(mesh, folder);
+    content.check(folder);
   });
 }
 

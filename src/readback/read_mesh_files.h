@@ -18,7 +18,9 @@
 // that are its first two,
 // node numbers in 1 to n_nodes, neighbour numbers in 0 to n_volumes, and as
 // many records as the counts call for. Then the other eight files of the
-// folder against those counts (check_file_set).
+// folder against those counts (check_file_set), and every table against the
+// mesh its shape and lengths define (check_mesh_content, whose barycentres
+// are compared as they are read).
 // Throws: OPEN or READ (files) when a file cannot be opened or read; the
 // READ report naming the file, the line and what is wrong at the first
 // record that fails a check; ALLOCATE when memory cannot be obtained.

@@ -1,13 +1,16 @@
 #include "readback/record_reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
 #include <system_error>
 #include <utility>
 
+#include "formats/number_fields.h"
 #include "system/run_error.h"
 
 namespace malha {
@@ -37,6 +40,48 @@ std::string columns(int column, std::size_t width) {
 }
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Whether the program writes `value` in `form` as the `form.width` bytes at
+// `field`.
+bool is_written_as(double value, const char* field, const RealFieldForm& form) {
+  char text[kRealField25Width];
+  if (form.width == kRealField25Width) {
+    real_field_25_15(text, value);
+  } else {
+    real_field_18_9(text, value);
+  }
+  return std::memcmp(text, field, static_cast<std::size_t>(form.width)) == 0;
+}
+
+// The distance from `magnitude` (finite, 0 or more) to the next double up:
+// 2^(e - 52) for a double of exponent e from 2^-970 on; below, where that
+// distance is no normal double, infinity (no spacing is small enough).
+double spacing_above(double magnitude) {
+  const auto exponent_bits = std::bit_cast<std::uint64_t>(magnitude) >> 52;
+  if (exponent_bits <= 52) return std::numeric_limits<double>::infinity();
+  return std::bit_cast<double>((exponent_bits - 52) << 52);
+}
+
+// Of the doubles next to `nearest` (the double nearest to the field's
+// decimal), the nearest that is written as the field. The two rounding
+// steps of a field can write the nearest double otherwise, and the double
+// that was written lies then within a few steps of it; `nearest` itself when
+// no double there is written as the field.
+double double_written_as(double nearest, const char* field, const RealFieldForm& form,
+                         bool& is_found) {
+  is_found = true;
+  if (is_written_as(nearest, field, form)) return nearest;
+  double below = nearest;
+  double above = nearest;
+  for (int step = 0; step < 4; ++step) {
+    below = std::nextafter(below, -std::numeric_limits<double>::infinity());
+    if (is_written_as(below, field, form)) return below;
+    above = std::nextafter(above, std::numeric_limits<double>::infinity());
+    if (is_written_as(above, field, form)) return above;
+  }
+  is_found = false;
+  return nearest;
+}
 
 }  // namespace
 
@@ -157,13 +202,31 @@ double read_real_field(const RecordReader& reader, const char* field, int column
   constexpr std::string_view kLargest = "1.797693134862316e+308";
   if (error == std::errc::result_out_of_range &&
       std::string_view(text[0] == '-' ? text + 1 : text, out) == kLargest) {
-    return text[0] == '-' ? -std::numeric_limits<double>::max() : std::numeric_limits<double>::max();
-  }
-  if (error != std::errc() || end != out) {
+    value = text[0] == '-' ? -std::numeric_limits<double>::max() : std::numeric_limits<double>::max();
+  } else if (error != std::errc() || end != out) {
     reader.fail(columns(column, width) + ", " + quoted(field, width) +
                 ", hold a number beyond the range of a double");
   }
-  return value;
+  // The nearest double lies within half its spacing of the decimal; where
+  // that spacing is below 0.889 of the field's last digit, the two rounding
+  // steps write it as the field (the 17th digit stays within 4 of the
+  // field's), except where the decimal is a power of ten, below which the
+  // doubles are written with a finer last digit.
+  const double magnitude = std::fabs(value);
+  const double spacing = spacing_above(magnitude);
+  const double last_digit_over_magnitude = form.fraction_digits == kRealField25.fraction_digits ? 1e-15 : 1e-9;
+  const bool is_power_of_ten = body[0] == '1' && std::all_of(body + 2, exponent, [](char c) { return c == '0'; });
+  if (!is_power_of_ten &&
+      spacing * (body[0] - '0' + 1) <= 0.889 * last_digit_over_magnitude * magnitude) {
+    return value;
+  }
+  bool is_found = false;
+  const double written = double_written_as(value, field, form, is_found);
+  if (!is_found) {
+    reader.fail(columns(column, width) + ", " + quoted(field, width) +
+                ", are not the field of any double (the program writes no such field)");
+  }
+  return written;
 }
 
 }  // namespace malha

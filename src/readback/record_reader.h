@@ -69,8 +69,12 @@ std::int32_t read_int_field(const RecordReader& reader, const char* field, int c
 // Reads the real field of `form` at `field` (real_field_25_15 unless told
 // otherwise): blanks, an optional minus sign, one digit, the point, the
 // form's fraction digits (15 or 9) and the exponent ("E", sign and two
-// digits, or sign and three digits), right-aligned; the result is the double
-// nearest to the decimal the field shows.
+// digits, or sign and three digits), right-aligned. The result is a double
+// that the program writes as this very field, so that writing it again
+// gives the same bytes: the double nearest to the decimal the field shows,
+// or where the field's two rounding steps write that one otherwise, its
+// nearest neighbour that is written so. A field that no double is written
+// as is refused.
 double read_real_field(const RecordReader& reader, const char* field, int column,
                        const RealFieldForm& form = kRealField25);
 

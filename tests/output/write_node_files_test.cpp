@@ -4,7 +4,7 @@
 
 #include "output/memory_output.h"
 #include "output/node_pair_texts.h"
-#include "output/number_fields.h"
+#include "formats/number_fields.h"
 #include "support/test_mesh.h"
 
 namespace malha {

@@ -183,6 +183,12 @@ def test_numpy_integer_sides_are_accepted():
     assert faces.on_side(np.int64(2)) == faces.on_side(2)
 
 
+def test_face_geometry_is_made_at_its_first_use():
+    faces = malha.build(4, 2.0, 1.0).faces()
+    assert "_geometry" not in vars(faces) and faces.owner.size == faces.n_faces
+    assert faces.delta.shape == (faces.n_faces, 2) and "_geometry" in vars(faces)
+
+
 def test_faces_are_made_by_the_mesh_only():
     with pytest.raises(TypeError):
         malha.Faces(object(), object())
@@ -214,6 +220,7 @@ def test_gradients_are_the_least_squares_fit_of_each_volume():
 @pytest.mark.parametrize("values, error", [
     (np.zeros(23), ValueError), (np.zeros(16), ValueError), (np.zeros((24, 1)), ValueError),
     (np.zeros(24, dtype=complex), TypeError), (["a"] * 24, TypeError),
+    (np.r_[np.zeros(23), np.nan], ValueError), (np.r_[np.inf, np.zeros(23)], ValueError),
 ])
 def test_gradients_refuse(values, error):
     with pytest.raises(error, match="values"):

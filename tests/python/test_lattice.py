@@ -39,7 +39,7 @@ def test_square_cells(dim_x, dim_y, volumes, pattern, cells):
 
 
 @pytest.mark.parametrize("args", [(0.0, 1.0, 10), (1.0, float("nan"), 10), (1.0, 1.0, 0),
-                                  (1.0, 1.0, 2**31)])
+                                  (1.0, 1.0, 2**31), (5e-324, 1.0, 100), (1e200, 1e-200, 100)])
 def test_square_cells_refuses(args):
     with pytest.raises(ValueError):
         malha.square_cells(*args)

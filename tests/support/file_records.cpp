@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "output/number_fields.h"
+#include "formats/number_fields.h"
 #include "readback/record_reader.h"
 
 namespace malha::testing {

@@ -1,4 +1,4 @@
-#include "output/number_fields.h"
+#include "formats/number_fields.h"
 
 #include <algorithm>
 #include <array>
@@ -169,15 +169,11 @@ namespace {
 // Rounds the exact expansion to `significant` digits in the two steps and
 // writes sign, mantissa and exponent right-aligned in `width` characters.
 // Both are template parameters so that every division is by a constant.
-template <int width, int significant>
-void real_field(char* out, double value) {
+// The `significant` digits of a finite `value`'s field and its exponent,
+// both 0 for zero.
+template <int significant>
+[[gnu::always_inline]] inline RealFieldDigits rounded_digits(double value) {
   static_assert(significant == 16 || significant == 10);
-  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
-  if ((bits & kExponentBits) == kExponentBits) {
-    // Infinity or not-a-number: the field's overflow form.
-    std::memset(out, '*', width);
-    return;
-  }
   std::uint64_t digits = 0;
   int exponent = 0;
   const bool negative = value < 0;
@@ -201,6 +197,21 @@ void real_field(char* out, double value) {
       ++exponent;
     }
   }
+  return {digits, exponent, negative};
+}
+
+template <int width, int significant>
+void real_field(char* out, double value) {
+  const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+  if ((bits & kExponentBits) == kExponentBits) {
+    // Infinity or not-a-number: the field's overflow form.
+    std::memset(out, '*', width);
+    return;
+  }
+  const RealFieldDigits rounded = rounded_digits<significant>(value);
+  const std::uint64_t digits = rounded.digits;
+  const int exponent = rounded.exponent;
+  const bool negative = rounded.negative;
 
   // Sign, d, '.', significant - 1 digits, four exponent characters.
   constexpr int unsigned_width = significant + 1 + 4;
@@ -271,6 +282,19 @@ void int_field_8(char* out, std::int32_t value) {
 }
 
 void real_field_25_15(char* out, double value) { real_field<kRealField25Width, 16>(out, value); }
+
+bool is_same_real_field_25_15(double a, double b) {
+  constexpr std::uint64_t kNotFinite = ~std::uint64_t {0};
+  auto key = [](double value) {
+    if ((std::bit_cast<std::uint64_t>(value) & kExponentBits) == kExponentBits) {
+      return RealFieldDigits {kNotFinite, 0, false};
+    }
+    return rounded_digits<16>(value);
+  };
+  const RealFieldDigits x = key(a);
+  const RealFieldDigits y = key(b);
+  return x.digits == y.digits && x.exponent == y.exponent && x.negative == y.negative;
+}
 
 void real_field_18_9(char* out, double value) { real_field<kRealField18Width, 10>(out, value); }
 

@@ -38,6 +38,18 @@ void int_field_8(char* out, std::int32_t value);
 void real_field_25_15(char* out, double value);
 void real_field_18_9(char* out, double value);
 
+// A real field's digits, exponent and sign: digits 0 and exponent 0 for
+// zero, which has no sign.
+struct RealFieldDigits {
+  std::uint64_t digits;
+  int exponent;
+  bool negative;
+};
+
+// Whether `a` and `b` are written as the same real_field_25_15, without
+// writing it (infinities and not-a-numbers all alike, as asterisks).
+bool is_same_real_field_25_15(double a, double b);
+
 // The first 18 significant digits of the exact decimal expansion of a finite
 // `value` > 0, cut (not rounded), as an integer in [10^17, 10^18), and the
 // decimal exponent of the first digit: value = d1.d2d3... x 10^exponent.

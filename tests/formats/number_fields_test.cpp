@@ -1,4 +1,4 @@
-#include "output/number_fields.h"
+#include "formats/number_fields.h"
 
 #include <gtest/gtest.h>
 
