@@ -6,6 +6,11 @@ set -euo pipefail
 work="$(mktemp -d)"
 trap 'rm -rf -- "$work"' EXIT
 cmake --install build --prefix "$work/prefix" >/dev/null
+# Installed into ~/.local, the Python package is imported without PYTHONPATH.
+mkdir "$work/home"
+HOME="$work/home" cmake --install build --prefix "$work/home/.local" >/dev/null
+(cd "$work" && env -u PYTHONPATH HOME="$work/home" /usr/bin/python3 -c \
+  'import malha, os; assert malha.__file__.startswith(os.path.expanduser("~/.local/lib/"))')
 # The headers: include/malha/ mirrors src/ with src/malha/ as its root.
 ls "$work/prefix/include/malha/malha.h" "$work/prefix/include/malha/faces.h" \
   "$work/prefix/include/malha/cell_gradients.h" "$work/prefix/include/malha/vtu.h" \
