@@ -80,10 +80,13 @@ if(MALHA_PYTHON_SKIPPED)
   return()
 endif()
 
-# Debian's own folder for the packages of its python3; under /usr that is
-# /usr/lib/python3/dist-packages, whatever the library folder is.
-set(MALHA_INSTALL_PYTHONDIR lib/python3/dist-packages CACHE STRING
-  "Folder, under the prefix, that receives the Python package malha")
+# The folder, under the prefix, that receives the package. Empty (the
+# default): chosen when installing, by cmake/python_site.py, as the one where
+# the Python looks under that prefix (under /usr, Debian's
+# lib/python3/dist-packages; under ~/.local, the user's site folder), and
+# lib/python3/dist-packages under a prefix where it looks nowhere.
+set(MALHA_INSTALL_PYTHONDIR "" CACHE STRING
+  "Folder, under the prefix, that receives the Python package malha (empty: where the Python looks)")
 
 # The extension links the static library into a shared object.
 set_target_properties(malha_lib PROPERTIES POSITION_INDEPENDENT_CODE ON)
@@ -123,7 +126,18 @@ if(MALHA_SANITIZE)
   list(JOIN MALHA_PYTHON_TEST_PRELOAD ":" MALHA_PYTHON_TEST_PRELOAD)
 endif()
 
-install(TARGETS malha_python LIBRARY DESTINATION ${MALHA_INSTALL_PYTHONDIR}/malha)
-install(FILES ${malha_python_sources} DESTINATION ${MALHA_INSTALL_PYTHONDIR}/malha)
+if(MALHA_INSTALL_PYTHONDIR)
+  set(malha_python_destination ${MALHA_INSTALL_PYTHONDIR})
+else()
+  install(CODE "execute_process(COMMAND \"${Python3_EXECUTABLE}\" \"${PROJECT_SOURCE_DIR}/cmake/python_site.py\"
+    \"\${CMAKE_INSTALL_PREFIX}\" OUTPUT_VARIABLE MALHA_PYTHON_SITE OUTPUT_STRIP_TRAILING_WHITESPACE)")
+  # Expanded when installing, after the code above has set it.
+  set(malha_python_destination "\${MALHA_PYTHON_SITE}")
+endif()
+install(TARGETS malha_python LIBRARY DESTINATION ${malha_python_destination}/malha)
+install(FILES ${malha_python_sources} DESTINATION ${malha_python_destination}/malha)
+if(NOT MALHA_INSTALL_PYTHONDIR)
+  set(malha_python_destination "the folder where it looks under the prefix")
+endif()
 message(STATUS "Python package malha: built for ${Python3_EXECUTABLE} (${Python3_VERSION}), "
-               "installed into ${MALHA_INSTALL_PYTHONDIR}/malha")
+               "installed into ${malha_python_destination}/malha")

@@ -4,17 +4,18 @@
 The rectangle [0, dim_x] x [0, dim_y] starts from its slowest mode
 sin(pi x / dim_x) sin(pi y / dim_y) with u = 0 on every side, so the exact
 solution is that mode times exp(-pi^2 (1/dim_x^2 + 1/dim_y^2) t). Each step
-is one implicit Euler step of the corrected finite-volume scheme of
-diffusion.py beside this file (its diffusion_solver, factorised once):
+is one implicit Euler step of the finite-volume scheme of diffusion.py beside
+this file (its diffusion_solver, factorised once; --scheme corrected or
+two-point):
 
     area / dt (u_new - u_old) = sum over the faces of the flux of grad u_new.
 
-Every step goes to the ParaView collection FOLDER/heat.pvd (one grid file per
-step, cell data "u"), which `paraview heat.pvd` opens as one series. The
-program prints the mode's amplitude, the area-weighted projection of u on the
-mode, as a decay from t = 0 against the exact one. The mesh is a level's
-(--level) or the lattice of NX x NY cells (--cells NX NY, --pattern crossed or
-fan).
+With --folder DIR every step goes to the ParaView collection DIR/heat.pvd (one
+grid file per step, cell data "u"), which `paraview heat.pvd` opens as one
+series; without it nothing is written. The program prints the mode's
+amplitude, the area-weighted projection of u on the mode, as a decay from
+t = 0 against the exact one. The mesh and scheme options are those of
+examples/options.py, shared with poisson.py.
 """
 import argparse
 import math
@@ -24,6 +25,7 @@ from pathlib import Path
 import numpy as np
 
 import malha
+import options
 from diffusion import diffusion_solver
 
 
@@ -39,7 +41,7 @@ def exact_decay(mesh, t):
 
 
 def run(level, lengths, steps, end, folder, every=1, report=print, cells=None,
-        pattern="crossed"):
+        pattern="crossed", scheme="corrected"):
     """Solve from t = 0 to end in steps equal steps; return the records.
 
     Args:
@@ -55,6 +57,7 @@ def run(level, lengths, steps, end, folder, every=1, report=print, cells=None,
             exact one).
         cells: (NX, NY): the lattice of NX x NY cells instead of the level.
         pattern: the lattice's pattern, "crossed" or "fan".
+        scheme: the flux, "corrected" or "two-point".
     Returns:
         The records reported.
     """
@@ -65,7 +68,7 @@ def run(level, lengths, steps, end, folder, every=1, report=print, cells=None,
     dt = end / steps
     neumann = np.zeros(faces.n_boundary_faces, dtype=bool)  # u = 0 on every side
     zero = np.zeros(faces.n_boundary_faces)
-    solve = diffusion_solver(mesh, faces, neumann, diagonal=area / dt)
+    solve = diffusion_solver(mesh, faces, neumann, diagonal=area / dt, scheme=scheme)
     phi = mode(mesh)
 
     def amplitude(u):
@@ -93,35 +96,35 @@ def run(level, lengths, steps, end, folder, every=1, report=print, cells=None,
 
 def main():
     """Parse the command line, solve, print the decay step by step."""
-    p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    p.add_argument("--level", type=int, default=12)
-    p.add_argument("--cells", type=int, nargs=2, metavar=("NX", "NY"),
-                   help="the lattice of NX x NY cells instead of a level")
-    p.add_argument("--pattern", choices=("crossed", "fan"), default="crossed",
-                   help="how the lattice's cells are cut (with --cells)")
-    p.add_argument("--lengths", type=float, nargs=2, default=(2.0, 1.0))
-    p.add_argument("--steps", type=int, default=200)
-    p.add_argument("--end", type=float, default=0.1, help="the final time")
-    p.add_argument("--folder", type=Path, default=Path("."),
-                   help="folder of heat.pvd and its grid files (default: the current one)")
+    p = options.Parser(description=__doc__.split("\n")[0])
+    options.add_mesh_options(p, level=12)
+    p.add_argument("--steps", type=int, default=200, help="implicit Euler steps (default 200)")
+    p.add_argument("--end", type=float, default=0.1, help="the final time (default 0.1)")
     p.add_argument("--every", type=int, default=20,
-                   help="print every this many steps (and the last)")
+                   help="print every this many steps, and the last (default 20)")
+    p.add_argument("--folder", type=Path, metavar="DIR",
+                   help="write every step to DIR/heat.pvd and its grid files (default: nothing)")
     args = p.parse_args()
-    args.folder.mkdir(parents=True, exist_ok=True)
-    shape = (f"level {args.level}" if args.cells is None else
-             f"{args.cells[0]} x {args.cells[1]} cells, {args.pattern}")
-    print(f"{shape}, {args.lengths[0]:g} x {args.lengths[1]:g}, "
-          f"{args.steps} steps to t = {args.end:g}, corrected flux\n"
+    options.mesh_defaults(p, args)
+    if args.steps < 1 or args.every < 1:
+        p.error("--steps and --every take a whole number from 1")
+    if args.folder is not None:
+        args.folder.mkdir(parents=True, exist_ok=True)
+    print(f"{options.describe(args)}, {args.lengths[0]:g} x {args.lengths[1]:g}, "
+          f"{args.steps} steps to t = {args.end:g}, {args.scheme} flux\n"
           " step          t       decay       exact  difference")
     began = time.perf_counter()
-    records = run(args.level, tuple(args.lengths), args.steps, args.end, args.folder,
+    records = run(args.level, args.lengths, args.steps, args.end, args.folder,
                   args.every, lambda r: print(
                       f"{r['step']:5d} {r['t']:10.3e} {r['decay']:11.6f} {r['exact']:11.6f}"
-                      f" {r['difference']:+10.3%}", flush=True), args.cells, args.pattern)
+                      f" {r['difference']:+10.3%}", flush=True), args.cells, args.pattern,
+                  args.scheme)
     last = records[-1]
+    written = (f"{args.steps + 1} steps written to {args.folder / 'heat.pvd'}"
+               if args.folder is not None else
+               f"{args.steps + 1} steps, none written (--folder DIR writes them)")
     print(f"decay at t = {last['t']:g}: {last['decay']:.6f} computed, {last['exact']:.6f} exact, "
-          f"{last['difference']:+.3%}; {args.steps + 1} steps written to "
-          f"{args.folder / 'heat.pvd'} in {time.perf_counter() - began:.1f} s")
+          f"{last['difference']:+.3%}; {written} in {time.perf_counter() - began:.1f} s")
 
 
 if __name__ == "__main__":

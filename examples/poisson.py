@@ -7,14 +7,16 @@ values from the rule of malha/faces/faces.h. --boundary dirichlet
 imposes u on every side; --boundary mixed imposes u on x = 0 and x = dim_x and
 du/dn on y = 0 and y = dim_y. The flux is the two-point difference between
 the barycentres, plus (scheme "corrected") a least-squares gradient
-correction. --study runs them all and draws two pictures into the current
-folder (--pictures DIR: into DIR).
+correction. --study runs them all, and with --pictures DIR draws two
+pictures into DIR.
 
 The mesh is a level's (--level L: 2^L triangles, as many cells along each
 side) or a lattice of NX x NY cells (--cells NX NY, --pattern crossed or
 fan), whose cells are square when NX : NY is dim_x : dim_y. --study
 --lattices runs the study on square cells instead of levels: 2m x m cells on
-2 x 1, m x 3m on 1 x 3, m x m on 1 x 1, for m = 2^J, J from --sizes.
+2 x 1, m x 3m on 1 x 3, m x m on 1 x 1, for m = 2^J, J from --sizes. The
+options are those of examples/options.py, shared with heat.py; --grid
+FILE.vtu writes the fields u and error (u - exact) of one solve.
 """
 import argparse
 import json
@@ -24,6 +26,7 @@ from pathlib import Path
 import numpy as np
 
 import malha
+import options
 from diffusion import SCHEMES, diffusion_solver
 
 BOUNDARIES = ("dirichlet", "mixed")
@@ -82,20 +85,19 @@ def run(level, lengths, scheme, boundary="dirichlet", cells=None,
     """Build a mesh and solve; return (record, mesh, u).
 
     The mesh is the level's, or with cells = (NX, NY) the lattice of NX x NY
-    cells in pattern (the record then names them; its level is the
-    lattice's, 0 for most). h is sqrt(mean area of a real volume); error is
-    the area-weighted discrete L2 norm of u - exact at the barycentres.
+    cells in pattern (the record then names them in place of a level). h is
+    sqrt(mean area of a real volume); error is the area-weighted discrete L2
+    norm of u - exact at the barycentres.
     """
     if cells is None:
         mesh = malha.build(level, *lengths)
-        shape = {}
+        shape = dict(level=level)
     else:
         mesh = malha.build_lattice(*cells, *lengths, pattern)
         shape = dict(cells=list(cells), pattern=pattern)
     u, area, steps = solve(mesh, scheme, boundary)
     x, y = mesh.barycentres[:mesh.n_real_volumes].T
-    return dict(lengths=list(lengths), scheme=scheme, boundary=boundary,
-                level=mesh.level, **shape,
+    return dict(**shape, lengths=list(lengths), scheme=scheme, boundary=boundary,
                 n_real_volumes=mesh.n_real_volumes,
                 h=math.sqrt(area.mean()),
                 error=math.sqrt(np.sum(area * (u - exact(x, y)) ** 2)),
@@ -181,36 +183,51 @@ def draw(records, folder, boundary="dirichlet", lattices=False):
 
 def main():
     """Parse the command line, then run one solve or the study."""
-    p = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    p.add_argument("--scheme", choices=SCHEMES, default="corrected")
-    p.add_argument("--level", type=int, default=10)
-    p.add_argument("--cells", type=int, nargs=2, metavar=("NX", "NY"),
-                   help="the lattice of NX x NY cells instead of a level")
-    p.add_argument("--pattern", choices=("crossed", "fan"), default="crossed",
-                   help="how the lattice's cells are cut (--cells, --lattices)")
-    p.add_argument("--lengths", type=float, nargs=2, default=(2.0, 1.0))
+    p = options.Parser(description=__doc__.split("\n")[0])
+    options.add_mesh_options(p, level=10)
     p.add_argument("--boundary", choices=BOUNDARIES, default="dirichlet",
                    help="u on every side, or mixed: u on x = 0 and x = dim_x, "
                    "du/dn on y = 0 and y = dim_y")
-    p.add_argument("--study", action="store_true", help="convergence study")
-    p.add_argument("--json", action="store_true", help="study: JSON lines")
-    p.add_argument("--levels", type=int, nargs=2, default=(4, 14))
-    p.add_argument("--lattices", action="store_true",
+    p.add_argument("--grid", metavar="FILE.vtu", help="write u and its error to this grid")
+    p.add_argument("--study", action="store_true",
+                   help="convergence study of every rectangle and scheme")
+    p.add_argument("--json", action="store_const", const=True, help="study: JSON lines")
+    p.add_argument("--levels", type=int, nargs=2, metavar=("L0", "L1"),
+                   help="study: levels L0 to L1 (default 4 14)")
+    p.add_argument("--lattices", action="store_const", const=True,
                    help="study: square-celled lattices instead of levels")
-    p.add_argument("--sizes", type=int, nargs=2, default=(2, 7), metavar=("J0", "J1"),
-                   help="study --lattices: m = 2^J0 to 2^J1 cells across the shorter side")
-    p.add_argument("--pictures", type=Path, default=Path("."),
-                   help="study: folder of the pictures (default: the current one)")
+    p.add_argument("--sizes", type=int, nargs=2, metavar=("J0", "J1"),
+                   help="study --lattices: m = 2^J0 to 2^J1 cells across the shorter side "
+                   "(default 2 7)")
+    p.add_argument("--pictures", type=Path, metavar="DIR",
+                   help="study: draw its two pictures into DIR (docs renews this page's)")
     args = p.parse_args()
     if args.study:
-        levels = range(args.levels[0], args.levels[1] + 1)
-        sizes = range(args.sizes[0], args.sizes[1] + 1) if args.lattices else None
-        draw(study(levels, args.json, args.boundary, sizes, args.pattern),
-             args.pictures, args.boundary, args.lattices)
-    else:
-        rec = run(args.level, tuple(args.lengths), args.scheme,
-                  args.boundary, args.cells, args.pattern)[0]
-        print(", ".join(f"{k} {v}" for k, v in rec.items()))
+        p.refuse(args, ["--level", "--cells", "--lengths", "--scheme", "--grid"],
+                 "not with --study, which runs every rectangle and scheme")
+        p.refuse(args, ["--levels"] if args.lattices else ["--sizes", "--pattern"],
+                 "not with --study " + ("--lattices" if args.lattices else "of levels"))
+        options.mesh_defaults(p, args, lattices=True)
+        first, last = args.levels or (4, 14)
+        levels = range(first, last + 1)
+        sizes = range(args.sizes[0], args.sizes[1] + 1) if args.sizes else range(2, 8)
+        records = study(levels, args.json, args.boundary, sizes if args.lattices else None,
+                        args.pattern)
+        if args.pictures is not None:
+            draw(records, args.pictures, args.boundary, args.lattices)
+        return
+    p.refuse(args, ["--json", "--levels", "--lattices", "--sizes", "--pictures"],
+             "only with --study")
+    options.mesh_defaults(p, args)
+    rec, mesh, u = run(args.level, args.lengths, args.scheme, args.boundary, args.cells,
+                       args.pattern)
+    if args.grid is not None:
+        x, y = mesh.barycentres[:mesh.n_real_volumes].T
+        mesh.write_vtu(args.grid, {"u": u, "error": u - exact(x, y)})
+    print(f"{options.describe(args)}, lengths {args.lengths[0]:g} x {args.lengths[1]:g}, "
+          f"scheme {args.scheme}, boundary {args.boundary}, "
+          f"n_real_volumes {rec['n_real_volumes']}, iterations {rec['iterations']}, "
+          f"h {rec['h']!r}, error {rec['error']!r}")
 
 
 if __name__ == "__main__":

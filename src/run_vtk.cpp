@@ -25,6 +25,14 @@ void write_out(int stream, std::string_view text) {
   process::write_console(stream, text.data(), text.size());
 }
 
+// The report of a folder without dados.ent also says where the files come
+// from, as a stuck user needs; every other report stays as the library made it.
+Error with_origin(const Error& error) {
+  if (error.code() != "F4004" || !error.operation().ends_with("dados.ent)")) return error;
+  return Error(error.code(), error.operation(),
+               error.description() + "; the files come from a run of malha in that folder");
+}
+
 }  // namespace
 
 int run_vtk(int argc, const char* const* argv) {
@@ -50,7 +58,7 @@ int run_vtk(int argc, const char* const* argv) {
                                      std::to_string(mesh.n_nodes) + " points, " +
                                      std::to_string(mesh.n_volumes) + " cells\n");
   } catch (const Error& error) {
-    write_out(process::kStderr, error.what());
+    write_out(process::kStderr, with_origin(error).what());
     return 1;
   } catch (const std::bad_alloc&) {
     write_out(process::kStderr, error_for(RunError::allocate).what());

@@ -11,6 +11,8 @@ python3-vtk9); without a display, run it under xvfb-run.
 """
 
 import argparse
+import os
+import sys
 
 import vtk
 
@@ -86,6 +88,9 @@ def main():
     p.add_argument("grids", nargs="+", help="the .vtu files")
     p.add_argument("picture", help="the PNG file")
     args = p.parse_args()
+    # VTK's on-screen window class stops the process without a display.
+    if not os.environ.get("DISPLAY"):
+        sys.exit("render_vtu.py: no display: run it under xvfb-run -a (Debian xvfb)")
     grids = [read(path) for path in args.grids]
     window = vtk.vtkRenderWindow()
     window.SetOffScreenRendering(1)

@@ -3,7 +3,7 @@
 // sum over its faces of length x outward normal is zero), the real volumes'
 // areas add up to the rectangle's, and every normal distance is positive.
 // Last it writes a field to a grid and a short time series into the folder
-// given (the current folder without one).
+// given (nothing without one).
 #include <malha/malha.h>
 
 #include <algorithm>
@@ -51,7 +51,12 @@ int main(int argc, char** argv) {
               is_closed ? "closed" : "NOT closed", area);
 
   // x at each real volume's barycentre, as a grid and as two steps in time.
-  const std::filesystem::path folder = argc > 1 ? argv[1] : ".";
+  const bool holds = is_closed && is_tiled && shortest > 0.0;
+  if (argc < 2) {
+    std::printf("no folder given: no grid written\n");
+    return holds ? 0 : 1;
+  }
+  const std::filesystem::path folder = argv[1];
   std::vector<double> u(static_cast<std::size_t>(mesh.n_real_volumes));
   for (std::int32_t v = 1; v <= mesh.n_real_volumes; ++v) {
     u[static_cast<std::size_t>(v - 1)] = mesh.barycentres(v, 1);
@@ -62,5 +67,5 @@ int main(int argc, char** argv) {
   series.write(1.0, {{"u", u}});
   std::printf("wrote %s and %zu steps of %s\n", (folder / "x.vtu").string().c_str(), series.steps(),
               series.collection_file().string().c_str());
-  return is_closed && is_tiled && shortest > 0.0 ? 0 : 1;
+  return holds ? 0 : 1;
 }

@@ -1,19 +1,21 @@
 // Solves the heat equation u_t = Laplace(u) on a malha mesh, the problem of
 // examples/heat.py, and writes every step as a time series:
 //
-//   heat [--level L] [--lengths X Y] [--steps N] [--end T] [--folder DIR] [--every K]
-//   (defaults: --level 12 --lengths 2 1 --steps 200 --end 0.1 --folder . --every 20)
+//   heat [--level L | --cells NX NY [--pattern crossed|fan]] [--lengths X Y]
+//        [--scheme corrected|two-point] [--steps N] [--end T] [--every K] [--folder DIR]
+//   (defaults: --level 12 --lengths 2 1 --scheme corrected --steps 200 --end 0.1
+//    --every 20; no series without --folder)
 //
 // The rectangle [0, dim_x] x [0, dim_y] starts from its slowest mode
 // sin(pi x / dim_x) sin(pi y / dim_y) with u = 0 on every side, so the exact
 // solution is that mode times exp(-pi^2 (1/dim_x^2 + 1/dim_y^2) t). Each step
-// is one implicit Euler step of the corrected scheme of diffusion.h (the
-// balance's diagonal area / dt, factorised once):
+// is one implicit Euler step of the scheme of diffusion.h (the balance's
+// diagonal area / dt, factorised once):
 //
 //   area / dt (u_new - u_old) = sum over the faces of the flux of grad u_new.
 //
-// Every step goes to DIR/heat.pvd through malha::TimeSeries (one grid file
-// per step, cell data "u"). The program prints the mode's amplitude, the
+// With --folder DIR every step goes to DIR/heat.pvd through malha::TimeSeries
+// (one grid file per step, cell data "u"). The program prints the mode's amplitude, the
 // area-weighted projection of u on the mode, as a decay from t = 0 against
 // the exact one, every K steps and at the last.
 #include <malha/faces.h>
@@ -27,93 +29,78 @@
 #include <exception>
 #include <filesystem>
 #include <numbers>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "diffusion.h"
+#include "options.h"
 
 namespace {
 
 constexpr double kPi = std::numbers::pi;
 
+constexpr const char* kUsage =
+    "usage: heat [--level L | --cells NX NY [--pattern crossed|fan]] [--lengths X Y]\n"
+    "            [--scheme corrected|two-point] [--steps N] [--end T] [--every K] [--folder DIR]\n"
+    "(defaults: --level 12 --lengths 2 1 --scheme corrected --steps 200 --end 0.1 --every 20;\n"
+    " the series of every step goes to DIR/heat.pvd, and without --folder nowhere)\n";
+
 struct Options {
-  int level = 12;
-  double dim_x = 2.0;
-  double dim_y = 1.0;
+  options::MeshChoice mesh;
+  diffusion::Scheme scheme = diffusion::Scheme::corrected;
   int steps = 200;
   double end = 0.1;
-  std::filesystem::path folder = ".";
+  std::string folder;  // empty: no series
   int every = 20;
 };
 
-[[noreturn]] void usage(const std::string& why) {
-  throw std::invalid_argument(why + "\nusage: heat [--level L] [--lengths X Y] [--steps N] "
-                                    "[--end T] [--folder DIR] [--every K]");
-}
-
-double number(const char* text) {
-  char* end = nullptr;
-  const double value = std::strtod(text, &end);
-  if (end == text || *end != '\0') usage(std::string("not a number: ") + text);
-  return value;
-}
-
-int whole(const char* text, int least) {
-  const double value = number(text);
-  if (value != std::floor(value) || value < least || value > 1e9) {
-    usage(std::string("not a whole number from ") + std::to_string(least) + ": " + text);
-  }
-  return static_cast<int>(value);
-}
-
-Options parse(int argc, char** argv) {
+Options parse(const options::Reader& r) {
   Options o;
-  for (int a = 1; a < argc; ++a) {
-    const std::string option = argv[a];
-    const int count = option == "--lengths" ? 2 : 1;
-    if (a + count >= argc) usage(option + " needs " + std::to_string(count) + " value(s)");
-    char** values = argv + a + 1;
-    a += count;
-    if (option == "--level") {
-      o.level = whole(values[0], 0);
-    } else if (option == "--lengths") {
-      o.dim_x = number(values[0]);
-      o.dim_y = number(values[1]);
-    } else if (option == "--steps") {
-      o.steps = whole(values[0], 1);
-    } else if (option == "--end") {
-      o.end = number(values[0]);
-    } else if (option == "--folder") {
-      o.folder = values[0];
-    } else if (option == "--every") {
-      o.every = whole(values[0], 1);
-    } else {
-      usage("unknown option " + option);
-    }
-  }
+  o.mesh = options::mesh_choice(r, 12);
+  o.scheme = r.choice("--scheme", {"corrected", "two-point"}) == "corrected"
+                 ? diffusion::Scheme::corrected
+                 : diffusion::Scheme::two_point;
+  o.steps = static_cast<int>(std::min(r.whole("--steps", 200, 1), 1000000000LL));
+  o.end = r.number("--end", 0.1);
+  o.folder = r.text("--folder");
+  o.every = static_cast<int>(std::min(r.whole("--every", 20, 1), 1000000000LL));
   return o;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  Options o;
   try {
-    const Options o = parse(argc, argv);
+    std::vector<options::Option> known = options::kMeshOptions;
+    known.insert(known.end(), {{"--steps", 1}, {"--end", 1}, {"--every", 1}, {"--folder", 1}});
+    const options::Reader reader(argc, argv, known);
+    if (reader.given("--help")) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    o = parse(reader);
+  } catch (const options::Refusal& refusal) {
+    std::fprintf(stderr, "heat: %s (--help: usage)\n", refusal.what());
+    return 2;
+  }
+  try {
     const auto began = std::chrono::steady_clock::now();
-    const malha::Mesh mesh = malha::build_mesh(o.level, o.dim_x, o.dim_y);
+    const malha::Mesh mesh = options::build(o.mesh);
     const malha::Faces faces = malha::build_faces(mesh);
     const int n = mesh.n_real_volumes;
     const double dt = o.end / o.steps;
     std::vector<double> diagonal(static_cast<std::size_t>(n)), mode(diagonal.size());
     for (int v = 1; v <= n; ++v) {
       diagonal[v - 1] = faces.volume_areas(v, 1) / dt;
-      mode[v - 1] = std::sin(kPi * mesh.barycentres(v, 1) / o.dim_x) *
-                    std::sin(kPi * mesh.barycentres(v, 2) / o.dim_y);
+      mode[v - 1] = std::sin(kPi * mesh.barycentres(v, 1) / o.mesh.dim_x) *
+                    std::sin(kPi * mesh.barycentres(v, 2) / o.mesh.dim_y);
     }
     const std::vector<char> dirichlet(static_cast<std::size_t>(faces.n_boundary_faces), 0);
     const std::vector<double> zero(dirichlet.size(), 0.0);
-    const diffusion::Solver solver(mesh, faces, dirichlet, diagonal, diffusion::Scheme::corrected);
+    const diffusion::Solver solver(mesh, faces, dirichlet, diagonal, o.scheme);
     const auto amplitude = [&](const Eigen::VectorXd& u) {
       double along = 0.0, square = 0.0;
       for (int v = 1; v <= n; ++v) {
@@ -123,11 +110,15 @@ int main(int argc, char** argv) {
       return along / square;
     };
 
-    std::filesystem::create_directories(o.folder);
-    malha::TimeSeries series(mesh, o.folder, "heat");
-    std::printf("level %d, %g x %g, %d steps to t = %g, corrected flux\n"
+    std::optional<malha::TimeSeries> series;
+    if (!o.folder.empty()) {
+      std::filesystem::create_directories(o.folder);
+      series.emplace(mesh, o.folder, "heat");
+    }
+    std::printf("%s, %g x %g, %d steps to t = %g, %s flux\n"
                 " step          t       decay       exact  difference\n",
-                o.level, o.dim_x, o.dim_y, o.steps, o.end);
+                options::describe(o.mesh).c_str(), o.mesh.dim_x, o.mesh.dim_y, o.steps, o.end,
+                o.scheme == diffusion::Scheme::corrected ? "corrected" : "two-point");
     Eigen::VectorXd u = Eigen::Map<const Eigen::VectorXd>(mode.data(), n);
     const double start = amplitude(u);
     double decay = 1.0, exact = 1.0, t = 0.0;
@@ -138,20 +129,22 @@ int main(int argc, char** argv) {
         solver.solve(b, zero, u);
       }
       t = step * dt;
-      series.write(t, {{"u", {u.data(), static_cast<std::size_t>(n)}}});
+      if (series) series->write(t, {{"u", {u.data(), static_cast<std::size_t>(n)}}});
       if (step % o.every != 0 && step != o.steps) continue;
       decay = amplitude(u) / start;
-      exact = std::exp(-kPi * kPi * (1 / (o.dim_x * o.dim_x) + 1 / (o.dim_y * o.dim_y)) * t);
+      exact = std::exp(-kPi * kPi * (1 / (o.mesh.dim_x * o.mesh.dim_x) + 1 / (o.mesh.dim_y * o.mesh.dim_y)) * t);
       std::printf("%5d %10.3e %11.9f %11.9f %+9.3f%%\n", step, t, decay, exact,
                   100 * (decay / exact - 1));
       std::fflush(stdout);
     }
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    std::printf("decay at t = %g: %.9f computed, %.9f exact, %+.3f%%; %d steps written to %s in "
-                "%.1f s\n",
-                t, decay, exact, 100 * (decay / exact - 1), o.steps + 1,
-                series.collection_file().string().c_str(), seconds);
+    const std::string written =
+        series ? std::to_string(o.steps + 1) + " steps written to " +
+                     series->collection_file().string()
+               : std::to_string(o.steps + 1) + " steps, none written (--folder DIR writes them)";
+    std::printf("decay at t = %g: %.9f computed, %.9f exact, %+.3f%%; %s in %.1f s\n", t, decay,
+                exact, 100 * (decay / exact - 1), written.c_str(), seconds);
     return 0;
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "heat: %s\n", failure.what());

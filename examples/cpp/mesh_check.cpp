@@ -31,10 +31,14 @@ int main(int argc, char** argv) {
               mesh.n_real_volumes, mesh.n_fict_volumes, area,
               is_symmetric ? "symmetric" : "NOT symmetric");
 
-  const std::filesystem::path folder = argc > 1 ? argv[1] : "mesh_check_files";
-  std::filesystem::create_directories(folder);
-  malha::write_mesh_files(mesh, folder);
-  std::printf("files written to %s\n", folder.string().c_str());
+  if (argc > 1) {
+    const std::filesystem::path folder = argv[1];
+    std::filesystem::create_directories(folder);
+    malha::write_mesh_files(mesh, folder);
+    std::printf("files written to %s\n", folder.string().c_str());
+  } else {
+    std::printf("no folder given: no files written\n");
+  }
 
   try {
     malha::build_mesh(31, 2.0, 1.0);

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "diffusion.h"
+#include "options.h"
 
 namespace {
 
@@ -49,102 +50,48 @@ double exact_dy(double x, double y) {
   return x * x + kPi * std::sin(kPi * x) * std::cosh(kPi * y) / 10;
 }
 
+constexpr const char* kUsage =
+    "usage: poisson [--level L | --cells NX NY [--pattern crossed|fan]] [--lengths X Y]\n"
+    "               [--scheme corrected|two-point] [--boundary dirichlet|mixed] [--grid FILE.vtu]\n"
+    "(defaults: --level 10 --lengths 2 1 --scheme corrected --boundary dirichlet; no grid)\n";
+
 struct Options {
-  int level = 10;
-  bool is_lattice = false;  // --cells given
-  long long cells_x = 0;
-  long long cells_y = 0;
-  malha::LatticePattern pattern = malha::LatticePattern::crossed;
-  bool has_pattern = false;
-  double dim_x = 2.0;
-  double dim_y = 1.0;
+  options::MeshChoice mesh;
   diffusion::Scheme scheme = diffusion::Scheme::corrected;
   bool mixed = false;
   std::string grid;
 };
 
-[[noreturn]] void usage(const std::string& why) {
-  throw std::invalid_argument(
-      why + "\nusage: poisson [--level L | --cells NX NY [--pattern crossed|fan]] [--lengths X Y] "
-            "[--scheme two-point|corrected] [--boundary dirichlet|mixed] [--grid FILE.vtu]");
-}
-
-double number(const char* text) {
-  char* end = nullptr;
-  const double value = std::strtod(text, &end);
-  if (end == text || *end != '\0') usage(std::string("not a number: ") + text);
-  return value;
-}
-
-long long whole(const char* text) {
-  const double value = number(text);
-  if (value != std::floor(value) || std::fabs(value) > 1e15) {
-    usage(std::string("not a whole number: ") + text);
-  }
-  return static_cast<long long>(value);
-}
-
-Options parse(int argc, char** argv) {
+Options parse(const options::Reader& r) {
   Options o;
-  bool has_level = false;
-  for (int a = 1; a < argc; ++a) {
-    const std::string option = argv[a];
-    const auto operand = [&](int count) {
-      if (a + count >= argc) usage(option + " needs " + std::to_string(count) + " value(s)");
-      a += count;
-      return argv + a - count + 1;
-    };
-    if (option == "--level") {
-      const long long level = whole(*operand(1));
-      // Beyond int, a level build_mesh refuses as well.
-      o.level = static_cast<int>(std::clamp(level, -1LL, 99LL));
-      has_level = true;
-    } else if (option == "--cells") {
-      char** values = operand(2);
-      o.cells_x = whole(values[0]);
-      o.cells_y = whole(values[1]);
-      o.is_lattice = true;
-    } else if (option == "--pattern") {
-      const std::string pattern = *operand(1);
-      if (pattern != "crossed" && pattern != "fan") usage("unknown pattern " + pattern);
-      o.pattern = pattern == "fan" ? malha::LatticePattern::fan : malha::LatticePattern::crossed;
-      o.has_pattern = true;
-    } else if (option == "--lengths") {
-      char** values = operand(2);
-      o.dim_x = number(values[0]);
-      o.dim_y = number(values[1]);
-    } else if (option == "--scheme") {
-      const std::string scheme = *operand(1);
-      if (scheme == "two-point") {
-        o.scheme = diffusion::Scheme::two_point;
-      } else if (scheme == "corrected") {
-        o.scheme = diffusion::Scheme::corrected;
-      } else {
-        usage("unknown scheme " + scheme);
-      }
-    } else if (option == "--boundary") {
-      const std::string boundary = *operand(1);
-      if (boundary != "dirichlet" && boundary != "mixed") usage("unknown boundary " + boundary);
-      o.mixed = boundary == "mixed";
-    } else if (option == "--grid") {
-      o.grid = *operand(1);
-    } else {
-      usage("unknown option " + option);
-    }
-  }
-  if (has_level && o.is_lattice) usage("--level and --cells exclude each other");
-  if (o.has_pattern && !o.is_lattice) usage("--pattern goes with --cells");
+  o.mesh = options::mesh_choice(r, 10);
+  o.scheme = r.choice("--scheme", {"corrected", "two-point"}) == "corrected"
+                 ? diffusion::Scheme::corrected
+                 : diffusion::Scheme::two_point;
+  o.mixed = r.choice("--boundary", {"dirichlet", "mixed"}) == "mixed";
+  o.grid = r.text("--grid");
   return o;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  Options o;
   try {
-    const Options o = parse(argc, argv);
-    const malha::Mesh mesh =
-        o.is_lattice ? malha::build_lattice_mesh(o.cells_x, o.cells_y, o.dim_x, o.dim_y, o.pattern)
-                       : malha::build_mesh(o.level, o.dim_x, o.dim_y);
+    std::vector<options::Option> known = options::kMeshOptions;
+    known.insert(known.end(), {{"--boundary", 1}, {"--grid", 1}});
+    const options::Reader reader(argc, argv, known);
+    if (reader.given("--help")) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    o = parse(reader);
+  } catch (const options::Refusal& refusal) {
+    std::fprintf(stderr, "poisson: %s (--help: usage)\n", refusal.what());
+    return 2;
+  }
+  try {
+    const malha::Mesh mesh = options::build(o.mesh);
     const malha::Faces faces = malha::build_faces(mesh);
     const int n = mesh.n_real_volumes;
     const auto& bc = mesh.barycentres;
@@ -185,14 +132,10 @@ int main(int argc, char** argv) {
       malha::write_vtu(mesh, o.grid,
                        {{"u", {u.data(), static_cast<std::size_t>(n)}}, {"error", error}});
     }
-    const std::string shape =
-        o.is_lattice ? "cells " + std::to_string(o.cells_x) + " x " + std::to_string(o.cells_y) +
-                             ", pattern " +
-                             (o.pattern == malha::LatticePattern::fan ? "fan" : "crossed")
-                       : "level " + std::to_string(o.level);
+    const std::string shape = options::describe(o.mesh);
     std::printf("%s, lengths %g x %g, scheme %s, boundary %s, n_real_volumes %d, "
                 "iterations %d, h %.17g, error %.17g\n",
-                shape.c_str(), o.dim_x, o.dim_y,
+                shape.c_str(), o.mesh.dim_x, o.mesh.dim_y,
                 o.scheme == diffusion::Scheme::corrected ? "corrected" : "two-point",
                 o.mixed ? "mixed" : "dirichlet", n, steps, std::sqrt(area / n), std::sqrt(sum));
     return 0;

@@ -46,7 +46,8 @@ std::string with_time_zeroed(const std::string& dados_gerais) {
 
 // Why a test that runs the program without root's privileges is skipped.
 constexpr const char* kUnreachable =
-    "run as root, and user 65534 cannot reach " MALHA_EXE " (a folder above it is closed to others)";
+    "run as root, and user 65534 can reach neither " MALHA_EXE " nor a copy of it in the "
+    "temporary folder";
 
 struct GoldenCase {
   const char* name;  // the folder under tests/golden

@@ -274,7 +274,7 @@ def main():
     stop_signal = signal.SIGKILL if options.signal == "KILL" else signal.SIGINT
     kills = options.kills
     if written_bytes(os.getpid()) is None:
-        print("/proc/PID/io is not available: skipped")
+        print("skipped: /proc/PID/io is not available")
         return 77
     failures = 0
     with tempfile.TemporaryDirectory(prefix="malha-reruns-") as scratch:

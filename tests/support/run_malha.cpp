@@ -43,21 +43,56 @@ void write_file(const fs::path& path, const std::string& bytes) {
   out << bytes;
 }
 
-bool dropped_privileges_reach_malha() {
-  if (geteuid() != 0) return true;
+namespace {
+
+// Whether user 65534 can start `program`, asked of a child that becomes that user.
+bool nobody_can_start(const std::string& program) {
   const pid_t pid = fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     if (setgid(65534) != 0 || setuid(65534) != 0) _exit(1);
-    _exit(access(MALHA_EXE, X_OK) == 0 ? 0 : 1);
+    _exit(access(program.c_str(), X_OK) == 0 ? 0 : 1);
   }
   int status = 0;
   if (waitpid(pid, &status, 0) != pid) throw std::runtime_error("waitpid failed");
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// A copy of the program in a folder of its own that everyone may enter,
+// removed with its folder when the test process ends.
+class ReachableCopy {
+ public:
+  ReachableCopy() {
+    fs::permissions(folder_.path(), fs::perms::owner_all | fs::perms::group_read |
+                                        fs::perms::group_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+    fs::copy_file(MALHA_EXE, program());
+  }
+  std::string program() const { return (folder_ / "malha").string(); }
+
+ private:
+  TempDir folder_;
+};
+
+// The program a run without root's privileges starts: MALHA_EXE, or where
+// user 65534 cannot reach it (a build under /root) a copy that it can; ""
+// when neither can be started.
+const std::string& program_for_nobody() {
+  static const std::string program = [] {
+    if (geteuid() != 0 || nobody_can_start(MALHA_EXE)) return std::string(MALHA_EXE);
+    static const ReachableCopy copy;
+    return nobody_can_start(copy.program()) ? copy.program() : std::string();
+  }();
+  return program;
+}
+
+}  // namespace
+
+bool dropped_privileges_reach_malha() { return !program_for_nobody().empty(); }
+
 RunResult run_malha(const fs::path& dir, const std::string& input, const RunOptions& options) {
   std::signal(SIGPIPE, SIG_IGN);  // the program may exit before reading all input
+  const std::string program = options.drop_privileges ? program_for_nobody() : MALHA_EXE;
   int in_pipe[2];
   int out_pipe[2];
   int err_pipe[2];
@@ -92,8 +127,8 @@ RunResult run_malha(const fs::path& dir, const std::string& input, const RunOpti
       }
     }
     alarm(options.time_limit);  // kept across the exec
-    execl(MALHA_EXE, "malha", static_cast<char*>(nullptr));
-    const std::string why = std::string("cannot start " MALHA_EXE ": ") + std::strerror(errno) + "\n";
+    execl(program.c_str(), "malha", static_cast<char*>(nullptr));
+    const std::string why = "cannot start " + program + ": " + std::strerror(errno) + "\n";
     [[maybe_unused]] const ssize_t ignored = write(2, why.data(), why.size());
     _exit(127);
   }

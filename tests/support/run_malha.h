@@ -46,9 +46,11 @@ struct RunOptions {
 
 inline constexpr const char* kUnset = "<unset>";
 
-// Whether a run with drop_privileges can start the program: user 65534 must
+// Whether a run with drop_privileges can start the program. User 65534 must
 // be able to enter every folder above it, which a tree under /root, run as
-// root, does not allow. True when the tests do not run as root.
+// root, does not allow; such runs then start a copy of the program in a
+// folder of its own under the temporary folder. True when the tests do not
+// run as root.
 bool dropped_privileges_reach_malha();
 
 // Runs `malha` in `dir` with `input` on standard input (a pipe, so the

@@ -22,7 +22,7 @@ try:
     import meshio
     import numpy as np
 except ImportError:
-    print("meshio is not installed: skipped")
+    print("skipped: meshio is not installed (apt-get install python3-meshio)")
     sys.exit(77)
 
 # The reader of ParaView and VisIt, a second check where it is installed.

@@ -100,7 +100,8 @@ struct Damage {
 
 const Damage kDamages[] = {
     {"dados.ent missing", "dados.ent", nullptr, "F4004", "OPEN(dados.ent)",
-     "cannot open the file for reading: No such file or directory"},
+     "cannot open the file for reading: No such file or directory; the files come from a run of "
+     "malha in that folder"},
     {"conectividades.ent missing", "conectividades.ent", nullptr, "F4004",
      "OPEN(conectividades.ent)", "cannot open the file for reading: No such file or directory"},
     {"baricentros.ent missing", "baricentros.ent", nullptr, "F4004", "OPEN(baricentros.ent)",

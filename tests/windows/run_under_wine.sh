@@ -30,20 +30,20 @@ if [ "$#" -ne 3 ]; then
   echo "usage: $0 LINUX_MALHA MALHA_EXE RECORDING_VIEWER_EXE" >&2
   exit 2
 fi
-linux_exe="$(realpath -- "$1")"
-windows_exe="$(realpath -- "$2")"
-viewer_exe="$(realpath -- "$3")"
+linux_exe="$(realpath -m -- "$1")"
+windows_exe="$(realpath -m -- "$2")"
+viewer_exe="$(realpath -m -- "$3")"
 golden_dir="$(cd "$(dirname "$0")/../golden" && pwd)"
 
 for program in wine wineboot wineserver timeout; do
   if ! command -v "$program" >/dev/null; then
-    echo "SKIP: $program is not installed" >&2
+    echo "skipped: $program is not installed (apt-get install wine wine64)" >&2
     exit 77
   fi
 done
 for file in "$linux_exe" "$windows_exe" "$viewer_exe"; do
   if [ ! -f "$file" ]; then
-    echo "SKIP: $file does not exist" >&2
+    echo "skipped: $file does not exist (cmake --preset windows && cmake --build --preset windows builds it)" >&2
     exit 77
   fi
 done
