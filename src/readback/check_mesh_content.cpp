@@ -16,8 +16,7 @@
 #include "mesh/compute_barycentres.h"
 #include "mesh/define_volumes.h"
 #include "mesh/find_volume_neighbours.h"
-#include "mesh/lattice_numbering.h"
-#include "mesh/mesh_kind.h"
+#include "mesh/lattice.h"
 #include "mesh/place_nodes.h"
 #include "mesh/size_mesh.h"
 #include "readback/read_mesh_files.h"
@@ -123,9 +122,8 @@ Disagreement check_numbers(const Mesh& mesh) {
                         ", where " + shape + " has " + row_text(want_neighbours)};
     }
   };
-  const MeshKind kind = mesh_kind(mesh);
-  if (is_lattice(kind)) {
-    for_each_lattice_volume(lattice_of(mesh, kind), [&](std::int32_t v, const LatticeVolume& volume) {
+  if (is_lattice(mesh)) {
+    for_each_lattice_volume(lattice_of(mesh), [&](std::int32_t v, const LatticeVolume& volume) {
       compare(v, volume.nodes, volume.neighbours);
     });
   } else {
@@ -369,7 +367,7 @@ bool does_side_agree(const Mesh& mesh, int axis, double length) {
 MeshContentCheck::MeshContentCheck(const Mesh& mesh)
     : mesh_(mesh), lengths_{lengths_written_as(mesh.dim_x), lengths_written_as(mesh.dim_y)} {
   // The lengths whose bottom row and left column agree first.
-  if (is_lattice(mesh_kind(mesh))) {
+  if (is_lattice(mesh)) {
     for (int a = 0; a < 2; ++a) {
       std::stable_partition(lengths_[a].begin(), lengths_[a].end(),
                             [&](double length) { return does_side_agree(mesh, a, length); });
