@@ -15,7 +15,9 @@
 // build_lattice_mesh but the whole lattice's 32-bit counts (cells up to 2^30
 // a side); ALLOCATE and MATH as build_lattice_mesh.
 
+#include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "../mesh/mesh.h"
@@ -48,6 +50,47 @@ LatticePartition partition_lattice(std::int64_t cells_x, std::int64_t cells_y,
 // one contiguous numbering of all real volumes without communication.
 std::int64_t owned_offset(const LatticePartition& partition, std::int32_t part);
 
+// The global numbers of a part's volumes or nodes, read as a vector is:
+// numbers[local - 1]. The owned ones are computed from the rows of the
+// owned block, `runs` rows of `length` consecutive numbers each, row i from
+// first + i x step; the others are held. So a part takes no 8 bytes a
+// volume for them.
+struct NumberRuns {
+  std::int64_t first = 0;
+  std::int64_t step = 0;
+  std::int64_t length = 0;
+  std::int64_t runs = 0;
+};
+
+class GlobalNumbers {
+ public:
+  GlobalNumbers() = default;
+  GlobalNumbers(std::vector<NumberRuns> blocks, std::vector<std::int64_t> rest)
+      : blocks_(std::move(blocks)), rest_(std::move(rest)) {}
+
+  std::int64_t operator[](std::size_t index) const {
+    for (const NumberRuns& block : blocks_) {
+      const auto count = static_cast<std::size_t>(block.length * block.runs);
+      if (index < count) {
+        const auto i = static_cast<std::int64_t>(index);
+        return block.first + (i / block.length) * block.step + i % block.length;
+      }
+      index -= count;
+    }
+    return rest_[index];
+  }
+
+  std::size_t size() const {
+    std::size_t count = rest_.size();
+    for (const NumberRuns& block : blocks_) count += static_cast<std::size_t>(block.length * block.runs);
+    return count;
+  }
+
+ private:
+  std::vector<NumberRuns> blocks_;
+  std::vector<std::int64_t> rest_;
+};
+
 // One part. `mesh` is numbered locally, 1-based as every Mesh:
 // - volumes: the real volumes the part owns (1 to n_owned), in the order of
 //   their global numbers; its halo (n_owned + 1 to n_owned + n_halo), every
@@ -72,8 +115,8 @@ struct MeshPart {
   std::int32_t parts = 0;
   std::int32_t n_owned = 0;
   std::int32_t n_halo = 0;
-  std::vector<std::int64_t> global_volumes;      // mesh.n_volumes entries
-  std::vector<std::int64_t> global_nodes;        // mesh.n_nodes entries
+  GlobalNumbers global_volumes;                  // mesh.n_volumes entries
+  GlobalNumbers global_nodes;                    // mesh.n_nodes entries
   std::vector<std::int32_t> halo_owners;         // n_halo entries: the owning part (0-based)
   std::vector<std::int32_t> halo_owner_locals;   // n_halo entries: the local number there
 };
