@@ -203,7 +203,7 @@ def build_lattice_part(cells_x: int, cells_y: int, dim_x: float, dim_y: float, p
     Example:
         >>> part = malha.build_lattice_part(64, 32, 2.0, 1.0, "crossed", 1, 4)
         >>> part.n_owned, part.mesh.n_real_volumes - part.n_owned
-        (2048, 64)
+        (2048, 48)
 
     Args:
         cells_x: Cells along x of the whole lattice, 1 or more (even for "fan").
