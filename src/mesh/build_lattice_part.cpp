@@ -9,7 +9,7 @@
 #include "mesh/check_finite_values.h"
 #include "mesh/check_lattice.h"
 #include "mesh/compute_barycentres.h"
-#include "mesh/lattice_numbering.h"
+#include "mesh/lattice.h"
 #include "mesh/lattice_part.h"
 #include "mesh/partition_lattice.h"
 #include "mesh/size_mesh.h"
@@ -20,12 +20,6 @@ namespace malha {
 namespace {
 
 constexpr const char* kFunction = "build_lattice_part";
-
-// (index - 1) times the spacing, rounded on its own, as node placement
-// takes it.
-double offset(std::int64_t index, double spacing) {
-  return static_cast<double>(index - 1) * spacing;
-}
 
 // The index of `value` in the ascending `sorted`, which holds it.
 std::int32_t index_in(const std::vector<std::int64_t>& sorted, std::int64_t value) {
@@ -60,7 +54,7 @@ class PartBuilder {
   PartBuilder(const Mesh& whole, const LatticePartition& partition, std::int32_t part)
       : whole_(whole),
         partition_(partition),
-        lattice_(wide_lattice(partition.cells_x, partition.cells_y, partition.pattern)),
+        lattice_(wide_lattice_of(partition.cells_x, partition.cells_y, partition.pattern)),
         w_(lattice_.side_edges),
         ring_(4 * w_) {
     const auto px = static_cast<std::size_t>(part % partition.parts_x);
@@ -162,12 +156,7 @@ class PartBuilder {
 
   // Triangle k (from 0) of the whole lattice's fan (r, s), from 1.
   GlobalTriangle global_triangle(std::int64_t r, std::int64_t s, std::int64_t k) const {
-    GlobalTriangle found;
-    const std::int64_t wanted = ring_ * ((r - 1) * lattice_.fans_x + (s - 1)) + k + 1;
-    for_each_fan_triangle(lattice_, r, s, [&](std::int64_t v, const WideLatticeVolume& row) {
-      if (v == wanted) found = {v, row};
-    });
-    return found;
+    return {fan_volume_number(lattice_, r, s, k + 1), fan_volume(lattice_, r, s, k + 1)};
   }
 
   GlobalTriangle triangle(std::int64_t number) const {
@@ -217,73 +206,43 @@ class PartBuilder {
   // The coordinates of global node `g`, as place_nodes gives them to the
   // whole lattice.
   void place_node(Mesh& mesh, std::int32_t local, std::int64_t g) const {
-    double* xy = mesh.node_coords.row(local);
     const std::int64_t lattice_nodes = lattice_.nx * lattice_.ny;
-    if (g <= lattice_nodes) {
-      xy[0] = lattice_x((g - 1) % lattice_.nx + 1);
-      xy[1] = lattice_y((g - 1) / lattice_.nx + 1);
-      return;
-    }
     const std::int64_t cells_x = lattice_.nx - 1;
-    const std::int64_t cells_y = lattice_.ny - 1;
-    if (g <= lattice_.n_real_nodes) {  // a crossed cell's centre
+    const auto at = [](std::int64_t index) { return static_cast<std::int32_t>(index); };
+    NodeCoords xy;
+    if (g <= lattice_nodes) {
+      xy = lattice_node_coords(whole_, at((g - 1) % lattice_.nx + 1), at((g - 1) / lattice_.nx + 1));
+    } else if (g <= lattice_.n_real_nodes) {
       const std::int64_t c = g - lattice_nodes - 1;
-      xy[0] = offset(c % cells_x + 1, whole_.dx) + whole_.half_dx;
-      xy[1] = offset(c / cells_x + 1, whole_.dy) + whole_.half_dy;
-      return;
-    }
-    // The four runs of fictitious nodes, anticlockwise.
-    const bool fan = w_ == 2;
-    const std::int64_t along_x = cells_x / w_;
-    const std::int64_t along_y = cells_y / w_;
-    const double step_x = fan ? whole_.two_dx : whole_.dx;
-    const double step_y = fan ? whole_.two_dy : whole_.dy;
-    const double offset_x = fan ? whole_.dx : whole_.half_dx;
-    const double offset_y = fan ? whole_.dy : whole_.half_dy;
-    std::int64_t f = g - lattice_.n_real_nodes;
-    if (f <= along_x) {
-      xy[0] = offset(f, step_x) + offset_x;
-      xy[1] = -offset_y;
-    } else if ((f -= along_x) <= along_y) {
-      xy[0] = whole_.dim_x + offset_x;
-      xy[1] = offset(f, step_y) + offset_y;
-    } else if ((f -= along_y) <= along_x) {
-      xy[0] = offset(along_x - f + 1, step_x) + offset_x;
-      xy[1] = whole_.dim_y + offset_y;
+      xy = centre_node_coords(whole_, at(c % cells_x + 1), at(c / cells_x + 1));
     } else {
-      f -= along_x;
-      xy[0] = -offset_x;
-      xy[1] = offset(along_y - f + 1, step_y) + offset_y;
+      xy = fictitious_node_coords(whole_, g - lattice_.n_real_nodes);
     }
-  }
-
-  // A lattice that is no level's places its last column and row at the
-  // lengths themselves, as node placement does.
-  double lattice_x(std::int64_t i) const {
-    return whole_.level == 0 && i == lattice_.nx ? whole_.dim_x : offset(i, whole_.dx);
-  }
-  double lattice_y(std::int64_t j) const {
-    return whole_.level == 0 && j == lattice_.ny ? whole_.dim_y : offset(j, whole_.dy);
+    mesh.node_coords(local, 1) = xy.x;
+    mesh.node_coords(local, 2) = xy.y;
   }
 
   // The block's lattice nodes row by row, then its centres.
   void place_owned_nodes(Mesh& mesh) const {
     std::int32_t node = 0;
     for (std::int64_t j = y0_ + 1; j <= y1_ + 1; ++j) {
-      const double y = lattice_y(j);
-      for (std::int64_t i = x0_ + 1; i <= x1_ + 1; ++i) {
-        double* xy = mesh.node_coords.row(++node);
-        xy[0] = lattice_x(i);
-        xy[1] = y;
+      for (std::int64_t i = x0_ + 1; i <= x1_ + 1; ++i) place_node(mesh, ++node, (j - 1) * lattice_.nx + i);
+    }
+    if (w_ == 1) {
+      const std::int64_t centres = lattice_.nx * lattice_.ny;
+      for (std::int64_t j = y0_ + 1; j <= y1_; ++j) {
+        for (std::int64_t i = x0_ + 1; i <= x1_; ++i) {
+          place_node(mesh, ++node, centres + (j - 1) * (lattice_.nx - 1) + i);
+        }
       }
     }
-    if (w_ == 2) return;
-    for (std::int64_t j = y0_ + 1; j <= y1_; ++j) {
-      const double y = offset(j, whole_.dy) + whole_.half_dy;
-      for (std::int64_t i = x0_ + 1; i <= x1_; ++i) {
-        double* xy = mesh.node_coords.row(++node);
-        xy[0] = offset(i, whole_.dx) + whole_.half_dx;
-        xy[1] = y;
+    if (whole_.level == 2) {
+      // Level 2's corners lie at 0 and at the spacings themselves, as its
+      // place_nodes puts them: the 1 x 1 lattice is one part.
+      const double corners[4][2] = {{0.0, 0.0}, {whole_.dx, 0.0}, {0.0, whole_.dy}, {whole_.dx, whole_.dy}};
+      for (std::int32_t n = 1; n <= 4; ++n) {
+        mesh.node_coords(n, 1) = corners[n - 1][0];
+        mesh.node_coords(n, 2) = corners[n - 1][1];
       }
     }
   }
@@ -291,16 +250,27 @@ class PartBuilder {
   // The owned triangles from the block's own numbering; a number past the
   // block's real volumes is one of its boundary edges, and the volume
   // across it in the part is that of the whole lattice.
-  void define_owned_volumes(Mesh& mesh) {
+  void define_owned_volumes(Mesh& mesh) const {
+    if (w_ == 2) {
+      define_owned_fans<2>(mesh);
+    } else {
+      define_owned_fans<1>(mesh);
+    }
+  }
+
+  template <int SideEdges>
+  void define_owned_fans(Mesh& mesh) const {
     std::vector<std::int32_t> across_local(across_global_.size());
     for (std::size_t a = 0; a < across_global_.size(); ++a) {
       across_local[a] = local_volume(across_global_[a]);
     }
     const auto owned = static_cast<std::int32_t>(n_owned());
+    WideLatticeVolume volumes[4 * SideEdges];
     for (std::int64_t r = 1; r <= block_.fans_y; ++r) {
       for (std::int64_t s = 1; s <= block_.fans_x; ++s) {
-        for_each_fan_triangle(block_, r, s, [&](std::int64_t v, const WideLatticeVolume& row) {
-          const auto local = static_cast<std::int32_t>(v);
+        detail::fan_volumes<SideEdges>(block_, r, s, volumes);
+        auto local = static_cast<std::int32_t>(fan_volume_number(block_, r, s, std::int64_t{1}));
+        for (const WideLatticeVolume& row : volumes) {
           std::int32_t* nodes = mesh.volume_nodes.row(local);
           std::int32_t* neighbours = mesh.volume_neighbours.row(local);
           for (int c = 0; c < 3; ++c) {
@@ -310,8 +280,9 @@ class PartBuilder {
           }
           // The whole lattice's order of the columns: a volume across the
           // block's edge may come before its neighbours in the fan.
-          order_by_global(neighbours, local);
-        });
+          order_by_global(neighbours);
+          ++local;
+        }
       }
     }
   }
@@ -319,10 +290,9 @@ class PartBuilder {
   // Puts row `local`'s neighbours in the order of their global numbers,
   // which the block's numbering gives all but the volume across the block's
   // edge: a halo volume below or left of the block precedes the fan's own.
-  void order_by_global(std::int32_t* neighbours, std::int32_t local) const {
+  void order_by_global(std::int32_t* neighbours) const {
     const auto owned = static_cast<std::int32_t>(n_owned());
     if (neighbours[2] <= owned || neighbours[2] > owned + n_halo()) return;
-    (void)local;
     const std::int64_t halo = halo_[static_cast<std::size_t>(neighbours[2] - owned - 1)].number;
     if (halo < global_volume_of_owned(neighbours[0])) {
       std::rotate(neighbours, neighbours + 2, neighbours + 3);
@@ -446,9 +416,6 @@ MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double d
     mesh.dim_x = dim_x;
     mesh.dim_y = dim_y;
     size_lattice(mesh);
-    if (mesh.nodes_per_side != 0) {  // set on square lattices, from a count that may pass 32 bits
-      mesh.fict_per_side = static_cast<std::int32_t>(lattice_counts(cells_x, cells_y, pattern).n_fict_nodes / 4);
-    }
     PartBuilder builder(mesh, partition, part);
     check_part_counts(builder, part);
     result.part = part;

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "mesh/check_lattice.h"
-#include "mesh/lattice_numbering.h"
+#include "mesh/lattice.h"
 #include "mesh/lattice_part.h"
 #include "mesh/partition_lattice.h"
 #include "system/run_error.h"

@@ -2,14 +2,14 @@
 // its counts and its boundary up to the largest accepted level. The rows at
 // levels 3 to 16 are checked through define_volumes and
 // find_volume_neighbours.
-#include "mesh/lattice_numbering.h"
+#include "mesh/lattice.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 
+#include "mesh/mesh_kind.h"
 #include "support/test_mesh.h"
-#include "system/run_error.h"
 
 namespace malha {
 namespace {
@@ -61,7 +61,7 @@ TEST(LatticeNumbering, FictitiousVolumesAtTheCorners) {
   for (int level = 3; level <= kMaxLevel; ++level) {
     SCOPED_TRACE(level);
     const Mesh mesh = testing::counted_mesh(level, 1.0, 1.0);
-    const Lattice lattice = lattice_of(mesh, mesh_kind(level));
+    const Lattice lattice = lattice_of(mesh);
     const std::int32_t n = mesh.nodes_per_side;
     const std::int32_t real = mesh.n_real_volumes;
     const std::int32_t w = level % 2 != 0 ? 2 : 1;  // edges per fan side
