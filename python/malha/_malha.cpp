@@ -359,6 +359,13 @@ PYBIND11_MODULE(_malha, m) {
   m.def("partition_lattice", &malha::partition_lattice, py::arg("cells_x"), py::arg("cells_y"),
         py::arg("pattern"), py::arg("parts"));
   m.def("owned_offset", &malha::owned_offset, py::arg("partition"), py::arg("part"));
+  m.def(
+      "lattice_of_level",
+      [](std::int32_t level) {
+        const malha::LevelLattice lattice = malha::lattice_of_level(level);
+        return py::make_tuple(lattice.cells_x, lattice.cells_y, lattice.pattern);
+      },
+      py::arg("level"));
   using malha::MeshPart;
   py::class_<MeshPart>(m, "MeshPart")
       .def_property_readonly(

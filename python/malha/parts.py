@@ -162,6 +162,30 @@ def _counts(cells_x: typing.Any, cells_y: typing.Any, parts: typing.Any) -> tupl
     return cells_x, cells_y, parts
 
 
+def lattice_of_level(level: int) -> tuple[int, int, str]:
+    """The lattice that a level's mesh is, to cut it into parts.
+
+    ``build_lattice_part(cells_x, cells_y, dim_x, dim_y, pattern, part,
+    parts)`` with these is a part of ``build(level, dim_x, dim_y)``.
+
+    Args:
+        level: A mesh level, 2 to 30.
+
+    Returns:
+        ``(cells_x, cells_y, pattern)``.
+
+    Raises:
+        ValueError: For a level outside 2 to 30 (level 1 is one cell cut by
+            one diagonal, no lattice).
+        TypeError: When ``level`` is not an integer.
+    """
+    level = errors.integer("level", level)
+    if not 2 <= level <= 30:
+        raise ValueError(f"level {level} is not a lattice's (accepted: 2 to 30)")
+    cells_x, cells_y, pattern = _malha.lattice_of_level(level)
+    return cells_x, cells_y, pattern.name
+
+
 def partition_lattice(cells_x: int, cells_y: int, pattern: str, parts: int) -> LatticePartition:
     """How ``build_lattice_part`` cuts a lattice into ``parts`` parts.
 

@@ -92,6 +92,21 @@ LatticeVolumeOf<Int> fictitious_of(const LatticeOf<Int>& lattice, Int e) {
   return volume;
 }
 
+// The numbering's figures of a lattice whose counts fit `Int`.
+template <typename Int>
+LatticeOf<Int> lattice_in(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern) {
+  const LatticeCounts counts = lattice_counts(cells_x, cells_y, pattern);
+  LatticeOf<Int> lattice;
+  lattice.nx = static_cast<Int>(cells_x + 1);
+  lattice.ny = static_cast<Int>(cells_y + 1);
+  lattice.side_edges = static_cast<Int>(side_edges_of(pattern));
+  lattice.fans_x = static_cast<Int>(cells_x) / lattice.side_edges;
+  lattice.fans_y = static_cast<Int>(cells_y) / lattice.side_edges;
+  lattice.n_real_nodes = static_cast<Int>(counts.n_real_nodes);
+  lattice.n_real_volumes = static_cast<Int>(counts.n_real_volumes);
+  return lattice;
+}
+
 }  // namespace
 
 void check_level(std::int32_t level) {
@@ -184,16 +199,7 @@ BoundaryRun boundary_run(std::int32_t cells_x, std::int32_t cells_y, int side) {
 }
 
 Lattice lattice_of(std::int32_t cells_x, std::int32_t cells_y, LatticePattern pattern) {
-  Lattice lattice;
-  lattice.nx = cells_x + 1;
-  lattice.ny = cells_y + 1;
-  lattice.side_edges = side_edges_of(pattern);
-  lattice.fans_x = cells_x / lattice.side_edges;
-  lattice.fans_y = cells_y / lattice.side_edges;
-  lattice.n_real_nodes =
-      static_cast<std::int32_t>(lattice_counts(cells_x, cells_y, pattern).n_real_nodes);
-  lattice.n_real_volumes = 4 * lattice.side_edges * lattice.fans_x * lattice.fans_y;
-  return lattice;
+  return lattice_in<std::int32_t>(cells_x, cells_y, pattern);
 }
 
 Lattice lattice_of(const Mesh& mesh) { return lattice_of(mesh.cells_x, mesh.cells_y, mesh.pattern); }
@@ -216,16 +222,7 @@ WideLatticeVolume fictitious_volume(const WideLattice& lattice, std::int64_t e) 
 }
 
 WideLattice wide_lattice_of(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern) {
-  const LatticeCounts counts = lattice_counts(cells_x, cells_y, pattern);
-  WideLattice lattice;
-  lattice.nx = cells_x + 1;
-  lattice.ny = cells_y + 1;
-  lattice.side_edges = side_edges_of(pattern);
-  lattice.fans_x = cells_x / lattice.side_edges;
-  lattice.fans_y = cells_y / lattice.side_edges;
-  lattice.n_real_nodes = counts.n_real_nodes;
-  lattice.n_real_volumes = counts.n_real_volumes;
-  return lattice;
+  return lattice_in<std::int64_t>(cells_x, cells_y, pattern);
 }
 
 }  // namespace malha

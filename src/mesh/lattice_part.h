@@ -25,6 +25,18 @@
 
 namespace malha {
 
+// The lattice a level's mesh is (levels 2 to 30; level 1 is no lattice),
+// to cut it into parts: build_lattice_part(lattice.cells_x,
+// lattice.cells_y, dim_x, dim_y, lattice.pattern, part, parts) is part of
+// build_mesh(level, dim_x, dim_y). Throws the LEVEL report outside 1 to 30,
+// ARGUMENT for level 1.
+struct LevelLattice {
+  std::int64_t cells_x = 0;
+  std::int64_t cells_y = 0;
+  LatticePattern pattern = LatticePattern::crossed;
+};
+LevelLattice lattice_of_level(std::int32_t level);
+
 // How `cells_x` x `cells_y` cells are cut into `parts` blocks. The block
 // grid's counts are the factor pair of `parts` nearest each other that fits
 // the cells, the larger count along the side with more cells (x on a tie);

@@ -75,6 +75,16 @@ LatticePartition partition_lattice_as(std::int64_t cells_x, std::int64_t cells_y
          std::to_string(units_x) + " and b <= " + std::to_string(units_y));
 }
 
+LevelLattice lattice_of_level(std::int32_t level) {
+  check_level(level);
+  const LatticeShape shape = level_lattice(level);
+  if (shape.cells_x == 0) {
+    fail_argument("lattice_of_level", "level " + std::to_string(level) +
+                                          " is one cell cut by one diagonal, no lattice");
+  }
+  return {shape.cells_x, shape.cells_y, shape.pattern};
+}
+
 LatticePartition partition_lattice(std::int64_t cells_x, std::int64_t cells_y,
                                    LatticePattern pattern, std::int32_t parts) {
   return reporting_allocation(

@@ -182,12 +182,12 @@ void check_tiling(const Lattice& c) {
 
 TEST(LatticePart, PartsTileTheLattice) {
   std::vector<Lattice> cases;
-  // Level meshes from 2 on: crossed 2^k cells a side at even levels, fan at odd ones.
+  // Level meshes from 2 on, named by their lattice.
   for (std::int32_t level = 2; level <= 12; ++level) {
-    const std::int64_t cells = std::int64_t{1} << (level % 2 == 0 ? level / 2 - 1 : level / 2);
-    const LatticePattern pattern = level % 2 == 0 ? LatticePattern::crossed : LatticePattern::fan;
-    const std::int64_t units = std::min<std::int64_t>(8, level % 2 == 0 ? cells : cells / 2);
-    cases.push_back({cells, cells, pattern,
+    const LevelLattice lattice = lattice_of_level(level);
+    const std::int64_t unit = lattice.pattern == LatticePattern::fan ? 2 : 1;
+    const std::int64_t units = std::min<std::int64_t>(8, lattice.cells_x / unit);
+    cases.push_back({lattice.cells_x, lattice.cells_y, lattice.pattern,
                      static_cast<std::int32_t>((1 + level % units) * (1 + level / 2 % units))});
   }
   std::mt19937 random(38);
@@ -233,6 +233,7 @@ TEST(LatticePart, Refusals) {
       {"cells past a lattice", std::int64_t{1} << 31, 2, LatticePattern::crossed, 0, 1,
        "pass 1073741824 cells a side"},
   };
+  EXPECT_THROW(lattice_of_level(1), Error);  // one cell cut by one diagonal
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     try {
