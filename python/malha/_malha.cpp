@@ -206,7 +206,9 @@ py::array part_global_numbers(const malha::MeshPart& part) {
   const std::size_t count = numbers.size();
   return read_only_array<std::int64_t>({static_cast<py::ssize_t>(count)}, count,
                                        [&](std::int64_t* out) {
-                                         for (std::size_t i = 0; i < count; ++i) out[i] = numbers[i] - 1;
+                                         for (std::size_t i = 0; i < count; ++i) {
+                                           out[i] = numbers[i] - 1;
+                                         }
                                        });
 }
 
@@ -228,7 +230,8 @@ void write_part_vtu(const malha::MeshPart& part, const std::filesystem::path& fi
 }
 
 // The collection of `pieces` holding the fields of (name, components) pairs.
-void write_pvtu_of(const std::filesystem::path& file, const std::vector<std::filesystem::path>& pieces,
+void write_pvtu_of(const std::filesystem::path& file,
+                   const std::vector<std::filesystem::path>& pieces,
                    const std::vector<std::pair<std::string, int>>& pairs) {
   std::vector<malha::PvtuField> fields;
   for (const auto& [name, components] : pairs) fields.push_back({name, components});

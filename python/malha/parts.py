@@ -97,7 +97,7 @@ class MeshPart:
 
     @functools.cached_property
     def global_volumes(self) -> npt.NDArray[np.int64]:
-        """numpy.ndarray: (mesh.n_volumes,) int64: each volume's 0-based number in the whole mesh."""
+        """numpy.ndarray: (mesh.n_volumes,) int64: each volume's 0-based whole-mesh number."""
         return self._part.global_volumes
 
     @functools.cached_property
@@ -288,6 +288,7 @@ def write_pvtu(path: str | os.PathLike[str], pieces: collections.abc.Sequence[st
             raise TypeError(f"a field name must be a str, not {type(name).__name__}")
         components = errors.integer("components", components)
         if not 1 <= components <= _INT32_MAX:
-            raise ValueError(f"field {name!r} has {components} components, fewer than 1 or past 32 bits")
+            raise ValueError(f"field {name!r} has {components} components, fewer than 1 "
+                             "or past 32 bits")
         pairs.append((name, components))
     errors.value_error_on_refusal(_malha.write_pvtu, errors.path("path", path), names, pairs)

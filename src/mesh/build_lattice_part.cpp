@@ -43,12 +43,12 @@ struct GlobalTriangle {
 };
 
 // The builder of one part. The owned block is itself a lattice of fans
-// (`block`), numbered as the whole lattice numbers its own: its triangles
+// (`block_`), numbered as the whole lattice numbers its own: its triangles
 // row by row and its lattice nodes and centres row by row are the owned
 // volumes and their nodes in the order of their global numbers. Only its
 // boundary, where that numbering would give a fictitious volume of the
 // block, leads to the halo or to the part's fictitious volumes, through
-// `across_edge`.
+// `across_global_`.
 class PartBuilder {
  public:
   PartBuilder(const Mesh& whole, const LatticePartition& partition, std::int32_t part)
@@ -116,10 +116,22 @@ class PartBuilder {
       std::int64_t r = 0;
       std::int64_t s = 0;
       switch (side) {
-        case 0: r = 1; s = fan_along + 1; break;
-        case 1: r = fan_along + 1; s = block_.fans_x; break;
-        case 2: r = block_.fans_y; s = block_.fans_x - fan_along; break;
-        default: r = block_.fans_y - fan_along; s = 1; break;
+        case 0:
+          r = 1;
+          s = fan_along + 1;
+          break;
+        case 1:
+          r = fan_along + 1;
+          s = block_.fans_x;
+          break;
+        case 2:
+          r = block_.fans_y;
+          s = block_.fans_x - fan_along;
+          break;
+        default:
+          r = block_.fans_y - fan_along;
+          s = 1;
+          break;
       }
       const GlobalTriangle own = global_triangle(y0_ / w_ + r, x0_ / w_ + s, side * w_ + place);
       std::int64_t across = 0;
@@ -181,8 +193,8 @@ class PartBuilder {
       return static_cast<std::int32_t>(j * block_.nx + i + 1);
     }
     if (g > lattice_.n_real_nodes) {
-      return static_cast<std::int32_t>(n_owned_nodes() + n_halo_nodes() +
-                                       index_in(fict_nodes_, g) + 1);
+      const std::int64_t before = n_owned_nodes() + n_halo_nodes();
+      return static_cast<std::int32_t>(before + index_in(fict_nodes_, g) + 1);
     }
     return static_cast<std::int32_t>(n_owned_nodes() + index_in(halo_nodes_, g) + 1);
   }
@@ -211,7 +223,8 @@ class PartBuilder {
     const auto at = [](std::int64_t index) { return static_cast<std::int32_t>(index); };
     NodeCoords xy;
     if (g <= lattice_nodes) {
-      xy = lattice_node_coords(whole_, at((g - 1) % lattice_.nx + 1), at((g - 1) / lattice_.nx + 1));
+      xy =
+          lattice_node_coords(whole_, at((g - 1) % lattice_.nx + 1), at((g - 1) / lattice_.nx + 1));
     } else if (g <= lattice_.n_real_nodes) {
       const std::int64_t c = g - lattice_nodes - 1;
       xy = centre_node_coords(whole_, at(c % cells_x + 1), at(c / cells_x + 1));
@@ -226,7 +239,9 @@ class PartBuilder {
   void place_owned_nodes(Mesh& mesh) const {
     std::int32_t node = 0;
     for (std::int64_t j = y0_ + 1; j <= y1_ + 1; ++j) {
-      for (std::int64_t i = x0_ + 1; i <= x1_ + 1; ++i) place_node(mesh, ++node, (j - 1) * lattice_.nx + i);
+      for (std::int64_t i = x0_ + 1; i <= x1_ + 1; ++i) {
+        place_node(mesh, ++node, (j - 1) * lattice_.nx + i);
+      }
     }
     if (w_ == 1) {
       const std::int64_t centres = lattice_.nx * lattice_.ny;
@@ -239,7 +254,8 @@ class PartBuilder {
     if (whole_.level == 2) {
       // Level 2's corners lie at 0 and at the spacings themselves, as its
       // place_nodes puts them: the 1 x 1 lattice is one part.
-      const double corners[4][2] = {{0.0, 0.0}, {whole_.dx, 0.0}, {0.0, whole_.dy}, {whole_.dx, whole_.dy}};
+      const double corners[4][2] = {
+          {0.0, 0.0}, {whole_.dx, 0.0}, {0.0, whole_.dy}, {whole_.dx, whole_.dy}};
       for (std::int32_t n = 1; n <= 4; ++n) {
         mesh.node_coords(n, 1) = corners[n - 1][0];
         mesh.node_coords(n, 2) = corners[n - 1][1];
@@ -327,16 +343,15 @@ class PartBuilder {
     const std::int64_t fans_x = lattice_.fans_x;
     std::vector<std::int64_t> others = halo_numbers_;
     others.insert(others.end(), fict_numbers_.begin(), fict_numbers_.end());
-    part.global_volumes = GlobalNumbers(
-        {{ring_ * ((y0_ / w_) * fans_x + x0_ / w_) + 1, ring_ * fans_x, ring_ * block_.fans_x,
-          block_.fans_y}},
-        std::move(others));
+    part.global_volumes = GlobalNumbers({{ring_ * ((y0_ / w_) * fans_x + x0_ / w_) + 1,
+                                          ring_ * fans_x, ring_ * block_.fans_x, block_.fans_y}},
+                                        std::move(others));
     std::vector<NumberRuns> node_runs = {
         {y0_ * lattice_.nx + x0_ + 1, lattice_.nx, block_.nx, block_.ny}};
     if (w_ == 1) {
       const std::int64_t cells_x = lattice_.nx - 1;
-      node_runs.push_back({lattice_.nx * lattice_.ny + y0_ * cells_x + x0_ + 1, cells_x,
-                           x1_ - x0_, y1_ - y0_});
+      node_runs.push_back(
+          {lattice_.nx * lattice_.ny + y0_ * cells_x + x0_ + 1, cells_x, x1_ - x0_, y1_ - y0_});
     }
     std::vector<std::int64_t> nodes = halo_nodes_;
     nodes.insert(nodes.end(), fict_nodes_.begin(), fict_nodes_.end());
@@ -347,8 +362,10 @@ class PartBuilder {
       const std::int64_t cell_y = (fan / fans_x) * w_;
       const auto& xs = partition_.x_starts;
       const auto& ys = partition_.y_starts;
-      const auto qx = static_cast<std::size_t>(std::upper_bound(xs.begin(), xs.end(), cell_x) - xs.begin() - 1);
-      const auto qy = static_cast<std::size_t>(std::upper_bound(ys.begin(), ys.end(), cell_y) - ys.begin() - 1);
+      const auto qx =
+          static_cast<std::size_t>(std::upper_bound(xs.begin(), xs.end(), cell_x) - xs.begin() - 1);
+      const auto qy =
+          static_cast<std::size_t>(std::upper_bound(ys.begin(), ys.end(), cell_y) - ys.begin() - 1);
       part.halo_owners.push_back(static_cast<std::int32_t>(qy) * partition_.parts_x +
                                  static_cast<std::int32_t>(qx));
       const std::int64_t q_fans_x = (xs[qx + 1] - xs[qx]) / w_;
@@ -380,9 +397,9 @@ void check_part_counts(const PartBuilder& builder, std::int32_t part) {
   const struct {
     const char* name;
     std::int64_t count;
-  } totals[] = {{"n_volumes", builder.n_owned() + builder.n_halo() + builder.n_fict()},
-                {"n_nodes", builder.n_owned_nodes() + builder.n_halo_nodes() +
-                                builder.n_fict_nodes()}};
+  } totals[] = {
+      {"n_volumes", builder.n_owned() + builder.n_halo() + builder.n_fict()},
+      {"n_nodes", builder.n_owned_nodes() + builder.n_halo_nodes() + builder.n_fict_nodes()}};
   for (const auto& total : totals) {
     if (total.count <= INT32_MAX) continue;
     fail_argument(kFunction, "part " + std::to_string(part) + " gives " + total.name + " = " +
@@ -393,9 +410,8 @@ void check_part_counts(const PartBuilder& builder, std::int32_t part) {
 
 }  // namespace
 
-MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double dim_x,
-                            double dim_y, LatticePattern pattern, std::int32_t part,
-                            std::int32_t parts) {
+MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
+                            LatticePattern pattern, std::int32_t part, std::int32_t parts) {
   return reporting_allocation([&] {
     check_lattice_shape(cells_x, cells_y, pattern, kFunction);
     check_lattice_lengths(dim_x, dim_y, kFunction);
@@ -432,8 +448,10 @@ MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double d
     const auto py = static_cast<std::size_t>(part / partition.parts_x);
     mesh.part_first_x = static_cast<std::int32_t>(partition.x_starts[px]);
     mesh.part_first_y = static_cast<std::int32_t>(partition.y_starts[py]);
-    mesh.part_cells_x = static_cast<std::int32_t>(partition.x_starts[px + 1] - partition.x_starts[px]);
-    mesh.part_cells_y = static_cast<std::int32_t>(partition.y_starts[py + 1] - partition.y_starts[py]);
+    mesh.part_cells_x =
+        static_cast<std::int32_t>(partition.x_starts[px + 1] - partition.x_starts[px]);
+    mesh.part_cells_y =
+        static_cast<std::int32_t>(partition.y_starts[py + 1] - partition.y_starts[py]);
     mesh.n_halo_volumes = result.n_halo;
     allocate_mesh(mesh);
     builder.build(result);
