@@ -281,24 +281,23 @@ class PartBuilder {
       across_local[a] = local_volume(across_global_[a]);
     }
     const auto owned = static_cast<std::int32_t>(n_owned());
-    WideLatticeVolume volumes[4 * SideEdges];
     for (std::int64_t r = 1; r <= block_.fans_y; ++r) {
       for (std::int64_t s = 1; s <= block_.fans_x; ++s) {
-        detail::fan_volumes<SideEdges>(block_, r, s, volumes);
-        auto local = static_cast<std::int32_t>(fan_volume_number(block_, r, s, std::int64_t{1}));
-        for (const WideLatticeVolume& row : volumes) {
-          std::int32_t* nodes = mesh.volume_nodes.row(local);
-          std::int32_t* neighbours = mesh.volume_neighbours.row(local);
-          for (int c = 0; c < 3; ++c) {
-            nodes[c] = static_cast<std::int32_t>(row.nodes[c]);
-            const auto n = static_cast<std::int32_t>(row.neighbours[c]);
-            neighbours[c] = n > owned ? across_local[static_cast<std::size_t>(n - owned - 1)] : n;
-          }
-          // The whole lattice's order of the columns: a volume across the
-          // block's edge may come before its neighbours in the fan.
-          order_by_global(neighbours);
-          ++local;
-        }
+        detail::each_fan_volume<SideEdges>(
+            block_, r, s, [&](std::int64_t k, const WideLatticeVolume& row) {
+              const auto local = static_cast<std::int32_t>(fan_volume_number(block_, r, s, k));
+              std::int32_t* nodes = mesh.volume_nodes.row(local);
+              std::int32_t* neighbours = mesh.volume_neighbours.row(local);
+              for (int c = 0; c < 3; ++c) {
+                nodes[c] = static_cast<std::int32_t>(row.nodes[c]);
+                const auto n = static_cast<std::int32_t>(row.neighbours[c]);
+                neighbours[c] =
+                    n > owned ? across_local[static_cast<std::size_t>(n - owned - 1)] : n;
+              }
+              // The whole lattice's order of the columns: a volume across
+              // the block's edge may come before its neighbours in the fan.
+              order_by_global(neighbours);
+            });
       }
     }
   }

@@ -66,9 +66,26 @@ LatticeShape level_lattice(std::int32_t level);
 // cells in `pattern`, 0 when no level's is.
 std::int32_t lattice_level(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern);
 
-// Whether `mesh` is a lattice: sizing gave it cells (every level from 2 on,
-// every build_lattice_mesh); level 1 is none.
-constexpr bool is_lattice(const Mesh& mesh) { return mesh.cells_x >= 1 && mesh.cells_y >= 1; }
+// Whether a shape, or `mesh`, is a lattice: it has cells (every level from
+// 2 on, every build_lattice_mesh); level 1 is none.
+constexpr bool is_lattice(std::int64_t cells_x, std::int64_t cells_y) {
+  return cells_x >= 1 && cells_y >= 1;
+}
+constexpr bool is_lattice(const LatticeShape& shape) {
+  return is_lattice(shape.cells_x, shape.cells_y);
+}
+constexpr bool is_lattice(const Mesh& mesh) { return is_lattice(mesh.cells_x, mesh.cells_y); }
+
+// The edges on one side of a fan (and the boundary edges one fictitious
+// node serves): 2 in the fan pattern, 1 in the crossed one.
+constexpr std::int32_t fan_side_edges(LatticePattern pattern) {
+  return pattern == LatticePattern::fan ? 2 : 1;
+}
+
+// The real volumes of one cell: 2 in the fan pattern, 4 in the crossed one.
+constexpr std::int32_t real_volumes_per_cell(LatticePattern pattern) {
+  return pattern == LatticePattern::fan ? 2 : 4;
+}
 
 // ---- Counts -------------------------------------------------------------
 
@@ -205,10 +222,10 @@ using WideLatticeVolume = LatticeVolumeOf<std::int64_t>;
 
 namespace detail {
 
-// The 4 x SideEdges triangles of fan (r, s), triangle k in volumes[k - 1].
-template <int SideEdges, typename Int>
-inline void fan_volumes(const LatticeOf<Int>& lattice, Int r, Int s,
-                        LatticeVolumeOf<Int> (&volumes)[4 * SideEdges]) {
+// Calls `emit(k, volume)` for the 4 x SideEdges triangles of fan (r, s),
+// k = 1 .. 4 x SideEdges in order.
+template <int SideEdges, typename Int, typename Emit>
+inline void each_fan_volume(const LatticeOf<Int>& lattice, Int r, Int s, Emit&& emit) {
   constexpr int kRing = 4 * SideEdges;
   const Int nx = lattice.nx;
   const Int fans_x = lattice.fans_x;
@@ -251,10 +268,7 @@ inline void fan_volumes(const LatticeOf<Int>& lattice, Int r, Int s,
     // A fan below or to the left was numbered before this one; a fan above
     // or to the right, and every fictitious volume, after it.
     const bool across_first = has_fan[fan_side] && (fan_side == 0 || fan_side == 3);
-    LatticeVolumeOf<Int>& volume = volumes[k];
-    volume.nodes[0] = centre;
-    volume.nodes[1] = ring[k];
-    volume.nodes[2] = ring[k + 1];
+    LatticeVolumeOf<Int> volume{{centre, ring[k], ring[k + 1]}, {}};
     if (across_first) {
       volume.neighbours[0] = across;
       volume.neighbours[1] = low;
@@ -263,6 +277,22 @@ inline void fan_volumes(const LatticeOf<Int>& lattice, Int r, Int s,
       volume.neighbours[0] = low;
       volume.neighbours[1] = high;
       volume.neighbours[2] = across;
+    }
+    emit(k + 1, volume);
+  }
+}
+
+// The real volumes of every fan, fan by fan, as for_each_lattice_volume
+// visits them.
+template <int SideEdges, typename Visit>
+void for_each_fan_volume(const Lattice& lattice, Visit& visit) {
+  std::int32_t v = 0;
+  for (std::int32_t r = 1; r <= lattice.fans_y; ++r) {
+    for (std::int32_t s = 1; s <= lattice.fans_x; ++s) {
+      each_fan_volume<SideEdges>(lattice, r, s, [&visit, &v](std::int32_t,
+                                                             const LatticeVolume& volume) {
+        visit(++v, volume);
+      });
     }
   }
 }
@@ -283,20 +313,10 @@ WideLatticeVolume fictitious_volume(const WideLattice& lattice, std::int64_t e);
 // ascending order: the real volumes fan by fan, then the fictitious ones.
 template <typename Visit>
 void for_each_lattice_volume(const Lattice& lattice, Visit visit) {
-  const auto each_fan = [&]<int SideEdges>() {
-    LatticeVolume volumes[4 * SideEdges];
-    std::int32_t v = 0;
-    for (std::int32_t r = 1; r <= lattice.fans_y; ++r) {
-      for (std::int32_t s = 1; s <= lattice.fans_x; ++s) {
-        detail::fan_volumes<SideEdges>(lattice, r, s, volumes);
-        for (const LatticeVolume& volume : volumes) visit(++v, volume);
-      }
-    }
-  };
   if (lattice.side_edges == 2) {
-    each_fan.template operator()<2>();
+    detail::for_each_fan_volume<2>(lattice, visit);
   } else {
-    each_fan.template operator()<1>();
+    detail::for_each_fan_volume<1>(lattice, visit);
   }
   const std::int32_t edges = boundary_edges(lattice);
   for (std::int32_t e = 1; e <= edges; ++e) {
@@ -326,15 +346,27 @@ inline double lattice_offset(std::int32_t index, double spacing) {
 // themselves; over other counts of cells that product can miss the length
 // by a rounding, so a lattice that is no level's (`level` 0) places its
 // last column at `dim_x` and its last row at `dim_y`.
+// lattice_x and lattice_y are its two coordinates on their own.
+inline double lattice_x(const Mesh& mesh, std::int32_t i) {
+  return mesh.level == 0 && i == mesh.cells_x + 1 ? mesh.dim_x : lattice_offset(i, mesh.dx);
+}
+inline double lattice_y(const Mesh& mesh, std::int32_t j) {
+  return mesh.level == 0 && j == mesh.cells_y + 1 ? mesh.dim_y : lattice_offset(j, mesh.dy);
+}
 inline NodeCoords lattice_node_coords(const Mesh& mesh, std::int32_t i, std::int32_t j) {
-  const bool far_sides_at_lengths = mesh.level == 0;
-  return {far_sides_at_lengths && i == mesh.cells_x + 1 ? mesh.dim_x : lattice_offset(i, mesh.dx),
-          far_sides_at_lengths && j == mesh.cells_y + 1 ? mesh.dim_y : lattice_offset(j, mesh.dy)};
+  return {lattice_x(mesh, i), lattice_y(mesh, j)};
 }
 
-// The centre node of cell (i, j) of the crossed pattern.
+// The centre node of cell (i, j) of the crossed pattern; centre_x and
+// centre_y its two coordinates on their own.
+inline double centre_x(const Mesh& mesh, std::int32_t i) {
+  return lattice_offset(i, mesh.dx) + mesh.half_dx;
+}
+inline double centre_y(const Mesh& mesh, std::int32_t j) {
+  return lattice_offset(j, mesh.dy) + mesh.half_dy;
+}
 inline NodeCoords centre_node_coords(const Mesh& mesh, std::int32_t i, std::int32_t j) {
-  return {lattice_offset(i, mesh.dx) + mesh.half_dx, lattice_offset(j, mesh.dy) + mesh.half_dy};
+  return {centre_x(mesh, i), centre_y(mesh, j)};
 }
 
 // Fictitious node f (1 .. n_fict_nodes, node n_real_nodes + f): one
@@ -346,8 +378,8 @@ inline NodeCoords centre_node_coords(const Mesh& mesh, std::int32_t i, std::int3
 // the offset to the length itself.
 inline NodeCoords fictitious_node_coords(const Mesh& mesh, std::int64_t f) {
   const bool fan = mesh.pattern == LatticePattern::fan;
-  const std::int32_t along_x = fan ? mesh.cells_x / 2 : mesh.cells_x;
-  const std::int32_t along_y = fan ? mesh.cells_y / 2 : mesh.cells_y;
+  const std::int32_t along_x = mesh.cells_x / fan_side_edges(mesh.pattern);
+  const std::int32_t along_y = mesh.cells_y / fan_side_edges(mesh.pattern);
   const double step_x = fan ? mesh.two_dx : mesh.dx;
   const double step_y = fan ? mesh.two_dy : mesh.dy;
   const double offset_x = fan ? mesh.dx : mesh.half_dx;
