@@ -68,7 +68,18 @@ Names:
     ``TimeSeries``                    ``malha.TimeSeries``
     ``malha::Error``                  ``malha.Error``; ``ArgumentError``
                                       for LEVEL and ARGUMENT reports
+    ``build_lattice_part``            ``malha.build_lattice_part``
+    ``partition_lattice``             ``malha.partition_lattice``
+    ``lattice_of_level``              ``malha.lattice_of_level``
+    ``write_vtu`` of a ``MeshPart``   ``MeshPart.write_vtu``
+    ``write_pvtu``                    ``malha.write_pvtu``
     ================================  ===================================
+
+Parts:
+    ``build_lattice_part`` builds one part of a lattice for a parallel
+    solver, with its halo and global numbers (``malha.parts``);
+    ``MeshPart.write_vtu`` and ``write_pvtu`` write the pieces and their
+    parallel collection.
 
 Threads:
     ``build``, ``build_lattice``, ``read``, ``Mesh.write``, ``Mesh.faces``,
@@ -91,10 +102,13 @@ from . import _malha
 from .errors import ArgumentError, Error
 from .faces import Faces
 from .mesh import Mesh, build, build_lattice, read, square_cells
+from .parts import (LatticePartition, MeshPart, build_lattice_part, lattice_of_level,
+                    partition_lattice, write_pvtu)
 from .vtu import TimeSeries
 
-__all__ = ["ArgumentError", "Error", "Faces", "Mesh", "TimeSeries", "build", "build_lattice",
-           "read", "square_cells"]
+__all__ = ["ArgumentError", "Error", "Faces", "LatticePartition", "Mesh", "MeshPart",
+           "TimeSeries", "build", "build_lattice", "build_lattice_part", "lattice_of_level",
+           "partition_lattice", "read", "square_cells", "write_pvtu"]
 
 #: The package's version, that of the program.
 __version__: str = "{}.{}".format(*_malha.version)

@@ -13,10 +13,11 @@ namespace {
 // The lattice node at place i (0 .. boundary_edges) of the boundary,
 // counted anticlockwise from the lower-left corner, which is place 0 and
 // boundary_edges.
-std::int32_t boundary_node(const Lattice& lattice, std::int32_t i) {
-  const std::int32_t nx = lattice.nx;
-  const std::int32_t side_x = nx - 1;
-  const std::int32_t side_y = lattice.ny - 1;
+template <typename Int>
+Int boundary_node(const LatticeOf<Int>& lattice, Int i) {
+  const Int nx = lattice.nx;
+  const Int side_x = nx - 1;
+  const Int side_y = lattice.ny - 1;
   if (i < side_x) return 1 + i;                          // bottom, left to right
   i -= side_x;
   if (i < side_y) return (i + 1) * nx;                   // right side, upward
@@ -34,6 +35,73 @@ std::int64_t exact_root(std::int64_t value) {
   while (root * root > value) --root;
   while ((root + 1) * (root + 1) <= value) ++root;
   return root * root == value ? root : -1;
+}
+
+template <typename Int>
+LatticeVolumeOf<Int> fan_volume_of(const LatticeOf<Int>& lattice, Int r, Int s, Int k) {
+  LatticeVolumeOf<Int> found{};
+  const auto keep = [&](Int j, const LatticeVolumeOf<Int>& volume) {
+    if (j == k) found = volume;
+  };
+  if (lattice.side_edges == 2) {
+    detail::each_fan_volume<2>(lattice, r, s, keep);
+  } else {
+    detail::each_fan_volume<1>(lattice, r, s, keep);
+  }
+  return found;
+}
+
+template <typename Int>
+LatticeVolumeOf<Int> fictitious_of(const LatticeOf<Int>& lattice, Int e) {
+  const Int w = lattice.side_edges;
+  const Int fans_x = lattice.fans_x;
+  const Int fans_y = lattice.fans_y;
+  // Each side has an even number of edges in the fan pattern, so no
+  // fictitious node serves two sides.
+  const Int fict_node = fictitious_node(lattice, e);
+
+  // The real triangle across the edge: on the fan at that place of the
+  // side, on the fan's side that lies on the boundary.
+  const Int side_edges[4] = {lattice.nx - 1, lattice.ny - 1, lattice.nx - 1,
+                                      lattice.ny - 1};
+  int boundary_side = 0;
+  Int along = e - 1;
+  while (along >= side_edges[boundary_side]) along -= side_edges[boundary_side++];
+  const Int fan_along = along / w;
+  const Int place = along % w;
+  Int r = 0;
+  Int s = 0;
+  switch (boundary_side) {
+    case 0: r = 1; s = fan_along + 1; break;
+    case 1: r = fan_along + 1; s = fans_x; break;
+    case 2: r = fans_y; s = fans_x - fan_along; break;
+    default: r = fans_y - fan_along; s = 1; break;
+  }
+  const Int real = fan_volume_number(lattice, r, s, Int{boundary_side} * w + place + 1);
+
+  LatticeVolumeOf<Int> volume{{fict_node, boundary_node(lattice, e), boundary_node(lattice, e - 1)},
+                       {real, 0, 0}};
+  // In the fan pattern the two volumes of one fictitious node meet each
+  // other.
+  if (w == 2) {
+    volume.neighbours[1] = lattice.n_real_volumes + (place == 0 ? e + 1 : e - 1);
+  }
+  return volume;
+}
+
+// The numbering's figures of a lattice whose counts fit `Int`.
+template <typename Int>
+LatticeOf<Int> lattice_in(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern) {
+  const LatticeCounts counts = lattice_counts(cells_x, cells_y, pattern);
+  LatticeOf<Int> lattice;
+  lattice.nx = static_cast<Int>(cells_x + 1);
+  lattice.ny = static_cast<Int>(cells_y + 1);
+  lattice.side_edges = static_cast<Int>(fan_side_edges(pattern));
+  lattice.fans_x = static_cast<Int>(cells_x) / lattice.side_edges;
+  lattice.fans_y = static_cast<Int>(cells_y) / lattice.side_edges;
+  lattice.n_real_nodes = static_cast<Int>(counts.n_real_nodes);
+  lattice.n_real_volumes = static_cast<Int>(counts.n_real_volumes);
+  return lattice;
 }
 
 }  // namespace
@@ -131,68 +199,30 @@ BoundaryRun boundary_run(std::int32_t cells_x, std::int32_t cells_y, int side) {
 }
 
 Lattice lattice_of(std::int32_t cells_x, std::int32_t cells_y, LatticePattern pattern) {
-  Lattice lattice;
-  lattice.nx = lattice_nodes_along(cells_x);
-  lattice.ny = lattice_nodes_along(cells_y);
-  lattice.side_edges = fan_side_edges(pattern);
-  lattice.fans_x = cells_x / lattice.side_edges;
-  lattice.fans_y = cells_y / lattice.side_edges;
-  const LatticeCounts counts = lattice_counts(cells_x, cells_y, pattern);
-  lattice.n_real_nodes = static_cast<std::int32_t>(counts.n_real_nodes);
-  lattice.n_real_volumes = static_cast<std::int32_t>(counts.n_real_volumes);
-  return lattice;
+  return lattice_in<std::int32_t>(cells_x, cells_y, pattern);
 }
 
 Lattice lattice_of(const Mesh& mesh) { return lattice_of(mesh.cells_x, mesh.cells_y, mesh.pattern); }
 
 LatticeVolume fan_volume(const Lattice& lattice, std::int32_t r, std::int32_t s, std::int32_t k) {
-  LatticeVolume found{};
-  const auto keep = [&](std::int32_t j, const LatticeVolume& volume) {
-    if (j == k) found = volume;
-  };
-  if (lattice.side_edges == 2) {
-    detail::each_fan_volume<2>(lattice, r, s, keep);
-  } else {
-    detail::each_fan_volume<1>(lattice, r, s, keep);
-  }
-  return found;
+  return fan_volume_of(lattice, r, s, k);
+}
+
+WideLatticeVolume fan_volume(const WideLattice& lattice, std::int64_t r, std::int64_t s,
+                             std::int64_t k) {
+  return fan_volume_of(lattice, r, s, k);
 }
 
 LatticeVolume fictitious_volume(const Lattice& lattice, std::int32_t e) {
-  const std::int32_t w = lattice.side_edges;
-  const std::int32_t fans_x = lattice.fans_x;
-  const std::int32_t fans_y = lattice.fans_y;
-  // Each side has an even number of edges in the fan pattern, so no
-  // fictitious node serves two sides.
-  const std::int32_t fict_node = fictitious_node(lattice, e);
+  return fictitious_of(lattice, e);
+}
 
-  // The real triangle across the edge: on the fan at that place of the
-  // side, on the fan's side that lies on the boundary.
-  const std::int32_t side_edges[4] = {lattice.nx - 1, lattice.ny - 1, lattice.nx - 1,
-                                      lattice.ny - 1};
-  int boundary_side = 0;
-  std::int32_t along = e - 1;
-  while (along >= side_edges[boundary_side]) along -= side_edges[boundary_side++];
-  const std::int32_t fan_along = along / w;
-  const std::int32_t place = along % w;
-  std::int32_t r = 0;
-  std::int32_t s = 0;
-  switch (boundary_side) {
-    case 0: r = 1; s = fan_along + 1; break;
-    case 1: r = fan_along + 1; s = fans_x; break;
-    case 2: r = fans_y; s = fans_x - fan_along; break;
-    default: r = fans_y - fan_along; s = 1; break;
-  }
-  const std::int32_t real = fan_volume_number(lattice, r, s, boundary_side * w + place + 1);
+WideLatticeVolume fictitious_volume(const WideLattice& lattice, std::int64_t e) {
+  return fictitious_of(lattice, e);
+}
 
-  LatticeVolume volume{{fict_node, boundary_node(lattice, e), boundary_node(lattice, e - 1)},
-                       {real, 0, 0}};
-  // In the fan pattern the two volumes of one fictitious node meet each
-  // other.
-  if (w == 2) {
-    volume.neighbours[1] = lattice.n_real_volumes + (place == 0 ? e + 1 : e - 1);
-  }
-  return volume;
+WideLattice wide_lattice_of(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern) {
+  return lattice_in<std::int64_t>(cells_x, cells_y, pattern);
 }
 
 }  // namespace malha

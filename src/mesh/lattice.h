@@ -161,22 +161,29 @@ BoundaryRun boundary_run(std::int32_t cells_x, std::int32_t cells_y, int side);
 
 // ---- Numbering -------------------------------------------------------------
 
-// What the numbering of one lattice needs.
-struct Lattice {
-  std::int32_t nx = 0;              // lattice nodes in a row: cells_x + 1
-  std::int32_t ny = 0;              // lattice nodes in a column: cells_y + 1
-  std::int32_t side_edges = 0;      // edges on one side of a fan: 2 (fan), 1 (crossed)
-  std::int32_t fans_x = 0;          // fans along x: cells_x / side_edges
-  std::int32_t fans_y = 0;          // fans along y: cells_y / side_edges
-  std::int32_t n_real_nodes = 0;    // the fictitious nodes follow
-  std::int32_t n_real_volumes = 0;  // 4 x side_edges x fans_x x fans_y; the fictitious follow
+// What the numbering of one lattice needs: in 32 bits for a mesh's tables
+// (Lattice), in 64 for the global numbers of a lattice's parts
+// (WideLattice), whose whole lattice may pass 32 bits.
+template <typename Int>
+struct LatticeOf {
+  Int nx = 0;              // lattice nodes in a row: cells_x + 1
+  Int ny = 0;              // lattice nodes in a column: cells_y + 1
+  Int side_edges = 0;      // edges on one side of a fan: 2 (fan), 1 (crossed)
+  Int fans_x = 0;          // fans along x: cells_x / side_edges
+  Int fans_y = 0;          // fans along y: cells_y / side_edges
+  Int n_real_nodes = 0;    // the fictitious nodes follow
+  Int n_real_volumes = 0;  // 4 x side_edges x fans_x x fans_y; the fictitious follow
 };
+using Lattice = LatticeOf<std::int32_t>;
+using WideLattice = LatticeOf<std::int64_t>;
 
 // The lattice of `cells_x` x `cells_y` cells in `pattern`, whose counts fit
 // 32 bits (the fan pattern's cells even).
 Lattice lattice_of(std::int32_t cells_x, std::int32_t cells_y, LatticePattern pattern);
 // The same from the cells and pattern sizing set in `mesh`.
 Lattice lattice_of(const Mesh& mesh);
+// The same in 64 bits, for cells from 1 to kMaxLatticeCells.
+WideLattice wide_lattice_of(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern);
 
 // The boundary edges of `lattice` (boundary_edge_count).
 inline std::int32_t boundary_edges(const Lattice& lattice) {
@@ -184,65 +191,71 @@ inline std::int32_t boundary_edges(const Lattice& lattice) {
 }
 
 // Lattice node (i, j): column i, row j, both from 1 at the lower-left corner.
-inline std::int32_t lattice_node(const Lattice& lattice, std::int32_t i, std::int32_t j) {
+template <typename Int>
+Int lattice_node(const LatticeOf<Int>& lattice, Int i, Int j) {
   return (j - 1) * lattice.nx + i;
 }
 
 // The centre node of fan (r, s) (fan row r from the bottom, fan column s
 // from the left): in the fan pattern the block's middle lattice node, in
 // the crossed pattern the cell's centre node.
-inline std::int32_t fan_centre(const Lattice& lattice, std::int32_t r, std::int32_t s) {
+template <typename Int>
+Int fan_centre(const LatticeOf<Int>& lattice, Int r, Int s) {
   return lattice.side_edges == 2 ? lattice_node(lattice, 2 * s, 2 * r)
                                  : lattice.nx * lattice.ny + (r - 1) * lattice.fans_x + s;
 }
 
 // The fictitious node of boundary edge e.
-inline std::int32_t fictitious_node(const Lattice& lattice, std::int32_t e) {
+template <typename Int>
+Int fictitious_node(const LatticeOf<Int>& lattice, Int e) {
   return lattice.n_real_nodes + (e - 1) / lattice.side_edges + 1;
 }
 
 // The number of triangle k (1 .. 4 x side_edges) of fan (r, s).
-inline std::int32_t fan_volume_number(const Lattice& lattice, std::int32_t r, std::int32_t s,
-                                      std::int32_t k) {
+template <typename Int>
+Int fan_volume_number(const LatticeOf<Int>& lattice, Int r, Int s, Int k) {
   return 4 * lattice.side_edges * ((r - 1) * lattice.fans_x + s - 1) + k;
 }
 
 // One row of both tables: the volume's nodes and its neighbours (ascending,
 // 0 for none), as define_volumes and find_volume_neighbours store them.
-struct LatticeVolume {
-  std::int32_t nodes[3];
-  std::int32_t neighbours[3];
+template <typename Int>
+struct LatticeVolumeOf {
+  Int nodes[3];
+  Int neighbours[3];
 };
+using LatticeVolume = LatticeVolumeOf<std::int32_t>;
+using WideLatticeVolume = LatticeVolumeOf<std::int64_t>;
 
 namespace detail {
 
 // Calls `emit(k, volume)` for the 4 x SideEdges triangles of fan (r, s),
 // k = 1 .. 4 x SideEdges in order.
-template <int SideEdges, typename Emit>
-inline void each_fan_volume(const Lattice& lattice, std::int32_t r, std::int32_t s, Emit&& emit) {
+template <int SideEdges, typename Int, typename Emit>
+inline void each_fan_volume(const LatticeOf<Int>& lattice, Int r, Int s, Emit&& emit) {
   constexpr int kRing = 4 * SideEdges;
-  const std::int32_t nx = lattice.nx;
-  const std::int32_t fans_x = lattice.fans_x;
-  const std::int32_t fans_y = lattice.fans_y;
-  const std::int32_t side_x = nx - 1;          // boundary edges along the bottom and the top
-  const std::int32_t side_y = lattice.ny - 1;  // along the right and the left side
-  const std::int32_t first_fict = lattice.n_real_volumes;
+  const Int nx = lattice.nx;
+  const Int fans_x = lattice.fans_x;
+  const Int fans_y = lattice.fans_y;
+  const Int side_x = nx - 1;          // boundary edges along the bottom and the top
+  const Int side_y = lattice.ny - 1;  // along the right and the left side
+  const Int first_fict = lattice.n_real_volumes;
   // Along the ring: right along the bottom, up the right side, left along
   // the top, down the left side.
-  const std::int32_t step[4] = {1, nx, -1, -nx};
-  std::int32_t ring[kRing + 1];
+  const Int step[4] = {1, nx, -1, -nx};
+  Int ring[kRing + 1];
   ring[0] = SideEdges * (r - 1) * nx + SideEdges * (s - 1) + 1;
   for (int i = 0; i < kRing; ++i) ring[i + 1] = ring[i] + step[i / SideEdges];
-  const std::int32_t centre =
+  const Int centre =
       SideEdges == 2 ? ring[0] + nx + 1 : nx * lattice.ny + (r - 1) * fans_x + s;
-  const std::int32_t base = kRing * ((r - 1) * fans_x + s - 1);  // triangles base + 1 ..
+  const Int base = kRing * ((r - 1) * fans_x + s - 1);  // triangles base + 1 ..
   // The fan across each side, or none on the boundary, where the side's
   // edges are instead boundary edges `along` + 1, ... (the boundary runs
   // left along the top and down the left side).
   const bool has_fan[4] = {r > 1, s < fans_x, r < fans_y, s > 1};
-  const std::int32_t fan_base[4] = {base - kRing * fans_x, base + kRing, base + kRing * fans_x,
+  const Int fan_base[4] = {base - kRing * fans_x, base + kRing, base + kRing * fans_x,
                                     base - kRing};
-  const std::int32_t along[4] = {(s - 1) * SideEdges, side_x + (r - 1) * SideEdges,
+  const Int along[4] = {(s - 1) * SideEdges, side_x + (r - 1) * SideEdges,
                                  side_x + side_y + (fans_x - s) * SideEdges,
                                  2 * side_x + side_y + (fans_y - r) * SideEdges};
   for (int k = 0; k < kRing; ++k) {
@@ -251,18 +264,18 @@ inline void each_fan_volume(const Lattice& lattice, std::int32_t r, std::int32_t
     // The facing triangle lies on the other fan's opposite side, where the
     // ring runs the other way.
     const int facing = ((fan_side + 2) % 4) * SideEdges + (SideEdges - 1 - place);
-    const std::int32_t across = has_fan[fan_side] ? fan_base[fan_side] + facing + 1
+    const Int across = has_fan[fan_side] ? fan_base[fan_side] + facing + 1
                                                   : first_fict + along[fan_side] + place + 1;
     // The fan's own two neighbours, triangles k - 1 and k + 1 around the
     // ring, in ascending order.
-    const std::int32_t before = base + (k + kRing - 1) % kRing + 1;
-    const std::int32_t after = base + (k + 1) % kRing + 1;
-    const std::int32_t low = std::min(before, after);
-    const std::int32_t high = std::max(before, after);
+    const Int before = base + (k + kRing - 1) % kRing + 1;
+    const Int after = base + (k + 1) % kRing + 1;
+    const Int low = std::min(before, after);
+    const Int high = std::max(before, after);
     // A fan below or to the left was numbered before this one; a fan above
     // or to the right, and every fictitious volume, after it.
     const bool across_first = has_fan[fan_side] && (fan_side == 0 || fan_side == 3);
-    LatticeVolume volume{{centre, ring[k], ring[k + 1]}, {}};
+    LatticeVolumeOf<Int> volume{{centre, ring[k], ring[k + 1]}, {}};
     if (across_first) {
       volume.neighbours[0] = across;
       volume.neighbours[1] = low;
@@ -299,9 +312,12 @@ void for_each_fan_volume(const Lattice& shared, Visit& visit) {
 // Triangle k (1 .. 4 x side_edges) of fan (r, s) (1 .. fans_y, 1 .. fans_x),
 // volume fan_volume_number(lattice, r, s, k).
 LatticeVolume fan_volume(const Lattice& lattice, std::int32_t r, std::int32_t s, std::int32_t k);
+WideLatticeVolume fan_volume(const WideLattice& lattice, std::int64_t r, std::int64_t s,
+                             std::int64_t k);
 
 // Fictitious volume e, 1 .. boundary_edges, volume n_real_volumes + e.
 LatticeVolume fictitious_volume(const Lattice& lattice, std::int32_t e);
+WideLatticeVolume fictitious_volume(const WideLattice& lattice, std::int64_t e);
 
 // Calls `visit(v, volume)` for v = 1 .. n_real_volumes + boundary_edges in
 // ascending order: the real volumes fan by fan, then the fictitious ones.
@@ -394,7 +410,7 @@ inline NodeCoords centre_node_coords(const Mesh& mesh, std::int32_t i, std::int3
 // the side; in the crossed pattern (offset half the spacing, step the
 // spacing) the centre of the boundary cell. The right and top sides add
 // the offset to the length itself.
-inline NodeCoords fictitious_node_coords(const LatticeSpacings& at, std::int32_t f) {
+inline NodeCoords fictitious_node_coords(const LatticeSpacings& at, std::int64_t f) {
   const LatticePattern pattern = at.fan ? LatticePattern::fan : LatticePattern::crossed;
   const std::int32_t along_x = at.cells_x / fan_side_edges(pattern);
   const std::int32_t along_y = at.cells_y / fan_side_edges(pattern);
@@ -402,17 +418,18 @@ inline NodeCoords fictitious_node_coords(const LatticeSpacings& at, std::int32_t
   const double step_y = at.fan ? at.two_dy : at.dy;
   const double offset_x = at.fan ? at.dx : at.half_dx;
   const double offset_y = at.fan ? at.dy : at.half_dy;
-  if (f <= along_x) return {lattice_offset(f, step_x) + offset_x, -offset_y};
+  const auto index = [](std::int64_t i) { return static_cast<std::int32_t>(i); };
+  if (f <= along_x) return {lattice_offset(index(f), step_x) + offset_x, -offset_y};
   f -= along_x;
-  if (f <= along_y) return {at.dim_x + offset_x, lattice_offset(f, step_y) + offset_y};
+  if (f <= along_y) return {at.dim_x + offset_x, lattice_offset(index(f), step_y) + offset_y};
   f -= along_y;
   if (f <= along_x) {
-    return {lattice_offset(along_x + 1 - f, step_x) + offset_x, at.dim_y + offset_y};
+    return {lattice_offset(index(along_x + 1 - f), step_x) + offset_x, at.dim_y + offset_y};
   }
   f -= along_x;
-  return {-offset_x, lattice_offset(along_y + 1 - f, step_y) + offset_y};
+  return {-offset_x, lattice_offset(index(along_y + 1 - f), step_y) + offset_y};
 }
-inline NodeCoords fictitious_node_coords(const Mesh& mesh, std::int32_t f) {
+inline NodeCoords fictitious_node_coords(const Mesh& mesh, std::int64_t f) {
   return fictitious_node_coords(lattice_spacings(mesh), f);
 }
 
