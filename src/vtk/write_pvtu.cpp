@@ -2,7 +2,7 @@
 #include <string>
 
 #include "system/run_error.h"
-#include "vtk/temporary_file.h"
+#include "sinks/temporary_file.h"
 #include "vtk/vtu.h"
 #include "vtk/vtu_checks.h"
 
