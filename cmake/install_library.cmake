@@ -4,7 +4,8 @@
 #   lib/libmalha.a
 #   include/malha/malha.h, faces.h, vtu.h, cell_gradients.h      (from src/malha/)
 #   include/malha/faces/faces.h, include/malha/faces/cell_gradients.h,
-#   include/malha/vtk/vtu.h, include/malha/mesh/mesh.h, include/malha/system/error.h
+#   include/malha/vtk/vtu.h, include/malha/mesh/mesh.h, include/malha/mesh/lattice_part.h,
+#   include/malha/system/error.h
 #   lib/cmake/malha/malhaConfig.cmake, malhaConfigVersion.cmake, malhaTargets*.cmake
 #
 # One rule places the headers: include/malha/ mirrors src/, with src/malha/
@@ -20,7 +21,7 @@ set(MALHA_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/malha)
 install(TARGETS malha_lib EXPORT malhaTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 foreach(header IN ITEMS malha/malha.h malha/faces.h malha/vtu.h malha/cell_gradients.h
-    faces/faces.h faces/cell_gradients.h vtk/vtu.h mesh/mesh.h system/error.h)
+    faces/faces.h faces/cell_gradients.h vtk/vtu.h mesh/lattice_part.h mesh/mesh.h system/error.h)
   get_filename_component(folder ${header} DIRECTORY)
   if(folder STREQUAL "malha")
     set(folder "")

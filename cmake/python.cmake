@@ -90,7 +90,7 @@ set_target_properties(malha_lib PROPERTIES POSITION_INDEPENDENT_CODE ON)
 
 # The modules of the Python layer; the installed and packaged file lists
 # (cmake/packaging.cmake, .ci/stages/40-packages.sh and 60-deb.sh) name them too.
-set(MALHA_PYTHON_MODULES __init__.py errors.py faces.py mesh.py vtu.py)
+set(MALHA_PYTHON_MODULES __init__.py errors.py faces.py mesh.py parts.py vtu.py)
 set(MALHA_PYTHON_PACKAGE_DIR ${PROJECT_BINARY_DIR}/python/malha)
 set(malha_python_sources "")
 set(malha_python_copies "")

@@ -41,11 +41,12 @@ expect_files "$linux_package" "malha-$version-linux-x86_64" \
   share/man/man1/malha.1.gz share/man/man1/malha-vtk.1.gz \
   include/malha/malha.h include/malha/faces.h include/malha/cell_gradients.h include/malha/vtu.h \
   include/malha/faces/faces.h include/malha/faces/cell_gradients.h include/malha/vtk/vtu.h \
-  include/malha/mesh/mesh.h include/malha/system/error.h \
+  include/malha/mesh/mesh.h include/malha/mesh/lattice_part.h include/malha/system/error.h \
   lib/libmalha.a lib/cmake/malha/malhaConfig.cmake lib/cmake/malha/malhaConfigVersion.cmake \
   lib/cmake/malha/malhaTargets.cmake lib/cmake/malha/malhaTargets-release.cmake \
   lib/python3/dist-packages/malha/__init__.py lib/python3/dist-packages/malha/errors.py \
   lib/python3/dist-packages/malha/faces.py lib/python3/dist-packages/malha/mesh.py \
+  lib/python3/dist-packages/malha/parts.py \
   lib/python3/dist-packages/malha/vtu.py "lib/python3/dist-packages/malha/$python_module"
 expect_files "$windows_package" "malha-$version-windows-x86_64" \
   malha.exe malha-vtk.exe README.md README-windows.txt \

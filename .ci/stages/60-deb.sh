@@ -43,7 +43,7 @@ expected=(
   /usr/lib/libmalha.a /usr/include/malha/malha.h /usr/include/malha/faces.h
   /usr/include/malha/cell_gradients.h /usr/include/malha/faces/faces.h
   /usr/include/malha/faces/cell_gradients.h /usr/include/malha/vtk/vtu.h
-  /usr/include/malha/vtu.h /usr/include/malha/mesh/mesh.h
+  /usr/include/malha/vtu.h /usr/include/malha/mesh/mesh.h /usr/include/malha/mesh/lattice_part.h
   /usr/include/malha/system/error.h /usr/lib/cmake/malha/malhaConfig.cmake
   /usr/lib/cmake/malha/malhaConfigVersion.cmake /usr/lib/cmake/malha/malhaTargets.cmake
   /usr/lib/cmake/malha/malhaTargets-release.cmake
@@ -156,7 +156,7 @@ assert malha.__file__ == '$python_dir/__init__.py', malha.__file__
 m = malha.build(5, 2.0, 1.0)
 assert m.n_real_volumes == 32 and m.triangles.shape == (m.n_volumes, 3)") ||
     fail "the installed Python package malha failed"
-  for module in __init__ errors faces mesh vtu; do
+  for module in __init__ errors faces mesh parts vtu; do
     grep -qxF "$python_dir/$module.py" "$work/files" || fail "$package lacks $python_dir/$module.py"
     compgen -G "$python_dir/__pycache__/$module.cpython-*.pyc" >/dev/null ||
       fail "$python_dir holds no compiled bytecode of $module after the installation and an import"

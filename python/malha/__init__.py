@@ -36,6 +36,12 @@ Numbering:
     writable (``setflags(write=True)`` raises ``ValueError``); take a copy
     to change one.
 
+Parts:
+    ``build_lattice_part`` builds one part of a lattice for a parallel
+    solver, with its halo and global numbers (``malha.parts``);
+    ``MeshPart.write_vtu`` and ``write_pvtu`` write the pieces and their
+    parallel collection.
+
 Threads:
     ``build``, ``Mesh.write``, ``read``, ``Mesh.write_vtu`` and
     ``TimeSeries.write`` release the interpreter lock while they work, so
@@ -54,10 +60,12 @@ from . import _malha
 from .errors import Error
 from .faces import Faces
 from .mesh import Mesh, build, build_lattice, read, square_cells
+from .parts import LatticePartition, MeshPart, build_lattice_part, partition_lattice, write_pvtu
 from .vtu import TimeSeries
 
-__all__ = ["Error", "Faces", "Mesh", "TimeSeries", "build", "build_lattice", "read",
-           "square_cells"]
+__all__ = ["Error", "Faces", "LatticePartition", "Mesh", "MeshPart", "TimeSeries", "build",
+           "build_lattice", "build_lattice_part", "partition_lattice", "read", "square_cells",
+           "write_pvtu"]
 
 #: The package's version, that of the program.
 __version__: str = "{}.{}".format(*_malha.version)

@@ -16,11 +16,14 @@
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <filesystem>
+#include <string>
 #include <memory>
 #include <span>
 #include <type_traits>
@@ -184,6 +187,55 @@ void write_step(malha::TimeSeries& series, double time, const py::list& pairs) {
   series.write(time, fields.fields);
 }
 
+// A read-only view of a part's vector of 32-bit numbers, kept alive by the
+// part's object.
+template <auto Numbers>
+py::array part_vector(py::object part) {
+  const auto& numbers = part.cast<const malha::MeshPart&>().*Numbers;
+  py::array view(py::dtype::of<std::int32_t>(), {static_cast<py::ssize_t>(numbers.size())},
+                 {static_cast<py::ssize_t>(sizeof(std::int32_t))}, numbers.data(), part);
+  view.attr("setflags")(py::arg("write") = false);
+  return view;
+}
+
+// The 0-based form of a part's global numbers, or of its owners' local
+// numbers, as a new read-only array.
+template <auto Numbers>
+py::array part_global_numbers(const malha::MeshPart& part) {
+  const malha::GlobalNumbers& numbers = part.*Numbers;
+  const std::size_t count = numbers.size();
+  return read_only_array<std::int64_t>({static_cast<py::ssize_t>(count)}, count,
+                                       [&](std::int64_t* out) {
+                                         for (std::size_t i = 0; i < count; ++i) out[i] = numbers[i] - 1;
+                                       });
+}
+
+py::array zero_based_owner_locals(const malha::MeshPart& part) {
+  const std::size_t count = part.halo_owner_locals.size();
+  return read_only_array<std::int32_t>({static_cast<py::ssize_t>(count)}, count,
+                                       [&](std::int32_t* out) {
+                                         for (std::size_t i = 0; i < count; ++i) {
+                                           out[i] = part.halo_owner_locals[i] - 1;
+                                         }
+                                       });
+}
+
+void write_part_vtu(const malha::MeshPart& part, const std::filesystem::path& file,
+                    const py::list& pairs) {
+  const CellFields fields = cell_fields(pairs);
+  py::gil_scoped_release unlocked;
+  malha::write_vtu(part, file, fields.fields);
+}
+
+// The collection of `pieces` holding the fields of (name, components) pairs.
+void write_pvtu_of(const std::filesystem::path& file, const std::vector<std::filesystem::path>& pieces,
+                   const std::vector<std::pair<std::string, int>>& pairs) {
+  std::vector<malha::PvtuField> fields;
+  for (const auto& [name, components] : pairs) fields.push_back({name, components});
+  py::gil_scoped_release unlocked;
+  malha::write_pvtu(file, pieces, fields);
+}
+
 }  // namespace
 
 PYBIND11_MODULE(_malha, m) {
@@ -292,4 +344,37 @@ PYBIND11_MODULE(_malha, m) {
       .def_property_readonly("steps", &TimeSeries::steps)
       .def("step_file", &TimeSeries::step_file, py::arg("index"))
       .def_property_readonly("collection_file", &TimeSeries::collection_file);
+
+  // Parts of a lattice (mesh/lattice_part.h).
+  using malha::LatticePartition;
+  py::class_<LatticePartition>(m, "LatticePartition")
+      .def_readonly("cells_x", &LatticePartition::cells_x)
+      .def_readonly("cells_y", &LatticePartition::cells_y)
+      .def_readonly("pattern", &LatticePartition::pattern)
+      .def_readonly("parts", &LatticePartition::parts)
+      .def_readonly("parts_x", &LatticePartition::parts_x)
+      .def_readonly("parts_y", &LatticePartition::parts_y)
+      .def_readonly("x_starts", &LatticePartition::x_starts)
+      .def_readonly("y_starts", &LatticePartition::y_starts);
+  m.def("partition_lattice", &malha::partition_lattice, py::arg("cells_x"), py::arg("cells_y"),
+        py::arg("pattern"), py::arg("parts"));
+  m.def("owned_offset", &malha::owned_offset, py::arg("partition"), py::arg("part"));
+  using malha::MeshPart;
+  py::class_<MeshPart>(m, "MeshPart")
+      .def_property_readonly(
+          "mesh", [](const MeshPart& part) -> const Mesh& { return part.mesh; },
+          py::return_value_policy::reference_internal)
+      .def_readonly("part", &MeshPart::part)
+      .def_readonly("parts", &MeshPart::parts)
+      .def_readonly("n_owned", &MeshPart::n_owned)
+      .def_readonly("n_halo", &MeshPart::n_halo)
+      .def_property_readonly("global_volumes", &part_global_numbers<&MeshPart::global_volumes>)
+      .def_property_readonly("global_nodes", &part_global_numbers<&MeshPart::global_nodes>)
+      .def_property_readonly("halo_owners", &part_vector<&MeshPart::halo_owners>)
+      .def_property_readonly("halo_owner_locals", &zero_based_owner_locals);
+  m.def("build_lattice_part", &malha::build_lattice_part, py::arg("cells_x"), py::arg("cells_y"),
+        py::arg("dim_x"), py::arg("dim_y"), py::arg("pattern"), py::arg("part"),
+        py::arg("parts"), py::call_guard<py::gil_scoped_release>());
+  m.def("write_part_vtu", &write_part_vtu, py::arg("part"), py::arg("file"), py::arg("fields"));
+  m.def("write_pvtu", &write_pvtu_of, py::arg("file"), py::arg("pieces"), py::arg("fields"));
 }

@@ -17,31 +17,56 @@ namespace {
 
 [[noreturn]] void fail_mesh(const char* what) { fail_argument("build_faces", what); }
 
-// The tables a mesh must hold before any of them is read (check_mesh_tables),
-// then the counts of a rectangle's mesh.
-void check_counts(const Mesh& mesh) {
-  check_mesh_tables(mesh, "build_faces",
-                    {.barycentres = false, .mutual_neighbours = true});
-  const std::int64_t twice_interior = 3 * static_cast<std::int64_t>(mesh.n_real_volumes) -
-                                      mesh.n_fict_volumes;
-  if (twice_interior < 0 || twice_interior % 2 != 0 ||
-      twice_interior / 2 + mesh.n_fict_volumes > INT32_MAX) {
-    fail_mesh("the volume counts are not those of a mesh of a rectangle");
-  }
-  const bool is_lattice = mesh.cells_x >= 1 && mesh.cells_y >= 1;
-  if (is_lattice ? mesh.n_fict_volumes != 2 * (std::int64_t{mesh.cells_x} + mesh.cells_y)
-                 : mesh.n_fict_volumes % 4 != 0) {
-    fail_mesh("the fictitious volumes are not one for each boundary edge of the lattice");
-  }
+// The real volumes whose faces are built: all but a part's halo.
+std::int32_t owned_volumes(const Mesh& mesh) { return mesh.n_real_volumes - mesh.n_halo_volumes; }
+
+// Twice the interior faces: each owned volume has three faces, each
+// fictitious volume one of them, each halo volume one (a part's block is a
+// rectangle of cells, so no halo volume meets two owned ones), and a face
+// between two owned volumes is counted from both.
+std::int64_t interior_faces_twice(const Mesh& mesh) {
+  return 3 * static_cast<std::int64_t>(owned_volumes(mesh)) - mesh.n_fict_volumes +
+         mesh.n_halo_volumes;
 }
 
 // The boundary faces of each side, bottom, right, top, left: a lattice's
-// cells along it, else a quarter of them each.
+// cells along it (those of a part's block on the sides it reaches), else a
+// quarter of them each.
 void side_runs(const Mesh& mesh, std::int32_t (&runs)[4]) {
   const bool is_lattice = mesh.cells_x >= 1 && mesh.cells_y >= 1;
   const std::int32_t quarter = mesh.n_fict_volumes / 4;
   runs[0] = runs[2] = is_lattice ? mesh.cells_x : quarter;
   runs[1] = runs[3] = is_lattice ? mesh.cells_y : quarter;
+  if (mesh.part_cells_x > 0) {
+    const std::int64_t x_end = std::int64_t{mesh.part_first_x} + mesh.part_cells_x;
+    const std::int64_t y_end = std::int64_t{mesh.part_first_y} + mesh.part_cells_y;
+    runs[0] = mesh.part_first_y == 0 ? mesh.part_cells_x : 0;
+    runs[1] = x_end == mesh.cells_x ? mesh.part_cells_y : 0;
+    runs[2] = y_end == mesh.cells_y ? mesh.part_cells_x : 0;
+    runs[3] = mesh.part_first_x == 0 ? mesh.part_cells_y : 0;
+  }
+}
+
+// The tables a mesh must hold before any of them is read (check_mesh_tables),
+// then the counts of a rectangle's mesh.
+void check_counts(const Mesh& mesh) {
+  check_mesh_tables(mesh, "build_faces",
+                    {.barycentres = false, .mutual_neighbours = true});
+  if (mesh.n_halo_volumes < 0 || mesh.n_halo_volumes > mesh.n_real_volumes) {
+    fail_mesh("the halo volumes are not some of the real volumes");
+  }
+  const std::int64_t twice_interior = interior_faces_twice(mesh);
+  if (twice_interior < 0 || twice_interior % 2 != 0 ||
+      twice_interior / 2 + mesh.n_fict_volumes > INT32_MAX) {
+    fail_mesh("the volume counts are not those of a mesh of a rectangle");
+  }
+  const bool is_lattice = mesh.cells_x >= 1 && mesh.cells_y >= 1;
+  std::int32_t runs[4];
+  side_runs(mesh, runs);
+  if (is_lattice ? mesh.n_fict_volumes != std::int64_t{runs[0]} + runs[1] + runs[2] + runs[3]
+                 : mesh.n_fict_volumes % 4 != 0) {
+    fail_mesh("the fictitious volumes are not one for each boundary edge of the lattice");
+  }
 }
 
 // The exponent e of 2^e <= |value| < 2^(e+1), for a finite value not 0.
@@ -110,7 +135,9 @@ class FaceBuilder {
         faces_.face_sides(face, 1) = static_cast<std::int8_t>(1 + side);
       }
     }
-    for (std::int32_t v = 1; v <= mesh_.n_real_volumes; ++v) add_volume(v);
+    const std::int32_t owned = owned_volumes(mesh_);
+    for (std::int32_t v = 1; v <= owned; ++v) add_volume(v);
+    for (std::int32_t v = owned + 1; v <= mesh_.n_real_volumes; ++v) add_area(v);
     if (next_interior_ != faces_.n_interior_faces) {
       fail_mesh("the interior faces do not number (3 real - fictitious) / 2");
     }
@@ -133,17 +160,8 @@ class FaceBuilder {
   // written with that volume and is looked up in its row of volume_faces.
   void add_volume(std::int32_t v) {
     const std::int32_t* nodes = mesh_.volume_nodes.row(v);
-    const double* a = mesh_.node_coords.row(nodes[0]);
-    const double* b = mesh_.node_coords.row(nodes[1]);
-    const double* c = mesh_.node_coords.row(nodes[2]);
-    bool is_flat = false;
-    const double signed_area =
-        area_of(b[0] - a[0], b[1] - a[1], c[0] - a[0], c[1] - a[1], is_flat);
+    const double signed_area = add_area(v);
     const double area = std::fabs(signed_area);
-    has_overflow_ |= !(area <= DBL_MAX);
-    has_zero_length_ |= is_flat;
-    has_underflow_ |= area == 0.0 && !is_flat;
-    faces_.volume_areas(v, 1) = area;
     // The outward normal of an anticlockwise volume is the edge turned
     // clockwise; a clockwise volume (a negative length) turns it the other
     // way.
@@ -188,6 +206,23 @@ class FaceBuilder {
       }
       volume_faces[edge] = face;
     }
+  }
+
+  // Volume `v`'s area, kept; the signed one returned.
+  double add_area(std::int32_t v) {
+    const std::int32_t* nodes = mesh_.volume_nodes.row(v);
+    const double* a = mesh_.node_coords.row(nodes[0]);
+    const double* b = mesh_.node_coords.row(nodes[1]);
+    const double* c = mesh_.node_coords.row(nodes[2]);
+    bool is_flat = false;
+    const double signed_area =
+        area_of(b[0] - a[0], b[1] - a[1], c[0] - a[0], c[1] - a[1], is_flat);
+    const double area = std::fabs(signed_area);
+    has_overflow_ |= !(area <= DBL_MAX);
+    has_zero_length_ |= is_flat;
+    has_underflow_ |= area == 0.0 && !is_flat;
+    faces_.volume_areas(v, 1) = area;
+    return signed_area;
   }
 
   void write_face(std::int32_t face, std::int32_t owner, std::int32_t neighbour,
@@ -262,8 +297,7 @@ Faces build_faces(const Mesh& mesh) {
   const FpEnvironmentKept kept;
   Faces faces;
   faces.n_boundary_faces = mesh.n_fict_volumes;
-  faces.n_interior_faces = static_cast<std::int32_t>(
-      (3 * static_cast<std::int64_t>(mesh.n_real_volumes) - mesh.n_fict_volumes) / 2);
+  faces.n_interior_faces = static_cast<std::int32_t>(interior_faces_twice(mesh) / 2);
   faces.n_faces = faces.n_interior_faces + faces.n_boundary_faces;
   if (faces_table_bytes(mesh) > platform::obtainable_memory_bytes()) fail(RunError::allocate);
   reporting_allocation([&] {
@@ -274,7 +308,7 @@ Faces build_faces(const Mesh& mesh) {
     allocate_table(faces.face_lengths, faces.n_faces);
     allocate_table(faces.face_sides, faces.n_faces);
     allocate_table(faces.volume_areas, mesh.n_volumes);
-    allocate_table(faces.volume_faces, mesh.n_real_volumes);
+    allocate_table(faces.volume_faces, owned_volumes(mesh));
   });
   FaceBuilder(mesh, faces).build();
   return faces;

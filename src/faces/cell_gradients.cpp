@@ -100,24 +100,27 @@ std::uint64_t gradient_weights_bytes(const GradientWeights& weights) {
 GradientWeights gradient_weights(const Mesh& mesh, const Faces& faces) {
   if (mesh.n_real_volumes < 0 || mesh.n_volumes < mesh.n_real_volumes ||
       mesh.volume_neighbours.rows() != mesh.n_volumes || mesh.barycentres.rows() != mesh.n_volumes ||
-      faces.volume_faces.rows() != mesh.n_real_volumes ||
+      mesh.n_halo_volumes < 0 || mesh.n_halo_volumes > mesh.n_real_volumes ||
+      faces.volume_faces.rows() != mesh.n_real_volumes - mesh.n_halo_volumes ||
       faces.volume_areas.rows() != mesh.n_volumes ||
       faces.n_boundary_faces != mesh.n_volumes - mesh.n_real_volumes) {
     fail_weights("the faces are not those of this mesh");
   }
   const FpEnvironmentKept kept;
   GradientWeights weights;
-  weights.n_real_volumes = mesh.n_real_volumes;
+  // A part's halo volumes lack neighbours; their gradients are their own
+  // part's.
+  weights.n_real_volumes = mesh.n_real_volumes - mesh.n_halo_volumes;
   weights.n_volumes = mesh.n_volumes;
-  if (static_cast<std::uint64_t>(mesh.n_real_volumes) * sizeof(std::int32_t) >
+  if (static_cast<std::uint64_t>(weights.n_real_volumes) * sizeof(std::int32_t) >
       platform::obtainable_memory_bytes()) {
     fail(RunError::allocate);
   }
   reporting_allocation([&] {
-    weights.volume_stencils.allocate(mesh.n_real_volumes);
+    weights.volume_stencils.allocate(weights.n_real_volumes);
     std::vector<GradientStencil> distinct;
     std::unordered_map<StencilBytes, std::int32_t, StencilHash> rows;
-    for (std::int32_t v = 1; v <= mesh.n_real_volumes; ++v) {
+    for (std::int32_t v = 1; v <= weights.n_real_volumes; ++v) {
       const GradientStencil stencil = stencil_of(mesh, v);
       const auto [it, is_new] =
           rows.try_emplace(StencilBytes(stencil), static_cast<std::int32_t>(distinct.size() + 1));

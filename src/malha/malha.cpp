@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "mesh/check_finite_values.h"
+#include "mesh/check_lattice.h"
 #include "mesh/check_mesh_tables.h"
 #include "mesh/construct_mesh.h"
 #include "mesh/lattice_numbering.h"
@@ -40,33 +41,8 @@ constexpr const char* kBuildLatticeMesh = "build_lattice_mesh";
 void check_lattice(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
                    LatticePattern pattern) {
   auto refuse = [](const std::string& what) { fail_argument(kBuildLatticeMesh, what); };
-  const bool fan = pattern == LatticePattern::fan;
-  if (!fan && pattern != LatticePattern::crossed) {
-    refuse("the pattern (" + std::to_string(static_cast<std::int32_t>(pattern)) +
-           ") is neither crossed nor fan");
-  }
-  const struct {
-    const char* name;
-    std::int64_t cells;
-  } sides[] = {{"cells_x", cells_x}, {"cells_y", cells_y}};
-  for (const auto& side : sides) {
-    const std::string named = std::string(side.name) + " (" + std::to_string(side.cells) + ")";
-    if (side.cells < 1) refuse(named + " is below 1");
-    if (fan && side.cells % 2 != 0) {
-      refuse(named + " is odd: the fan pattern takes blocks of 2 x 2 cells");
-    }
-  }
-  const struct {
-    const char* name;
-    double length;
-  } lengths[] = {{"dim_x", dim_x}, {"dim_y", dim_y}};
-  for (const auto& length : lengths) {
-    if (std::isfinite(length.length)) continue;
-    char what[96];
-    std::snprintf(what, sizeof(what), "%s (%g) is not a finite length", length.name,
-                  length.length);
-    refuse(what);
-  }
+  check_lattice_shape(cells_x, cells_y, pattern, kBuildLatticeMesh);
+  check_lattice_lengths(dim_x, dim_y, kBuildLatticeMesh);
   // n_volumes is the largest count of every lattice but the thinnest fans,
   // whose nodes outnumber their volumes; both must fit a 32-bit count.
   constexpr std::int64_t kLargest = INT32_MAX;

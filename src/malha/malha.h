@@ -25,6 +25,7 @@
 
 #include "faces/cell_gradients.h"
 #include "faces/faces.h"
+#include "mesh/lattice_part.h"
 #include "mesh/mesh.h"
 #include "system/error.h"
 #include "vtk/vtu.h"

@@ -11,10 +11,11 @@ std::int32_t side_edges_of(MeshKind kind) { return kind == MeshKind::odd_lattice
 // The lattice node at place i (0 .. boundary_edges) of the boundary,
 // counted anticlockwise from the lower-left corner, which is place 0 and
 // boundary_edges.
-std::int32_t boundary_node(const Lattice& lattice, std::int32_t i) {
-  const std::int32_t nx = lattice.nx;
-  const std::int32_t side_x = nx - 1;
-  const std::int32_t side_y = lattice.ny - 1;
+template <typename Int>
+Int boundary_node(const LatticeOf<Int>& lattice, Int i) {
+  const Int nx = lattice.nx;
+  const Int side_x = nx - 1;
+  const Int side_y = lattice.ny - 1;
   if (i < side_x) return 1 + i;                          // bottom, left to right
   i -= side_x;
   if (i < side_y) return (i + 1) * nx;                   // right side, upward
@@ -23,6 +24,43 @@ std::int32_t boundary_node(const Lattice& lattice, std::int32_t i) {
   i -= side_x;
   if (i < side_y) return (side_y - i) * nx + 1;          // left side, downward
   return 1;
+}
+
+template <typename Int>
+LatticeVolumeOf<Int> fictitious_of(const LatticeOf<Int>& lattice, Int e) {
+  const Int w = lattice.side_edges;
+  const Int fans_x = lattice.fans_x;
+  const Int fans_y = lattice.fans_y;
+  // Each side has an even number of edges in the fan pattern, so no
+  // fictitious node serves two sides.
+  const Int fict_node = lattice.n_real_nodes + (e - 1) / w + 1;
+
+  // The real triangle across the edge: on the fan at that place of the
+  // side, on the fan's side that lies on the boundary.
+  const Int side_edges[4] = {lattice.nx - 1, lattice.ny - 1, lattice.nx - 1,
+                                      lattice.ny - 1};
+  int boundary_side = 0;
+  Int along = e - 1;
+  while (along >= side_edges[boundary_side]) along -= side_edges[boundary_side++];
+  const Int fan_along = along / w;
+  const Int place = along % w;
+  Int r = 0;
+  Int s = 0;
+  switch (boundary_side) {
+    case 0: r = 1; s = fan_along + 1; break;
+    case 1: r = fan_along + 1; s = fans_x; break;
+    case 2: r = fans_y; s = fans_x - fan_along; break;
+    default: r = fans_y - fan_along; s = 1; break;
+  }
+  const Int real = 4 * w * ((r - 1) * fans_x + s - 1) + boundary_side * w + place + 1;
+
+  LatticeVolumeOf<Int> volume{{fict_node, boundary_node(lattice, e), boundary_node(lattice, e - 1)},
+                       {real, 0, 0}};
+  // At odd levels the two volumes of one fictitious node meet each other.
+  if (w == 2) {
+    volume.neighbours[1] = lattice.n_real_volumes + (place == 0 ? e + 1 : e - 1);
+  }
+  return volume;
 }
 
 }  // namespace
@@ -73,40 +111,25 @@ bool lattice_counts_fit(const Mesh& mesh, MeshKind kind) {
          mesh.n_volumes == counts.n_volumes;
 }
 
+WideLattice wide_lattice(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern) {
+  const LatticeCounts counts = lattice_counts(cells_x, cells_y, pattern);
+  WideLattice lattice;
+  lattice.nx = cells_x + 1;
+  lattice.ny = cells_y + 1;
+  lattice.side_edges = pattern == LatticePattern::fan ? 2 : 1;
+  lattice.fans_x = cells_x / lattice.side_edges;
+  lattice.fans_y = cells_y / lattice.side_edges;
+  lattice.n_real_nodes = counts.n_real_nodes;
+  lattice.n_real_volumes = counts.n_real_volumes;
+  return lattice;
+}
+
 LatticeVolume fictitious_volume(const Lattice& lattice, std::int32_t e) {
-  const std::int32_t w = lattice.side_edges;
-  const std::int32_t fans_x = lattice.fans_x;
-  const std::int32_t fans_y = lattice.fans_y;
-  // Each side has an even number of edges in the fan pattern, so no
-  // fictitious node serves two sides.
-  const std::int32_t fict_node = lattice.n_real_nodes + (e - 1) / w + 1;
+  return fictitious_of(lattice, e);
+}
 
-  // The real triangle across the edge: on the fan at that place of the
-  // side, on the fan's side that lies on the boundary.
-  const std::int32_t side_edges[4] = {lattice.nx - 1, lattice.ny - 1, lattice.nx - 1,
-                                      lattice.ny - 1};
-  int boundary_side = 0;
-  std::int32_t along = e - 1;
-  while (along >= side_edges[boundary_side]) along -= side_edges[boundary_side++];
-  const std::int32_t fan_along = along / w;
-  const std::int32_t place = along % w;
-  std::int32_t r = 0;
-  std::int32_t s = 0;
-  switch (boundary_side) {
-    case 0: r = 1; s = fan_along + 1; break;
-    case 1: r = fan_along + 1; s = fans_x; break;
-    case 2: r = fans_y; s = fans_x - fan_along; break;
-    default: r = fans_y - fan_along; s = 1; break;
-  }
-  const std::int32_t real = 4 * w * ((r - 1) * fans_x + s - 1) + boundary_side * w + place + 1;
-
-  LatticeVolume volume{{fict_node, boundary_node(lattice, e), boundary_node(lattice, e - 1)},
-                       {real, 0, 0}};
-  // At odd levels the two volumes of one fictitious node meet each other.
-  if (w == 2) {
-    volume.neighbours[1] = lattice.n_real_volumes + (place == 0 ? e + 1 : e - 1);
-  }
-  return volume;
+WideLatticeVolume fictitious_volume(const WideLattice& lattice, std::int64_t e) {
+  return fictitious_of(lattice, e);
 }
 
 }  // namespace malha

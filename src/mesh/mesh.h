@@ -93,6 +93,16 @@ struct Mesh {
   std::int32_t cells_y = 0;
   LatticePattern pattern = LatticePattern::crossed;
 
+  // A part of a lattice (mesh/lattice_part.h) alone: the block of cells it
+  // owns, cells part_first_x + 1 to part_first_x + part_cells_x along x and
+  // alike along y, and its halo, the last n_halo_volumes real volumes, which
+  // belong to other parts; 0 in every other mesh.
+  std::int32_t part_first_x = 0;
+  std::int32_t part_first_y = 0;
+  std::int32_t part_cells_x = 0;
+  std::int32_t part_cells_y = 0;
+  std::int32_t n_halo_volumes = 0;
+
   // Spacings.
   double dx = 0.0;
   double dy = 0.0;

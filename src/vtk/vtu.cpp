@@ -162,12 +162,23 @@ std::unique_ptr<TemporaryFile> write_complete_grid(const Mesh& mesh,
                                                    bool removes_leftovers) {
   const bool all = options.include_fictitious;
   check_grid_mesh(mesh, kFunction, options);
-  const std::int32_t n_points = all ? mesh.n_nodes : mesh.n_real_nodes;
-  const std::int32_t n_cells = all ? mesh.n_volumes : mesh.n_real_volumes;
-  const auto points = static_cast<std::uint64_t>(n_points);
-  const auto cells = static_cast<std::uint64_t>(n_cells);
+  const GridSelection whole{all ? mesh.n_volumes : mesh.n_real_volumes,
+                            all ? mesh.n_nodes : mesh.n_real_nodes, nullptr};
+  return write_complete_grid(mesh, file, fields, options, removes_leftovers, whole);
+}
 
-  std::vector<std::string> taken = {"volume"};
+std::unique_ptr<TemporaryFile> write_complete_grid(const Mesh& mesh,
+                                                   const std::filesystem::path& file,
+                                                   std::span<const CellField> fields,
+                                                   const VtuOptions& options,
+                                                   bool removes_leftovers,
+                                                   const GridSelection& selection) {
+  const bool all = options.include_fictitious;
+  const auto points = static_cast<std::uint64_t>(selection.points);
+  const auto cells = static_cast<std::uint64_t>(selection.cells);
+  const GlobalNumbers* global = selection.global_volumes;
+
+  std::vector<std::string> taken = {global != nullptr ? "global_volume" : "volume"};
   if (all) taken.emplace_back("fictitious");
   if (options.include_tables) {
     taken.emplace_back("neighbours");
@@ -199,11 +210,20 @@ std::unique_ptr<TemporaryFile> write_complete_grid(const Mesh& mesh,
                         });
                       }});
   }
-  arrays.push_back({"volume", "Int32", 1, cells, 1, 4, Section::cell_data, [&](ByteSink& sink) {
-                      put_rows(sink, cells, 4, [](std::uint64_t v, char* out) {
-                        store_little_endian(out, static_cast<std::int32_t>(v + 1));
-                      });
-                    }});
+  if (global != nullptr) {
+    arrays.push_back({"global_volume", "Int64", 1, cells, 1, 8, Section::cell_data,
+                      [&](ByteSink& sink) {
+                        put_rows(sink, cells, 8, [global](std::uint64_t v, char* out) {
+                          store_little_endian(out, (*global)[static_cast<std::size_t>(v)]);
+                        });
+                      }});
+  } else {
+    arrays.push_back({"volume", "Int32", 1, cells, 1, 4, Section::cell_data, [&](ByteSink& sink) {
+                        put_rows(sink, cells, 4, [](std::uint64_t v, char* out) {
+                          store_little_endian(out, static_cast<std::int32_t>(v + 1));
+                        });
+                      }});
+  }
   if (all) {
     const auto n_real = static_cast<std::uint64_t>(mesh.n_real_volumes);
     arrays.push_back(
@@ -330,6 +350,28 @@ std::unique_ptr<TemporaryFile> write_complete_grid(const Mesh& mesh,
   sink->put_text("\n  </AppendedData>\n</VTKFile>\n");
   sink->complete();
   return sink;
+}
+
+void write_vtu(const MeshPart& part, const std::filesystem::path& file,
+               std::span<const CellField> fields) {
+  reporting_allocation([&] {
+    const Mesh& mesh = part.mesh;
+    const VtuOptions options;
+    check_grid_mesh(mesh, kFunction, options);
+    if (part.n_owned < 0 || part.n_owned > mesh.n_real_volumes ||
+        part.global_volumes.size() != static_cast<std::size_t>(mesh.n_volumes)) {
+      fail_argument(kFunction, "the part's counts disagree with its mesh");
+    }
+    // The owned volumes' nodes come first: the points are those up to the
+    // highest they name.
+    std::int32_t points = 0;
+    for (std::int32_t v = 1; v <= part.n_owned; ++v) {
+      const std::int32_t* row = mesh.volume_nodes.row(v);
+      points = std::max({points, row[0], row[1], row[2]});
+    }
+    const GridSelection owned{part.n_owned, points, &part.global_volumes};
+    write_complete_grid(mesh, file, fields, options, true, owned)->give_final_name();
+  });
 }
 
 void write_vtu(const Mesh& mesh, const std::filesystem::path& file,

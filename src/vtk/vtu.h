@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "../mesh/lattice_part.h"
 #include "../mesh/mesh.h"
 #include "../system/error.h"
 
@@ -60,6 +61,30 @@ inline void write_vtu(const Mesh& mesh, const std::filesystem::path& file,
                       std::initializer_list<CellField> fields, const VtuOptions& options = {}) {
   write_vtu(mesh, file, std::span<const CellField>(fields.begin(), fields.size()), options);
 }
+
+// Writes the owned real volumes of `part` as the grid file `file`, over the
+// nodes they use, with the cell data `global_volume` (Int64, the 1-based
+// number in the whole lattice) and `fields` (n_owned rows each): one piece
+// of a parallel collection (write_pvtu). Refuses and fails as write_vtu.
+void write_vtu(const MeshPart& part, const std::filesystem::path& file,
+               std::span<const CellField> fields = {});
+
+// A field of the pieces as a parallel collection names it.
+struct PvtuField {
+  std::string name;
+  int components = 1;
+};
+
+// Writes the parallel collection `file` (".pvtu") of the pieces `pieces`
+// (paths relative to the folder of `file`, written by write_vtu of the
+// parts) holding `global_volume` and `fields`; one process writes it, when
+// or before the pieces are written. Written complete under a temporary name
+// and renamed, as write_vtu. Throws: ARGUMENT (S5002) for no piece, a piece
+// name or field name XML cannot carry as it is, a field name repeated or
+// `global_volume`, components below 1; then as write_vtu.
+void write_pvtu(const std::filesystem::path& file,
+                std::span<const std::filesystem::path> pieces,
+                std::span<const PvtuField> fields = {});
 
 // A series of grids in time in `folder`: each `write` adds the step file
 // "`name`_NNNN.vtu" (NNNN from 0000), then rewrites the collection

@@ -48,4 +48,19 @@ std::unique_ptr<TemporaryFile> write_complete_grid(const Mesh& mesh,
                                                    const VtuOptions& options,
                                                    bool removes_leftovers);
 
+// What a grid holds of a mesh checked already: its first `cells` volumes
+// over its first `points` nodes, and with `global_volumes` the cell data
+// `global_volume` (Int64) in place of `volume` (a part's piece).
+struct GridSelection {
+  std::int32_t cells = 0;
+  std::int32_t points = 0;
+  const GlobalNumbers* global_volumes = nullptr;
+};
+std::unique_ptr<TemporaryFile> write_complete_grid(const Mesh& mesh,
+                                                   const std::filesystem::path& file,
+                                                   std::span<const CellField> fields,
+                                                   const VtuOptions& options,
+                                                   bool removes_leftovers,
+                                                   const GridSelection& selection);
+
 }  // namespace malha
