@@ -36,8 +36,7 @@ struct BoundaryData {
   std::vector<double> data;
 };
 
-inline BoundaryData boundary_data(const malha::Mesh& mesh, const malha::Faces& faces,
-                                  bool mixed) {
+inline BoundaryData boundary_data(const malha::Mesh& mesh, const malha::Faces& faces, bool mixed) {
   const auto& bc = mesh.barycentres;
   BoundaryData out{std::vector<char>(static_cast<std::size_t>(faces.n_boundary_faces)), {}};
   out.data.resize(out.neumann.size());

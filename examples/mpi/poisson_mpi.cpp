@@ -40,6 +40,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -93,8 +94,8 @@ Options parse(int argc, char** argv) {
       o.cells_y = static_cast<std::int64_t>(number(2));
       a += 2;
     } else if (option == "--pattern") {
-      o.pattern = choice("crossed", "fan") ? malha::LatticePattern::crossed
-                                           : malha::LatticePattern::fan;
+      o.pattern =
+          choice("crossed", "fan") ? malha::LatticePattern::crossed : malha::LatticePattern::fan;
       has_pattern = true;
       a += 1;
     } else if (option == "--lengths") {
@@ -114,7 +115,8 @@ Options parse(int argc, char** argv) {
       throw std::invalid_argument("unknown option " + option);
     }
   }
-  if (has_level && o.cells_x != 0) throw std::invalid_argument("--level and --cells exclude each other");
+  if (has_level && o.cells_x != 0)
+    throw std::invalid_argument("--level and --cells exclude each other");
   if (has_pattern && o.cells_x == 0) throw std::invalid_argument("--pattern goes with --cells");
   return o;
 }
@@ -302,7 +304,9 @@ class PartSolver {
     check(KSPSolve(ksp_, b, x));
     KSPConvergedReason reason;
     check(KSPGetConvergedReason(ksp_, &reason));
-    if (reason < 0) throw std::runtime_error("the Krylov solver diverged: " + std::string(KSPConvergedReasons[reason]));
+    if (reason < 0)
+      throw std::runtime_error("the Krylov solver diverged: " +
+                               std::string(KSPConvergedReasons[reason]));
     PetscInt iterations = 0;
     check(KSPGetIterationNumber(ksp_, &iterations));
     result.krylov_iterations += iterations;
@@ -316,7 +320,7 @@ class PartSolver {
     const std::int32_t first = faces_.n_interior_faces;
     update_ghosts(u_);
     std::vector<double> values(static_cast<std::size_t>(part_.mesh.n_volumes));
-    std::vector<double> grad(2 * static_cast<std::size_t>(real));
+    std::vector<double> grad(2 * static_cast<std::size_t>(owned));
     {
       LocalValues u(u_);
       for (std::int32_t v = 0; v < owned + part_.n_halo; ++v) values[v] = u[v];
@@ -369,16 +373,27 @@ void lattice_of(Options& o) {
   o.pattern = fan ? malha::LatticePattern::fan : malha::LatticePattern::crossed;
 }
 
-int run(int argc, char** argv) {
-  Options o = parse(argc, argv);
-  const bool is_level = o.cells_x == 0;
-  lattice_of(o);
+// Each rank writes its owned volumes as the piece FILE_R.vtu beside
+// FILE.pvtu; rank 0 writes the collection, which names every piece.
+void write_grid(const malha::MeshPart& part, const std::filesystem::path& file,
+                std::span<const double> u, std::span<const double> error) {
+  const auto piece = [&](int r) {
+    return std::filesystem::path(file.stem().string() + "_" + std::to_string(r) + ".vtu");
+  };
+  const malha::CellField fields[] = {{"u", u}, {"error", error}};
+  malha::write_vtu(part, file.parent_path() / piece(part.part), fields);
+  if (part.part != 0) return;
+  std::vector<std::filesystem::path> pieces;
+  for (int r = 0; r < part.parts; ++r) pieces.push_back(piece(r));
+  const malha::PvtuField names[] = {{"u"}, {"error"}};
+  malha::write_pvtu(file, pieces, names);
+}
+
+// Builds this rank's part, solves, and prints the line on rank 0.
+void run(const Options& o, const malha::LatticePartition& partition, bool is_level) {
   int rank = 0;
-  int ranks = 1;
   MPI_Comm_rank(PETSC_COMM_WORLD, &rank);
-  MPI_Comm_size(PETSC_COMM_WORLD, &ranks);
-  const malha::LatticePartition partition =
-      malha::partition_lattice(o.cells_x, o.cells_y, o.pattern, ranks);
+  const int ranks = partition.parts;
   const malha::MeshPart part =
       malha::build_lattice_part(o.cells_x, o.cells_y, o.dim_x, o.dim_y, o.pattern, rank, ranks);
 
@@ -406,38 +421,51 @@ int run(int argc, char** argv) {
   double totals[2] = {0.0, 0.0};
   MPI_Allreduce(sums, totals, 2, MPI_DOUBLE, MPI_SUM, PETSC_COMM_WORLD);
   MPI_Allreduce(MPI_IN_PLACE, &seconds, 1, MPI_DOUBLE, MPI_MAX, PETSC_COMM_WORLD);
+  if (!o.grid.empty()) write_grid(part, o.grid, u, error);
+  if (rank != 0) return;
+
   const std::int64_t volumes = malha::owned_offset(partition, ranks);
-
-  // if (!o.grid.empty()) write_grid(part, o.grid, u, error, rank, ranks);
-
   const std::string shape =
       is_level ? "level " + std::to_string(o.level)
                : "cells " + std::to_string(o.cells_x) + " x " + std::to_string(o.cells_y) +
                      ", pattern " + (o.pattern == malha::LatticePattern::fan ? "fan" : "crossed");
-  if (rank != 0) return 0;
-  std::printf(      "%s, lengths %g x %g, scheme %s, boundary %s, n_real_volumes %lld, ranks %d, "
-                    "iterations %d, krylov iterations %lld, solve %.3f s, h %.17g, error %.17g\n",
-                    shape.c_str(), o.dim_x, o.dim_y, o.corrected ? "corrected" : "two-point",
-                    o.mixed ? "mixed" : "dirichlet", static_cast<long long>(volumes), ranks,
-                    result.corrections, static_cast<long long>(result.krylov_iterations), seconds,
-                    std::sqrt(totals[1] / static_cast<double>(volumes)), std::sqrt(totals[0]));
-  return 0;
+  std::printf(
+      "%s, lengths %g x %g, scheme %s, boundary %s, n_real_volumes %lld, ranks %d, "
+      "iterations %d, krylov iterations %lld, solve %.3f s, h %.17g, error %.17g\n",
+      shape.c_str(), o.dim_x, o.dim_y, o.corrected ? "corrected" : "two-point",
+      o.mixed ? "mixed" : "dirichlet", static_cast<long long>(volumes), ranks, result.corrections,
+      static_cast<long long>(result.krylov_iterations), seconds,
+      std::sqrt(totals[1] / static_cast<double>(volumes)), std::sqrt(totals[0]));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   if (PetscInitialize(&argc, &argv, nullptr, nullptr) != 0) return 1;
-  int status = 0;
+  int rank = 0;
+  int ranks = 1;
+  MPI_Comm_rank(PETSC_COMM_WORLD, &rank);
+  MPI_Comm_size(PETSC_COMM_WORLD, &ranks);
+  // Refused options and lattices are refused alike on every rank.
+  Options o;
+  malha::LatticePartition partition;
+  bool is_level = false;
   try {
-    status = run(argc, argv);
+    o = parse(argc, argv);
+    is_level = o.cells_x == 0;
+    lattice_of(o);
+    partition = malha::partition_lattice(o.cells_x, o.cells_y, o.pattern, ranks);
   } catch (const std::exception& failure) {
-    std::fprintf(stderr, "poisson_mpi: %s\n", failure.what());
-    status = 1;
+    if (rank == 0) std::fprintf(stderr, "poisson_mpi: %s\n", failure.what());
+    PetscFinalize();
+    return 1;
   }
-  // A rank that failed alone cannot finish with the others: end them all.
-  int worst = 0;
-  MPI_Allreduce(&status, &worst, 1, MPI_INT, MPI_MAX, PETSC_COMM_WORLD);
-  PetscFinalize();
-  return worst;
+  // A rank that fails later cannot finish with the others: it ends them all.
+  try {
+    run(o, partition, is_level);
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "poisson_mpi: rank %d: %s\n", rank, failure.what());
+    MPI_Abort(PETSC_COMM_WORLD, 1);
+  }
+  return PetscFinalize() == 0 ? 0 : 1;
 }
