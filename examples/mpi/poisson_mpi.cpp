@@ -159,9 +159,11 @@ struct Result {
 // The part's equations and their solution; u holds it on return.
 class PartSolver {
  public:
-  PartSolver(const malha::MeshPart& part, const malha::LatticePartition& partition, bool mixed,
-             bool corrected)
-      : part_(part), faces_(malha::build_faces(part.mesh)), corrected_(corrected) {
+  // Keeps of `faces` only what the corrections need, so that the caller
+  // frees them before the preconditioner is built.
+  PartSolver(const malha::MeshPart& part, const malha::Faces& faces,
+             const malha::LatticePartition& partition, bool mixed, bool corrected)
+      : part_(part), n_interior_(faces.n_interior_faces), corrected_(corrected) {
     const std::int32_t owned = part.n_owned;
     const PetscInt offset = static_cast<PetscInt>(malha::owned_offset(partition, part.part));
     // Each halo volume's global unknown: its owner's offset and its number there.
@@ -181,16 +183,18 @@ class PartSolver {
                                 ghosts.data(), &gradients_));
     }
 
-    const malha::FaceGeometry geometry = malha::face_geometry(part.mesh, faces_);
-    const auto n_faces = static_cast<std::size_t>(faces_.n_faces);
-    t_.resize(n_faces);
-    offsets_.resize(static_cast<std::size_t>(faces_.n_boundary_faces));
-    skew_.resize(2 * n_faces);
+    const malha::FaceGeometry geometry = malha::face_geometry(part.mesh, faces);
+    const auto n_faces = static_cast<std::size_t>(faces.n_faces);
+    offsets_.resize(static_cast<std::size_t>(faces.n_boundary_faces));
+    if (corrected_) {
+      skew_.resize(2 * n_faces);
+      volumes_.resize(2 * n_faces);
+    }
     std::vector<PetscInt> diagonal_count(static_cast<std::size_t>(owned), 1);
     std::vector<PetscInt> other_count(static_cast<std::size_t>(owned), 0);
-    for (std::int32_t f = 1; f <= faces_.n_interior_faces; ++f) {
-      const std::int32_t i = faces_.face_owners(f, 1);
-      const std::int32_t j = faces_.face_neighbours(f, 1);
+    for (std::int32_t f = 1; f <= faces.n_interior_faces; ++f) {
+      const std::int32_t i = faces.face_owners(f, 1);
+      const std::int32_t j = faces.face_neighbours(f, 1);
       if (j <= owned) {
         ++diagonal_count[static_cast<std::size_t>(i - 1)];
         ++diagonal_count[static_cast<std::size_t>(j - 1)];
@@ -202,25 +206,28 @@ class PartSolver {
                        diagonal_count.data(), 0, other_count.data(), &matrix_));
 
     const poisson_problem::BoundaryData boundary =
-        poisson_problem::boundary_data(part.mesh, faces_, mixed);
+        poisson_problem::boundary_data(part.mesh, faces, mixed);
     {
       LocalValues b(rhs_);
       for (std::int32_t v = 1; v <= owned; ++v) {
-        b[static_cast<std::size_t>(v - 1)] = poisson_problem::source(part.mesh, faces_, v);
+        b[static_cast<std::size_t>(v - 1)] = poisson_problem::source(part.mesh, faces, v);
       }
-      for (std::int32_t f = 1; f <= faces_.n_faces; ++f) {
+      for (std::int32_t f = 1; f <= faces.n_faces; ++f) {
         const auto k = static_cast<std::size_t>(f - 1);
-        const std::int32_t i = faces_.face_owners(f, 1);
-        const std::int32_t j = faces_.face_neighbours(f, 1);
+        const std::int32_t i = faces.face_owners(f, 1);
+        const std::int32_t j = faces.face_neighbours(f, 1);
         const double dn = geometry.normal_distances(f, 1);
-        const double length = faces_.face_lengths(f, 1);
-        t_[k] = length / dn;
-        skew_[2 * k] = length * (faces_.face_normals(f, 1) - geometry.face_deltas(f, 1) / dn);
-        skew_[2 * k + 1] = length * (faces_.face_normals(f, 2) - geometry.face_deltas(f, 2) / dn);
+        const double length = faces.face_lengths(f, 1);
+        const double t = length / dn;
+        if (corrected_) {
+          skew_[2 * k] = length * (faces.face_normals(f, 1) - geometry.face_deltas(f, 1) / dn);
+          skew_[2 * k + 1] = length * (faces.face_normals(f, 2) - geometry.face_deltas(f, 2) / dn);
+          volumes_[2 * k] = i - 1;
+          volumes_[2 * k + 1] = (f <= n_interior_ ? j : i) - 1;
+        }
         const PetscInt gi = global(i);
-        if (f <= faces_.n_interior_faces) {
+        if (f <= faces.n_interior_faces) {
           const PetscInt gj = global(j);
-          const PetscScalar t = t_[k];
           check(MatSetValue(matrix_, gi, gi, t, ADD_VALUES));
           check(MatSetValue(matrix_, gi, gj, -t, ADD_VALUES));
           if (j <= owned) {
@@ -231,17 +238,17 @@ class PartSolver {
         }
         // The ghost's value is offset - u_i (Dirichlet) or offset + u_i
         // (du/dn): its known part goes to the right-hand side.
-        const auto m = static_cast<std::size_t>(f - faces_.n_interior_faces - 1);
+        const auto m = static_cast<std::size_t>(f - faces.n_interior_faces - 1);
         offsets_[m] = boundary.neumann[m] ? dn * boundary.data[m] : 2 * boundary.data[m];
         neumann_.push_back(boundary.neumann[m]);
-        b[static_cast<std::size_t>(i - 1)] += t_[k] * offsets_[m];
-        check(MatSetValue(matrix_, gi, gi, boundary.neumann[m] ? 0.0 : 2 * t_[k], ADD_VALUES));
+        b[static_cast<std::size_t>(i - 1)] += t * offsets_[m];
+        check(MatSetValue(matrix_, gi, gi, boundary.neumann[m] ? 0.0 : 2 * t, ADD_VALUES));
       }
     }
     check(MatAssemblyBegin(matrix_, MAT_FINAL_ASSEMBLY));
     check(MatAssemblyEnd(matrix_, MAT_FINAL_ASSEMBLY));
     check(MatSetOption(matrix_, MAT_SPD, PETSC_TRUE));
-    if (corrected_) weights_ = malha::gradient_weights(part.mesh, faces_);
+    if (corrected_) weights_ = malha::gradient_weights(part.mesh, faces);
 
     check(KSPCreate(PETSC_COMM_WORLD, &ksp_));
     check(KSPSetOperators(ksp_, matrix_, matrix_));
@@ -297,7 +304,6 @@ class PartSolver {
 
   // u of the owned volumes, then of the halo volumes.
   Vec u() const { return u_; }
-  const malha::Faces& faces() const { return faces_; }
 
  private:
   void solve_into(Vec b, Vec x, Result& result) {
@@ -317,16 +323,15 @@ class PartSolver {
   void correct(Vec corrected) {
     const std::int32_t owned = part_.n_owned;
     const std::int32_t real = part_.mesh.n_real_volumes;
-    const std::int32_t first = faces_.n_interior_faces;
     update_ghosts(u_);
     std::vector<double> values(static_cast<std::size_t>(part_.mesh.n_volumes));
     std::vector<double> grad(2 * static_cast<std::size_t>(owned));
     {
       LocalValues u(u_);
       for (std::int32_t v = 0; v < owned + part_.n_halo; ++v) values[v] = u[v];
-      for (std::int32_t k = 0; k < faces_.n_boundary_faces; ++k) {
-        const double own = u[static_cast<std::size_t>(faces_.face_owners(first + k + 1, 1) - 1)];
-        values[static_cast<std::size_t>(real + k)] = (neumann_[k] ? own : -own) + offsets_[k];
+      for (std::size_t k = 0; k < offsets_.size(); ++k) {
+        const double own = u[volumes_[2 * (static_cast<std::size_t>(n_interior_) + k)]];
+        values[static_cast<std::size_t>(real) + k] = (neumann_[k] ? own : -own) + offsets_[k];
       }
     }
     malha::cell_gradients(weights_, values, grad);
@@ -338,11 +343,10 @@ class PartSolver {
     check(VecCopy(rhs_, corrected));
     LocalValues g(gradients_);
     LocalValues out(corrected);
-    for (std::int32_t f = 1; f <= faces_.n_faces; ++f) {
-      const auto k = static_cast<std::size_t>(f - 1);
-      const auto i = static_cast<std::size_t>(faces_.face_owners(f, 1) - 1);
-      // The mean of the two volumes' gradients; a ghost takes its volume's.
-      const auto j = f <= first ? static_cast<std::size_t>(faces_.face_neighbours(f, 1) - 1) : i;
+    // The mean of the two volumes' gradients; a ghost takes its volume's.
+    for (std::size_t k = 0; k < skew_.size() / 2; ++k) {
+      const auto i = static_cast<std::size_t>(volumes_[2 * k]);
+      const auto j = static_cast<std::size_t>(volumes_[2 * k + 1]);
       const double flux = skew_[2 * k] * ((g[2 * i] + g[2 * j]) / 2) +
                           skew_[2 * k + 1] * ((g[2 * i + 1] + g[2 * j + 1]) / 2);
       out[i] += flux;
@@ -351,10 +355,13 @@ class PartSolver {
   }
 
   const malha::MeshPart& part_;
-  malha::Faces faces_;
+  std::int32_t n_interior_;
   bool corrected_;
-  std::vector<double> t_, skew_;  // by face: |e| / (d . n), |e| (n - d / (d . n))
-  std::vector<double> offsets_;   // by boundary face: the ghost's known part
+  // By face, for the corrections: |e| (n - d / (d . n)), and the owner and
+  // the neighbour (the owner again at a boundary face), 0-based local.
+  std::vector<double> skew_;
+  std::vector<std::int32_t> volumes_;
+  std::vector<double> offsets_;  // by boundary face: the ghost's known part
   std::vector<char> neumann_;
   malha::GradientWeights weights_;
   Vec u_ = nullptr, rhs_ = nullptr, next_ = nullptr, gradients_ = nullptr;
@@ -399,11 +406,17 @@ void run(const Options& o, const malha::LatticePartition& partition, bool is_lev
 
   check(PetscBarrier(nullptr));
   const double start = MPI_Wtime();
-  PartSolver solver(part, partition, o.mixed, o.corrected);
+  std::vector<double> areas(static_cast<std::size_t>(part.n_owned));
+  // The faces live as long as the assembly: the preconditioner, built by
+  // the first solve, has their memory.
+  PartSolver solver = [&] {
+    const malha::Faces faces = malha::build_faces(part.mesh);
+    for (std::int32_t v = 1; v <= part.n_owned; ++v) areas[v - 1] = faces.volume_areas(v, 1);
+    return PartSolver(part, faces, partition, o.mixed, o.corrected);
+  }();
   const Result result = solver.solve();
   double seconds = MPI_Wtime() - start;
 
-  const malha::Faces& faces = solver.faces();
   const auto& bc = part.mesh.barycentres;
   std::vector<double> u(static_cast<std::size_t>(part.n_owned));
   std::vector<double> error(u.size());
@@ -414,8 +427,8 @@ void run(const Options& o, const malha::LatticePartition& partition, bool is_lev
       const auto k = static_cast<std::size_t>(v - 1);
       u[k] = values[k];
       error[k] = u[k] - poisson_problem::exact(bc(v, 1), bc(v, 2));
-      sums[0] += faces.volume_areas(v, 1) * error[k] * error[k];
-      sums[1] += faces.volume_areas(v, 1);
+      sums[0] += areas[k] * error[k] * error[k];
+      sums[1] += areas[k];
     }
   }
   double totals[2] = {0.0, 0.0};

@@ -41,7 +41,7 @@ def executables():
 
 def error_of(command):
     """The number after "error " in the one line a run prints."""
-    out = subprocess.run(command, check=True, capture_output=True, text=True, timeout=240).stdout
+    out = subprocess.run(command, check=True, capture_output=True, text=True, timeout=540).stdout
     return float(re.search(r"\berror ([-+0-9.eE]+)\n$", out).group(1))
 
 
