@@ -310,9 +310,10 @@ class PartSolver {
     check(KSPSolve(ksp_, b, x));
     KSPConvergedReason reason;
     check(KSPGetConvergedReason(ksp_, &reason));
-    if (reason < 0)
-      throw std::runtime_error("the Krylov solver diverged: " +
+    if (reason < 0) {
+      throw std::runtime_error("the Krylov solver did not converge: " +
                                std::string(KSPConvergedReasons[reason]));
+    }
     PetscInt iterations = 0;
     check(KSPGetIterationNumber(ksp_, &iterations));
     result.krylov_iterations += iterations;
