@@ -26,8 +26,8 @@ int main(int argc, char** argv) {
                  "       lattice_part_bench whole cells_x cells_y crossed|fan\n");
     return 2;
   }
-  const auto pattern =
-      std::strcmp(argv[4], "fan") == 0 ? malha::LatticePattern::fan : malha::LatticePattern::crossed;
+  const auto pattern = std::strcmp(argv[4], "fan") == 0 ? malha::LatticePattern::fan
+                                                        : malha::LatticePattern::crossed;
   const auto start = std::chrono::steady_clock::now();
   std::int32_t volumes = 0;
   if (part) {

@@ -6,6 +6,7 @@
 #include "dialogue/read_inputs.h"
 #include "mesh/check_finite_values.h"
 #include "mesh/construct_mesh.h"
+#include "mesh/lattice.h"
 #include "mesh/mesh.h"
 #include "output/output_files.h"
 #include "output/write_output_files.h"

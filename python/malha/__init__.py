@@ -60,12 +60,13 @@ from . import _malha
 from .errors import Error
 from .faces import Faces
 from .mesh import Mesh, build, build_lattice, read, square_cells
-from .parts import LatticePartition, MeshPart, build_lattice_part, partition_lattice, write_pvtu
+from .parts import (LatticePartition, MeshPart, build_lattice_part, lattice_of_level,
+                    partition_lattice, write_pvtu)
 from .vtu import TimeSeries
 
 __all__ = ["Error", "Faces", "LatticePartition", "Mesh", "MeshPart", "TimeSeries", "build",
-           "build_lattice", "build_lattice_part", "partition_lattice", "read", "square_cells",
-           "write_pvtu"]
+           "build_lattice", "build_lattice_part", "lattice_of_level", "partition_lattice", "read",
+           "square_cells", "write_pvtu"]
 
 #: The package's version, that of the program.
 __version__: str = "{}.{}".format(*_malha.version)

@@ -33,6 +33,7 @@
 #include "faces/cell_gradients.h"
 #include "faces/faces.h"
 #include "malha/malha.h"
+#include "mesh/lattice.h"
 #include "vtk/vtu.h"
 
 namespace py = pybind11;
@@ -206,7 +207,9 @@ py::array part_global_numbers(const malha::MeshPart& part) {
   const std::size_t count = numbers.size();
   return read_only_array<std::int64_t>({static_cast<py::ssize_t>(count)}, count,
                                        [&](std::int64_t* out) {
-                                         for (std::size_t i = 0; i < count; ++i) out[i] = numbers[i] - 1;
+                                         for (std::size_t i = 0; i < count; ++i) {
+                                           out[i] = numbers[i] - 1;
+                                         }
                                        });
 }
 
@@ -228,7 +231,8 @@ void write_part_vtu(const malha::MeshPart& part, const std::filesystem::path& fi
 }
 
 // The collection of `pieces` holding the fields of (name, components) pairs.
-void write_pvtu_of(const std::filesystem::path& file, const std::vector<std::filesystem::path>& pieces,
+void write_pvtu_of(const std::filesystem::path& file,
+                   const std::vector<std::filesystem::path>& pieces,
                    const std::vector<std::pair<std::string, int>>& pairs) {
   std::vector<malha::PvtuField> fields;
   for (const auto& [name, components] : pairs) fields.push_back({name, components});
@@ -316,6 +320,38 @@ PYBIND11_MODULE(_malha, m) {
       py::arg("mesh"), py::arg("faces"), py::call_guard<py::gil_scoped_release>());
   m.def("cell_gradients", &cell_gradients_of, py::arg("weights"), py::arg("values"));
 
+  // The lattice's facts (mesh/lattice.h), for the package's own figures.
+  m.def("is_lattice", [](const Mesh& mesh) { return malha::is_lattice(mesh); }, py::arg("mesh"));
+  m.def("fan_side_edges", &malha::fan_side_edges, py::arg("pattern"));
+  m.def("real_volumes_per_cell", &malha::real_volumes_per_cell, py::arg("pattern"));
+  m.def(
+      "level_lattice",
+      [](std::int32_t level) {
+        const malha::LatticeShape shape = malha::level_lattice(level);
+        return py::make_tuple(shape.cells_x, shape.cells_y, shape.pattern);
+      },
+      py::arg("level"));
+  m.def(
+      "lattice_counts",
+      [](std::int64_t cells_x, std::int64_t cells_y, malha::LatticePattern pattern) {
+        const std::int64_t step = pattern == malha::LatticePattern::fan ? 2 : 1;
+        for (const std::int64_t cells : {cells_x, cells_y}) {
+          if (cells < step || cells > malha::kMaxLatticeCells || cells % step != 0) {
+            throw py::value_error("cells must be 1 to 2**30, even for the fan pattern");
+          }
+        }
+        const malha::LatticeCounts c = malha::lattice_counts(cells_x, cells_y, pattern);
+        py::dict counts;
+        counts["n_real_volumes"] = c.n_real_volumes;
+        counts["n_fict_volumes"] = c.n_fict_volumes;
+        counts["n_volumes"] = c.n_volumes;
+        counts["n_real_nodes"] = c.n_real_nodes;
+        counts["n_fict_nodes"] = c.n_fict_nodes;
+        counts["n_nodes"] = c.n_nodes;
+        return counts;
+      },
+      py::arg("cells_x"), py::arg("cells_y"), py::arg("pattern"));
+
   m.def("build_mesh", &malha::build_mesh, py::arg("level"), py::arg("dim_x"), py::arg("dim_y"),
         py::call_guard<py::gil_scoped_release>());
   m.def("build_lattice_mesh", &malha::build_lattice_mesh, py::arg("cells_x"), py::arg("cells_y"),
@@ -359,6 +395,13 @@ PYBIND11_MODULE(_malha, m) {
   m.def("partition_lattice", &malha::partition_lattice, py::arg("cells_x"), py::arg("cells_y"),
         py::arg("pattern"), py::arg("parts"));
   m.def("owned_offset", &malha::owned_offset, py::arg("partition"), py::arg("part"));
+  m.def(
+      "lattice_of_level",
+      [](std::int32_t level) {
+        const malha::LevelLattice lattice = malha::lattice_of_level(level);
+        return py::make_tuple(lattice.cells_x, lattice.cells_y, lattice.pattern);
+      },
+      py::arg("level"));
   using malha::MeshPart;
   py::class_<MeshPart>(m, "MeshPart")
       .def_property_readonly(

@@ -97,7 +97,7 @@ class MeshPart:
 
     @functools.cached_property
     def global_volumes(self) -> npt.NDArray[np.int64]:
-        """numpy.ndarray: (mesh.n_volumes,) int64: each volume's 0-based number in the whole mesh."""
+        """numpy.ndarray: (mesh.n_volumes,) int64: each volume's 0-based whole-mesh number."""
         return self._part.global_volumes
 
     @functools.cached_property
@@ -162,6 +162,30 @@ def _counts(cells_x: typing.Any, cells_y: typing.Any, parts: typing.Any) -> tupl
     return cells_x, cells_y, parts
 
 
+def lattice_of_level(level: int) -> tuple[int, int, str]:
+    """The lattice that a level's mesh is, to cut it into parts.
+
+    ``build_lattice_part(cells_x, cells_y, dim_x, dim_y, pattern, part,
+    parts)`` with these is a part of ``build(level, dim_x, dim_y)``.
+
+    Args:
+        level: A mesh level, 2 to 30.
+
+    Returns:
+        ``(cells_x, cells_y, pattern)``.
+
+    Raises:
+        ValueError: For a level outside 2 to 30 (level 1 is one cell cut by
+            one diagonal, no lattice).
+        TypeError: When ``level`` is not an integer.
+    """
+    level = errors.integer("level", level)
+    if not 2 <= level <= 30:
+        raise ValueError(f"level {level} is not a lattice's (accepted: 2 to 30)")
+    cells_x, cells_y, pattern = _malha.lattice_of_level(level)
+    return cells_x, cells_y, pattern.name
+
+
 def partition_lattice(cells_x: int, cells_y: int, pattern: str, parts: int) -> LatticePartition:
     """How ``build_lattice_part`` cuts a lattice into ``parts`` parts.
 
@@ -203,7 +227,7 @@ def build_lattice_part(cells_x: int, cells_y: int, dim_x: float, dim_y: float, p
     Example:
         >>> part = malha.build_lattice_part(64, 32, 2.0, 1.0, "crossed", 1, 4)
         >>> part.n_owned, part.mesh.n_real_volumes - part.n_owned
-        (2048, 64)
+        (2048, 48)
 
     Args:
         cells_x: Cells along x of the whole lattice, 1 or more (even for "fan").
@@ -264,6 +288,7 @@ def write_pvtu(path: str | os.PathLike[str], pieces: collections.abc.Sequence[st
             raise TypeError(f"a field name must be a str, not {type(name).__name__}")
         components = errors.integer("components", components)
         if not 1 <= components <= _INT32_MAX:
-            raise ValueError(f"field {name!r} has {components} components, fewer than 1 or past 32 bits")
+            raise ValueError(f"field {name!r} has {components} components, fewer than 1 "
+                             "or past 32 bits")
         pairs.append((name, components))
     errors.value_error_on_refusal(_malha.write_pvtu, errors.path("path", path), names, pairs)

@@ -8,6 +8,7 @@
 #include "faces/allocate_table.h"
 #include "faces/faces.h"
 #include "mesh/check_mesh_tables.h"
+#include "mesh/lattice.h"
 #include "system/fp_environment_kept.h"
 #include "system/platform.h"
 #include "system/run_error.h"
@@ -30,13 +31,13 @@ std::int64_t interior_faces_twice(const Mesh& mesh) {
 }
 
 // The boundary faces of each side, bottom, right, top, left: a lattice's
-// cells along it (those of a part's block on the sides it reaches), else a
-// quarter of them each.
+// run of boundary edges on it (those of a part's block on the sides it
+// reaches), else a quarter of them each.
 void side_runs(const Mesh& mesh, std::int32_t (&runs)[4]) {
-  const bool is_lattice = mesh.cells_x >= 1 && mesh.cells_y >= 1;
-  const std::int32_t quarter = mesh.n_fict_volumes / 4;
-  runs[0] = runs[2] = is_lattice ? mesh.cells_x : quarter;
-  runs[1] = runs[3] = is_lattice ? mesh.cells_y : quarter;
+  for (int side = 0; side < 4; ++side) {
+    runs[side] = is_lattice(mesh) ? boundary_run(mesh.cells_x, mesh.cells_y, side).count
+                                  : mesh.n_fict_volumes / 4;
+  }
   if (mesh.part_cells_x > 0) {
     const std::int64_t x_end = std::int64_t{mesh.part_first_x} + mesh.part_cells_x;
     const std::int64_t y_end = std::int64_t{mesh.part_first_y} + mesh.part_cells_y;
@@ -60,11 +61,10 @@ void check_counts(const Mesh& mesh) {
       twice_interior / 2 + mesh.n_fict_volumes > INT32_MAX) {
     fail_mesh("the volume counts are not those of a mesh of a rectangle");
   }
-  const bool is_lattice = mesh.cells_x >= 1 && mesh.cells_y >= 1;
   std::int32_t runs[4];
   side_runs(mesh, runs);
-  if (is_lattice ? mesh.n_fict_volumes != std::int64_t{runs[0]} + runs[1] + runs[2] + runs[3]
-                 : mesh.n_fict_volumes % 4 != 0) {
+  if (is_lattice(mesh) ? mesh.n_fict_volumes != std::int64_t{runs[0]} + runs[1] + runs[2] + runs[3]
+                       : mesh.n_fict_volumes % 4 != 0) {
     fail_mesh("the fictitious volumes are not one for each boundary edge of the lattice");
   }
 }

@@ -21,7 +21,9 @@
 //
 // Values are indexed from 0: values[v - 1] is volume v's, n_volumes of them
 // (real volumes first, then one for each fictitious volume); gradients come
-// as n_real_volumes pairs x, y in the order of the volumes.
+// as n_real_volumes pairs x, y in the order of the volumes. On a part of a
+// lattice they are its owned volumes' (n_real_volumes - n_halo_volumes), and
+// the halo's values are those of the parts that own them.
 //
 // Throws malha::Error: ARGUMENT(gradient_weights) when the faces are not of
 // a mesh of these counts or a volume's neighbours' barycentres leave its

@@ -15,6 +15,10 @@
 //   boundary) whatever the signs of the lengths.
 // - Sides: 0 interior; 1 on y = 0, 2 on x = dim_x, 3 on y = dim_y, 4 on
 //   x = 0; each side's boundary faces are one contiguous run, in that order.
+// - A part of a lattice (mesh/lattice_part.h): the faces of its owned
+//   volumes, 1 to n_real_volumes - n_halo_volumes, alone; a face between
+//   two parts is in both, owned by the part's own volume; the sides' runs
+//   are those of the owned block; volume_faces holds the owned volumes.
 
 #include <cstdint>
 

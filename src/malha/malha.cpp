@@ -11,7 +11,7 @@
 #include "mesh/check_lattice.h"
 #include "mesh/check_mesh_tables.h"
 #include "mesh/construct_mesh.h"
-#include "mesh/lattice_numbering.h"
+#include "mesh/lattice.h"
 #include "output/output_files.h"
 #include "output/write_output_files.h"
 #include "readback/read_mesh_files.h"

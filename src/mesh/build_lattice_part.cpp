@@ -9,7 +9,7 @@
 #include "mesh/check_finite_values.h"
 #include "mesh/check_lattice.h"
 #include "mesh/compute_barycentres.h"
-#include "mesh/lattice_numbering.h"
+#include "mesh/lattice.h"
 #include "mesh/lattice_part.h"
 #include "mesh/partition_lattice.h"
 #include "mesh/size_mesh.h"
@@ -20,12 +20,6 @@ namespace malha {
 namespace {
 
 constexpr const char* kFunction = "build_lattice_part";
-
-// (index - 1) times the spacing, rounded on its own, as node placement
-// takes it.
-double offset(std::int64_t index, double spacing) {
-  return static_cast<double>(index - 1) * spacing;
-}
 
 // The index of `value` in the ascending `sorted`, which holds it.
 std::int32_t index_in(const std::vector<std::int64_t>& sorted, std::int64_t value) {
@@ -49,18 +43,18 @@ struct GlobalTriangle {
 };
 
 // The builder of one part. The owned block is itself a lattice of fans
-// (`block`), numbered as the whole lattice numbers its own: its triangles
+// (`block_`), numbered as the whole lattice numbers its own: its triangles
 // row by row and its lattice nodes and centres row by row are the owned
 // volumes and their nodes in the order of their global numbers. Only its
 // boundary, where that numbering would give a fictitious volume of the
 // block, leads to the halo or to the part's fictitious volumes, through
-// `across_edge`.
+// `across_global_`.
 class PartBuilder {
  public:
   PartBuilder(const Mesh& whole, const LatticePartition& partition, std::int32_t part)
       : whole_(whole),
         partition_(partition),
-        lattice_(wide_lattice(partition.cells_x, partition.cells_y, partition.pattern)),
+        lattice_(wide_lattice_of(partition.cells_x, partition.cells_y, partition.pattern)),
         w_(lattice_.side_edges),
         ring_(4 * w_) {
     const auto px = static_cast<std::size_t>(part % partition.parts_x);
@@ -122,10 +116,22 @@ class PartBuilder {
       std::int64_t r = 0;
       std::int64_t s = 0;
       switch (side) {
-        case 0: r = 1; s = fan_along + 1; break;
-        case 1: r = fan_along + 1; s = block_.fans_x; break;
-        case 2: r = block_.fans_y; s = block_.fans_x - fan_along; break;
-        default: r = block_.fans_y - fan_along; s = 1; break;
+        case 0:
+          r = 1;
+          s = fan_along + 1;
+          break;
+        case 1:
+          r = fan_along + 1;
+          s = block_.fans_x;
+          break;
+        case 2:
+          r = block_.fans_y;
+          s = block_.fans_x - fan_along;
+          break;
+        default:
+          r = block_.fans_y - fan_along;
+          s = 1;
+          break;
       }
       const GlobalTriangle own = global_triangle(y0_ / w_ + r, x0_ / w_ + s, side * w_ + place);
       std::int64_t across = 0;
@@ -162,12 +168,7 @@ class PartBuilder {
 
   // Triangle k (from 0) of the whole lattice's fan (r, s), from 1.
   GlobalTriangle global_triangle(std::int64_t r, std::int64_t s, std::int64_t k) const {
-    GlobalTriangle found;
-    const std::int64_t wanted = ring_ * ((r - 1) * lattice_.fans_x + (s - 1)) + k + 1;
-    for_each_fan_triangle(lattice_, r, s, [&](std::int64_t v, const WideLatticeVolume& row) {
-      if (v == wanted) found = {v, row};
-    });
-    return found;
+    return {fan_volume_number(lattice_, r, s, k + 1), fan_volume(lattice_, r, s, k + 1)};
   }
 
   GlobalTriangle triangle(std::int64_t number) const {
@@ -192,8 +193,8 @@ class PartBuilder {
       return static_cast<std::int32_t>(j * block_.nx + i + 1);
     }
     if (g > lattice_.n_real_nodes) {
-      return static_cast<std::int32_t>(n_owned_nodes() + n_halo_nodes() +
-                                       index_in(fict_nodes_, g) + 1);
+      const std::int64_t before = n_owned_nodes() + n_halo_nodes();
+      return static_cast<std::int32_t>(before + index_in(fict_nodes_, g) + 1);
     }
     return static_cast<std::int32_t>(n_owned_nodes() + index_in(halo_nodes_, g) + 1);
   }
@@ -217,73 +218,47 @@ class PartBuilder {
   // The coordinates of global node `g`, as place_nodes gives them to the
   // whole lattice.
   void place_node(Mesh& mesh, std::int32_t local, std::int64_t g) const {
-    double* xy = mesh.node_coords.row(local);
     const std::int64_t lattice_nodes = lattice_.nx * lattice_.ny;
-    if (g <= lattice_nodes) {
-      xy[0] = lattice_x((g - 1) % lattice_.nx + 1);
-      xy[1] = lattice_y((g - 1) / lattice_.nx + 1);
-      return;
-    }
     const std::int64_t cells_x = lattice_.nx - 1;
-    const std::int64_t cells_y = lattice_.ny - 1;
-    if (g <= lattice_.n_real_nodes) {  // a crossed cell's centre
+    const auto at = [](std::int64_t index) { return static_cast<std::int32_t>(index); };
+    NodeCoords xy;
+    if (g <= lattice_nodes) {
+      xy =
+          lattice_node_coords(whole_, at((g - 1) % lattice_.nx + 1), at((g - 1) / lattice_.nx + 1));
+    } else if (g <= lattice_.n_real_nodes) {
       const std::int64_t c = g - lattice_nodes - 1;
-      xy[0] = offset(c % cells_x + 1, whole_.dx) + whole_.half_dx;
-      xy[1] = offset(c / cells_x + 1, whole_.dy) + whole_.half_dy;
-      return;
-    }
-    // The four runs of fictitious nodes, anticlockwise.
-    const bool fan = w_ == 2;
-    const std::int64_t along_x = cells_x / w_;
-    const std::int64_t along_y = cells_y / w_;
-    const double step_x = fan ? whole_.two_dx : whole_.dx;
-    const double step_y = fan ? whole_.two_dy : whole_.dy;
-    const double offset_x = fan ? whole_.dx : whole_.half_dx;
-    const double offset_y = fan ? whole_.dy : whole_.half_dy;
-    std::int64_t f = g - lattice_.n_real_nodes;
-    if (f <= along_x) {
-      xy[0] = offset(f, step_x) + offset_x;
-      xy[1] = -offset_y;
-    } else if ((f -= along_x) <= along_y) {
-      xy[0] = whole_.dim_x + offset_x;
-      xy[1] = offset(f, step_y) + offset_y;
-    } else if ((f -= along_y) <= along_x) {
-      xy[0] = offset(along_x - f + 1, step_x) + offset_x;
-      xy[1] = whole_.dim_y + offset_y;
+      xy = centre_node_coords(whole_, at(c % cells_x + 1), at(c / cells_x + 1));
     } else {
-      f -= along_x;
-      xy[0] = -offset_x;
-      xy[1] = offset(along_y - f + 1, step_y) + offset_y;
+      xy = fictitious_node_coords(whole_, g - lattice_.n_real_nodes);
     }
-  }
-
-  // A lattice that is no level's places its last column and row at the
-  // lengths themselves, as node placement does.
-  double lattice_x(std::int64_t i) const {
-    return whole_.level == 0 && i == lattice_.nx ? whole_.dim_x : offset(i, whole_.dx);
-  }
-  double lattice_y(std::int64_t j) const {
-    return whole_.level == 0 && j == lattice_.ny ? whole_.dim_y : offset(j, whole_.dy);
+    mesh.node_coords(local, 1) = xy.x;
+    mesh.node_coords(local, 2) = xy.y;
   }
 
   // The block's lattice nodes row by row, then its centres.
   void place_owned_nodes(Mesh& mesh) const {
     std::int32_t node = 0;
     for (std::int64_t j = y0_ + 1; j <= y1_ + 1; ++j) {
-      const double y = lattice_y(j);
       for (std::int64_t i = x0_ + 1; i <= x1_ + 1; ++i) {
-        double* xy = mesh.node_coords.row(++node);
-        xy[0] = lattice_x(i);
-        xy[1] = y;
+        place_node(mesh, ++node, (j - 1) * lattice_.nx + i);
       }
     }
-    if (w_ == 2) return;
-    for (std::int64_t j = y0_ + 1; j <= y1_; ++j) {
-      const double y = offset(j, whole_.dy) + whole_.half_dy;
-      for (std::int64_t i = x0_ + 1; i <= x1_; ++i) {
-        double* xy = mesh.node_coords.row(++node);
-        xy[0] = offset(i, whole_.dx) + whole_.half_dx;
-        xy[1] = y;
+    if (w_ == 1) {
+      const std::int64_t centres = lattice_.nx * lattice_.ny;
+      for (std::int64_t j = y0_ + 1; j <= y1_; ++j) {
+        for (std::int64_t i = x0_ + 1; i <= x1_; ++i) {
+          place_node(mesh, ++node, centres + (j - 1) * (lattice_.nx - 1) + i);
+        }
+      }
+    }
+    if (whole_.level == 2) {
+      // Level 2's corners lie at 0 and at the spacings themselves, as its
+      // place_nodes puts them: the 1 x 1 lattice is one part.
+      const double corners[4][2] = {
+          {0.0, 0.0}, {whole_.dx, 0.0}, {0.0, whole_.dy}, {whole_.dx, whole_.dy}};
+      for (std::int32_t n = 1; n <= 4; ++n) {
+        mesh.node_coords(n, 1) = corners[n - 1][0];
+        mesh.node_coords(n, 2) = corners[n - 1][1];
       }
     }
   }
@@ -291,7 +266,16 @@ class PartBuilder {
   // The owned triangles from the block's own numbering; a number past the
   // block's real volumes is one of its boundary edges, and the volume
   // across it in the part is that of the whole lattice.
-  void define_owned_volumes(Mesh& mesh) {
+  void define_owned_volumes(Mesh& mesh) const {
+    if (w_ == 2) {
+      define_owned_fans<2>(mesh);
+    } else {
+      define_owned_fans<1>(mesh);
+    }
+  }
+
+  template <int SideEdges>
+  void define_owned_fans(Mesh& mesh) const {
     std::vector<std::int32_t> across_local(across_global_.size());
     for (std::size_t a = 0; a < across_global_.size(); ++a) {
       across_local[a] = local_volume(across_global_[a]);
@@ -299,19 +283,21 @@ class PartBuilder {
     const auto owned = static_cast<std::int32_t>(n_owned());
     for (std::int64_t r = 1; r <= block_.fans_y; ++r) {
       for (std::int64_t s = 1; s <= block_.fans_x; ++s) {
-        for_each_fan_triangle(block_, r, s, [&](std::int64_t v, const WideLatticeVolume& row) {
-          const auto local = static_cast<std::int32_t>(v);
-          std::int32_t* nodes = mesh.volume_nodes.row(local);
-          std::int32_t* neighbours = mesh.volume_neighbours.row(local);
-          for (int c = 0; c < 3; ++c) {
-            nodes[c] = static_cast<std::int32_t>(row.nodes[c]);
-            const auto n = static_cast<std::int32_t>(row.neighbours[c]);
-            neighbours[c] = n > owned ? across_local[static_cast<std::size_t>(n - owned - 1)] : n;
-          }
-          // The whole lattice's order of the columns: a volume across the
-          // block's edge may come before its neighbours in the fan.
-          order_by_global(neighbours, local);
-        });
+        detail::each_fan_volume<SideEdges>(
+            block_, r, s, [&](std::int64_t k, const WideLatticeVolume& row) {
+              const auto local = static_cast<std::int32_t>(fan_volume_number(block_, r, s, k));
+              std::int32_t* nodes = mesh.volume_nodes.row(local);
+              std::int32_t* neighbours = mesh.volume_neighbours.row(local);
+              for (int c = 0; c < 3; ++c) {
+                nodes[c] = static_cast<std::int32_t>(row.nodes[c]);
+                const auto n = static_cast<std::int32_t>(row.neighbours[c]);
+                neighbours[c] =
+                    n > owned ? across_local[static_cast<std::size_t>(n - owned - 1)] : n;
+              }
+              // The whole lattice's order of the columns: a volume across
+              // the block's edge may come before its neighbours in the fan.
+              order_by_global(neighbours);
+            });
       }
     }
   }
@@ -319,10 +305,9 @@ class PartBuilder {
   // Puts row `local`'s neighbours in the order of their global numbers,
   // which the block's numbering gives all but the volume across the block's
   // edge: a halo volume below or left of the block precedes the fan's own.
-  void order_by_global(std::int32_t* neighbours, std::int32_t local) const {
+  void order_by_global(std::int32_t* neighbours) const {
     const auto owned = static_cast<std::int32_t>(n_owned());
     if (neighbours[2] <= owned || neighbours[2] > owned + n_halo()) return;
-    (void)local;
     const std::int64_t halo = halo_[static_cast<std::size_t>(neighbours[2] - owned - 1)].number;
     if (halo < global_volume_of_owned(neighbours[0])) {
       std::rotate(neighbours, neighbours + 2, neighbours + 3);
@@ -357,16 +342,15 @@ class PartBuilder {
     const std::int64_t fans_x = lattice_.fans_x;
     std::vector<std::int64_t> others = halo_numbers_;
     others.insert(others.end(), fict_numbers_.begin(), fict_numbers_.end());
-    part.global_volumes = GlobalNumbers(
-        {{ring_ * ((y0_ / w_) * fans_x + x0_ / w_) + 1, ring_ * fans_x, ring_ * block_.fans_x,
-          block_.fans_y}},
-        std::move(others));
+    part.global_volumes = GlobalNumbers({{ring_ * ((y0_ / w_) * fans_x + x0_ / w_) + 1,
+                                          ring_ * fans_x, ring_ * block_.fans_x, block_.fans_y}},
+                                        std::move(others));
     std::vector<NumberRuns> node_runs = {
         {y0_ * lattice_.nx + x0_ + 1, lattice_.nx, block_.nx, block_.ny}};
     if (w_ == 1) {
       const std::int64_t cells_x = lattice_.nx - 1;
-      node_runs.push_back({lattice_.nx * lattice_.ny + y0_ * cells_x + x0_ + 1, cells_x,
-                           x1_ - x0_, y1_ - y0_});
+      node_runs.push_back(
+          {lattice_.nx * lattice_.ny + y0_ * cells_x + x0_ + 1, cells_x, x1_ - x0_, y1_ - y0_});
     }
     std::vector<std::int64_t> nodes = halo_nodes_;
     nodes.insert(nodes.end(), fict_nodes_.begin(), fict_nodes_.end());
@@ -377,8 +361,10 @@ class PartBuilder {
       const std::int64_t cell_y = (fan / fans_x) * w_;
       const auto& xs = partition_.x_starts;
       const auto& ys = partition_.y_starts;
-      const auto qx = static_cast<std::size_t>(std::upper_bound(xs.begin(), xs.end(), cell_x) - xs.begin() - 1);
-      const auto qy = static_cast<std::size_t>(std::upper_bound(ys.begin(), ys.end(), cell_y) - ys.begin() - 1);
+      const auto qx =
+          static_cast<std::size_t>(std::upper_bound(xs.begin(), xs.end(), cell_x) - xs.begin() - 1);
+      const auto qy =
+          static_cast<std::size_t>(std::upper_bound(ys.begin(), ys.end(), cell_y) - ys.begin() - 1);
       part.halo_owners.push_back(static_cast<std::int32_t>(qy) * partition_.parts_x +
                                  static_cast<std::int32_t>(qx));
       const std::int64_t q_fans_x = (xs[qx + 1] - xs[qx]) / w_;
@@ -410,9 +396,9 @@ void check_part_counts(const PartBuilder& builder, std::int32_t part) {
   const struct {
     const char* name;
     std::int64_t count;
-  } totals[] = {{"n_volumes", builder.n_owned() + builder.n_halo() + builder.n_fict()},
-                {"n_nodes", builder.n_owned_nodes() + builder.n_halo_nodes() +
-                                builder.n_fict_nodes()}};
+  } totals[] = {
+      {"n_volumes", builder.n_owned() + builder.n_halo() + builder.n_fict()},
+      {"n_nodes", builder.n_owned_nodes() + builder.n_halo_nodes() + builder.n_fict_nodes()}};
   for (const auto& total : totals) {
     if (total.count <= INT32_MAX) continue;
     fail_argument(kFunction, "part " + std::to_string(part) + " gives " + total.name + " = " +
@@ -423,9 +409,8 @@ void check_part_counts(const PartBuilder& builder, std::int32_t part) {
 
 }  // namespace
 
-MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double dim_x,
-                            double dim_y, LatticePattern pattern, std::int32_t part,
-                            std::int32_t parts) {
+MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
+                            LatticePattern pattern, std::int32_t part, std::int32_t parts) {
   return reporting_allocation([&] {
     check_lattice_shape(cells_x, cells_y, pattern, kFunction);
     check_lattice_lengths(dim_x, dim_y, kFunction);
@@ -446,9 +431,6 @@ MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double d
     mesh.dim_x = dim_x;
     mesh.dim_y = dim_y;
     size_lattice(mesh);
-    if (mesh.nodes_per_side != 0) {  // set on square lattices, from a count that may pass 32 bits
-      mesh.fict_per_side = static_cast<std::int32_t>(lattice_counts(cells_x, cells_y, pattern).n_fict_nodes / 4);
-    }
     PartBuilder builder(mesh, partition, part);
     check_part_counts(builder, part);
     result.part = part;
@@ -465,8 +447,10 @@ MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double d
     const auto py = static_cast<std::size_t>(part / partition.parts_x);
     mesh.part_first_x = static_cast<std::int32_t>(partition.x_starts[px]);
     mesh.part_first_y = static_cast<std::int32_t>(partition.y_starts[py]);
-    mesh.part_cells_x = static_cast<std::int32_t>(partition.x_starts[px + 1] - partition.x_starts[px]);
-    mesh.part_cells_y = static_cast<std::int32_t>(partition.y_starts[py + 1] - partition.y_starts[py]);
+    mesh.part_cells_x =
+        static_cast<std::int32_t>(partition.x_starts[px + 1] - partition.x_starts[px]);
+    mesh.part_cells_y =
+        static_cast<std::int32_t>(partition.y_starts[py + 1] - partition.y_starts[py]);
     mesh.n_halo_volumes = result.n_halo;
     allocate_mesh(mesh);
     builder.build(result);

@@ -1,10 +1,9 @@
 #include "mesh/define_volumes.h"
 
 #include <cassert>
-#include <cstddef>
 #include <cstdint>
 
-#include "mesh/lattice_numbering.h"
+#include "mesh/lattice.h"
 #include "mesh/mesh_kind.h"
 
 namespace malha {
@@ -17,20 +16,17 @@ void store(Mesh& mesh, std::int32_t v, const std::int32_t (&nodes)[3]) {
   row[2] = nodes[2];
 }
 
-// Levels 1 and 2: one cell, fixed tables.
+// Level 1, no lattice: one cell cut by one diagonal, a fixed table.
 constexpr std::int32_t kLevel1[6][3] = {{1, 2, 3}, {2, 4, 3}, {5, 2, 1},
                                         {6, 4, 2}, {7, 3, 4}, {8, 1, 3}};
-constexpr std::int32_t kLevel2[8][3] = {{5, 1, 2}, {5, 2, 4}, {5, 4, 3}, {5, 3, 1},
-                                        {6, 2, 1}, {7, 4, 2}, {8, 3, 4}, {9, 1, 3}};
 
-template <std::size_t Rows>
-void define_fixed(Mesh& mesh, const std::int32_t (&table)[Rows][3]) {
-  assert(mesh.n_volumes == static_cast<std::int32_t>(Rows));
-  for (std::size_t v = 0; v < Rows; ++v) store(mesh, static_cast<std::int32_t>(v + 1), table[v]);
+void define_level_1(Mesh& mesh) {
+  assert(mesh.n_volumes == 6);
+  for (std::int32_t v = 1; v <= 6; ++v) store(mesh, v, kLevel1[v - 1]);
 }
 
-void define_lattice(Mesh& mesh, MeshKind kind) {
-  const Lattice lattice = lattice_of(mesh, kind);
+void define_lattice(Mesh& mesh) {
+  const Lattice lattice = lattice_of(mesh);
   assert(mesh.n_volumes == lattice.n_real_volumes + boundary_edges(lattice));
   for_each_lattice_volume(lattice, [&mesh](std::int32_t v, const LatticeVolume& volume) {
     store(mesh, v, volume.nodes);
@@ -40,12 +36,11 @@ void define_lattice(Mesh& mesh, MeshKind kind) {
 }  // namespace
 
 void define_volumes(Mesh& mesh) {
-  const MeshKind kind = mesh_kind(mesh);
-  switch (kind) {
-    case MeshKind::level_1: define_fixed(mesh, kLevel1); break;
-    case MeshKind::level_2: define_fixed(mesh, kLevel2); break;
-    case MeshKind::odd_lattice:
-    case MeshKind::even_lattice: define_lattice(mesh, kind); break;
+  switch (mesh_kind(mesh)) {
+    case MeshKind::level_1: define_level_1(mesh); break;
+    case MeshKind::level_2:
+    case MeshKind::fan:
+    case MeshKind::crossed: define_lattice(mesh); break;
     case MeshKind::none: break;
   }
 }

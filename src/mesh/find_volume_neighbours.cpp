@@ -7,7 +7,7 @@
 #include <new>
 
 #include "mesh/allocate_mesh.h"
-#include "mesh/lattice_numbering.h"
+#include "mesh/lattice.h"
 #include "mesh/mesh_kind.h"
 #include "system/platform.h"
 #include "system/run_error.h"
@@ -180,10 +180,10 @@ void find_plain_row(const Mesh& mesh, const NodeVolumes& incidence, std::int32_t
 
 // The lattices: each neighbour row comes from the lattice numbering,
 // and the node table is not read.
-void store_lattice_neighbours(Mesh& mesh, MeshKind kind) {
+void store_lattice_neighbours(Mesh& mesh) {
   std::int32_t* neighbours = mesh.volume_neighbours.row(1);
-  for_each_lattice_volume(lattice_of(mesh, kind), [neighbours](std::int32_t v,
-                                                               const LatticeVolume& volume) {
+  for_each_lattice_volume(lattice_of(mesh), [neighbours](std::int32_t v,
+                                                         const LatticeVolume& volume) {
     std::int32_t* row = neighbours + (static_cast<std::size_t>(v) - 1) * 3;
     row[0] = volume.neighbours[0];
     row[1] = volume.neighbours[1];
@@ -201,17 +201,17 @@ std::uint64_t neighbour_search_scratch_bytes(const Mesh& mesh) {
 
 void find_volume_neighbours(Mesh& mesh) {
   if (mesh.n_volumes <= 0) return;
-  const MeshKind kind = mesh_kind(mesh);
-  switch (kind) {
-    case MeshKind::level_1:
-    case MeshKind::level_2: find_neighbours_in_any_table(mesh); break;
-    case MeshKind::odd_lattice:
-    case MeshKind::even_lattice:
-      if (!lattice_counts_fit(mesh, kind) || mesh.volume_neighbours.rows() < mesh.n_volumes) {
+  switch (mesh_kind(mesh)) {
+    case MeshKind::level_1: find_neighbours_in_any_table(mesh); break;
+    case MeshKind::level_2:
+    case MeshKind::fan:
+    case MeshKind::crossed:
+      if (!lattice_counts_fit(mesh, kind_of_lattice(mesh.pattern)) ||
+          mesh.volume_neighbours.rows() < mesh.n_volumes) {
         fail_argument("find_volume_neighbours",
                       "the counts are not those that sizing gives the mesh's level or lattice");
       }
-      store_lattice_neighbours(mesh, kind);
+      store_lattice_neighbours(mesh);
       break;
     case MeshKind::none: break;
   }

@@ -25,6 +25,18 @@
 
 namespace malha {
 
+// The lattice a level's mesh is (levels 2 to 30; level 1 is no lattice),
+// to cut it into parts: build_lattice_part(lattice.cells_x,
+// lattice.cells_y, dim_x, dim_y, lattice.pattern, part, parts) is part of
+// build_mesh(level, dim_x, dim_y). Throws the LEVEL report outside 1 to 30,
+// ARGUMENT for level 1.
+struct LevelLattice {
+  std::int64_t cells_x = 0;
+  std::int64_t cells_y = 0;
+  LatticePattern pattern = LatticePattern::crossed;
+};
+LevelLattice lattice_of_level(std::int32_t level);
+
 // How `cells_x` x `cells_y` cells are cut into `parts` blocks. The block
 // grid's counts are the factor pair of `parts` nearest each other that fits
 // the cells, the larger count along the side with more cells (x on a tie);
@@ -82,7 +94,8 @@ class GlobalNumbers {
 
   std::size_t size() const {
     std::size_t count = rest_.size();
-    for (const NumberRuns& block : blocks_) count += static_cast<std::size_t>(block.length * block.runs);
+    for (const NumberRuns& block : blocks_)
+      count += static_cast<std::size_t>(block.length * block.runs);
     return count;
   }
 
@@ -115,18 +128,17 @@ struct MeshPart {
   std::int32_t parts = 0;
   std::int32_t n_owned = 0;
   std::int32_t n_halo = 0;
-  GlobalNumbers global_volumes;                  // mesh.n_volumes entries
-  GlobalNumbers global_nodes;                    // mesh.n_nodes entries
-  std::vector<std::int32_t> halo_owners;         // n_halo entries: the owning part (0-based)
-  std::vector<std::int32_t> halo_owner_locals;   // n_halo entries: the local number there
+  GlobalNumbers global_volumes;                 // mesh.n_volumes entries
+  GlobalNumbers global_nodes;                   // mesh.n_nodes entries
+  std::vector<std::int32_t> halo_owners;        // n_halo entries: the owning part (0-based)
+  std::vector<std::int32_t> halo_owner_locals;  // n_halo entries: the local number there
 };
 
 // Part `part` (0 to parts - 1) of partition_lattice(cells_x, cells_y,
 // pattern, parts) of the lattice build_lattice_mesh(cells_x, cells_y, dim_x,
 // dim_y, pattern) would build, with the caller's floating-point environment
 // kept.
-MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double dim_x,
-                            double dim_y, LatticePattern pattern, std::int32_t part,
-                            std::int32_t parts);
+MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
+                            LatticePattern pattern, std::int32_t part, std::int32_t parts);
 
 }  // namespace malha

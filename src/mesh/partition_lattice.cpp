@@ -1,10 +1,11 @@
+#include "mesh/partition_lattice.h"
+
 #include <cstdint>
 #include <string>
 
 #include "mesh/check_lattice.h"
-#include "mesh/lattice_numbering.h"
+#include "mesh/lattice.h"
 #include "mesh/lattice_part.h"
-#include "mesh/partition_lattice.h"
 #include "system/run_error.h"
 
 namespace malha {
@@ -20,7 +21,8 @@ std::int64_t unit_cells(LatticePattern pattern) { return pattern == LatticePatte
 // cells.
 std::vector<std::int64_t> starts(std::int64_t units, std::int32_t parts, std::int64_t unit) {
   std::vector<std::int64_t> bounds(static_cast<std::size_t>(parts) + 1);
-  for (std::int32_t i = 0; i <= parts; ++i) bounds[static_cast<std::size_t>(i)] = unit * (i * units / parts);
+  for (std::int32_t i = 0; i <= parts; ++i)
+    bounds[static_cast<std::size_t>(i)] = unit * (i * units / parts);
   return bounds;
 }
 
@@ -33,7 +35,8 @@ LatticePartition partition_lattice_as(std::int64_t cells_x, std::int64_t cells_y
   check_lattice_shape(cells_x, cells_y, pattern, function);
   const std::string shape = std::to_string(cells_x) + " x " + std::to_string(cells_y) + " cells";
   if (cells_x > kMaxLatticeCells || cells_y > kMaxLatticeCells) {
-    refuse(shape + " pass " + std::to_string(kMaxLatticeCells) + " cells a side, the most a lattice takes");
+    refuse(shape + " pass " + std::to_string(kMaxLatticeCells) +
+           " cells a side, the most a lattice takes");
   }
   if (parts < 1) refuse("parts (" + std::to_string(parts) + ") is below 1");
   const std::int64_t unit = unit_cells(pattern);
@@ -70,9 +73,20 @@ LatticePartition partition_lattice_as(std::int64_t cells_x, std::int64_t cells_y
       return partition;
     }
   }
-  fail_argument(function, "no grid of blocks gives each of " + std::to_string(parts) + " parts at least one of" +
-         what_unit + " of " + shape + ": parts must be a product a x b with a <= " +
-         std::to_string(units_x) + " and b <= " + std::to_string(units_y));
+  fail_argument(function, "no grid of blocks gives each of " + std::to_string(parts) +
+                              " parts at least one of" + what_unit + " of " + shape +
+                              ": parts must be a product a x b with a <= " +
+                              std::to_string(units_x) + " and b <= " + std::to_string(units_y));
+}
+
+LevelLattice lattice_of_level(std::int32_t level) {
+  check_level(level);
+  const LatticeShape shape = level_lattice(level);
+  if (shape.cells_x == 0) {
+    fail_argument("lattice_of_level", "level " + std::to_string(level) +
+                                          " is one cell cut by one diagonal, no lattice");
+  }
+  return {shape.cells_x, shape.cells_y, shape.pattern};
 }
 
 LatticePartition partition_lattice(std::int64_t cells_x, std::int64_t cells_y,
@@ -89,8 +103,7 @@ std::int64_t owned_offset(const LatticePartition& partition, std::int32_t part) 
     return per_cell * partition.cells_x * partition.cells_y;
   }
   const std::int64_t row_start = partition.y_starts[static_cast<std::size_t>(py)];
-  const std::int64_t row_cells =
-      partition.y_starts[static_cast<std::size_t>(py) + 1] - row_start;
+  const std::int64_t row_cells = partition.y_starts[static_cast<std::size_t>(py) + 1] - row_start;
   return per_cell * (partition.cells_x * row_start +
                      row_cells * partition.x_starts[static_cast<std::size_t>(px)]);
 }

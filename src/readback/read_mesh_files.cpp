@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "mesh/lattice_numbering.h"
+#include "mesh/lattice.h"
 #include "mesh/size_mesh.h"
 #include "readback/check_file_set.h"
 #include "readback/record_reader.h"
@@ -77,18 +77,8 @@ struct Candidates {
 
 constexpr LatticePattern kPatterns[2] = {LatticePattern::crossed, LatticePattern::fan};
 
-// The whole square root of `value`, or -1 when it has none.
-std::int64_t exact_root(std::int64_t value) {
-  if (value < 0) return -1;
-  auto root = static_cast<std::int64_t>(std::sqrt(static_cast<double>(value)));
-  while (root * root > value) --root;
-  while ((root + 1) * (root + 1) <= value) ++root;
-  return root * root == value ? root : -1;
-}
-
-// A lattice has 2 (cells_x + cells_y) fictitious volumes and 4 or 2 real
-// volumes a cell, so the counts give the sum and the product of its sides,
-// and the sides as the roots of t^2 - sum t + product.
+// The level-1 counts, and the lattices the volume counts give
+// (lattice_sides) whose nodes they also hold.
 Candidates candidates_of(const Mesh& mesh) {
   Candidates found;
   Mesh level_1;
@@ -97,18 +87,11 @@ Candidates candidates_of(const Mesh& mesh) {
   found.level_1 = mesh.n_real_volumes == level_1.n_real_volumes &&
                   mesh.n_fict_volumes == level_1.n_fict_volumes &&
                   mesh.n_nodes == level_1.n_nodes;
-  if (mesh.n_fict_volumes % 2 != 0) return found;
-  const std::int64_t sum = mesh.n_fict_volumes / 2;
   for (int p = 0; p < 2; ++p) {
-    const std::int64_t per_cell = kPatterns[p] == LatticePattern::fan ? 2 : 4;
-    if (mesh.n_real_volumes % per_cell != 0) continue;
-    const std::int64_t product = mesh.n_real_volumes / per_cell;
-    const std::int64_t root = exact_root(sum * sum - 4 * product);
-    if (root < 0 || (sum - root) % 2 != 0) continue;
-    const std::int64_t a = (sum - root) / 2;
-    const std::int64_t b = (sum + root) / 2;
-    const std::int64_t w = kPatterns[p] == LatticePattern::fan ? 2 : 1;
-    if (a < w || a % w != 0 || b % w != 0 || b > kMaxLatticeCells) continue;
+    const LatticeSides sides = lattice_sides(mesh.n_real_volumes, mesh.n_fict_volumes, kPatterns[p]);
+    if (sides.shorter == 0) continue;
+    const std::int64_t a = sides.shorter;
+    const std::int64_t b = sides.longer;
     const std::int64_t nodes = lattice_counts(a, b, kPatterns[p]).n_nodes;
     if (nodes != mesh.n_nodes) {
       found.near_pattern = p;
@@ -140,22 +123,6 @@ Candidates check_counts_fit_a_shape(RecordReader& reader, const Mesh& mesh) {
               " nodes (lines 1 to 4) are the counts of no level and no lattice");
 }
 
-// The first two volumes of the lattice of `cells_x` x `cells_y` cells in
-// `pattern`: the bottom-left fan's first two triangles.
-void first_volumes(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern,
-                   std::int64_t (&rows)[2][3]) {
-  const std::int64_t nx = cells_x + 1;
-  if (pattern == LatticePattern::fan) {
-    const std::int64_t centre = nx + 2;
-    rows[0][0] = centre; rows[0][1] = 1; rows[0][2] = 2;
-    rows[1][0] = centre; rows[1][1] = 2; rows[1][2] = 3;
-  } else {
-    const std::int64_t centre = nx * (cells_y + 1) + 1;
-    rows[0][0] = centre; rows[0][1] = 1; rows[0][2] = 2;
-    rows[1][0] = centre; rows[1][1] = 2; rows[1][2] = nx + 2;
-  }
-}
-
 // The level or lattice of the shapes `found` whose first two volumes the
 // table holds (read up to volume 2, the reader's current record), set in
 // `mesh` as sizing sets it, lengths 0.
@@ -167,10 +134,16 @@ void choose_shape(RecordReader& reader, const Candidates& found, Mesh& mesh) {
     const std::int64_t sides[2][2] = {{found.short_side[p], found.long_side[p]},
                                       {found.long_side[p], found.short_side[p]}};
     for (const auto& side : sides) {
-      std::int64_t rows[2][3];
-      first_volumes(side[0], side[1], kPatterns[p], rows);
+      // The bottom-left fan's first two triangles (the counts, which the
+      // file's 32-bit counts hold, fit 32 bits).
+      const Lattice lattice = lattice_of(static_cast<std::int32_t>(side[0]),
+                                         static_cast<std::int32_t>(side[1]), kPatterns[p]);
+      const LatticeVolume first = fan_volume(lattice, 1, 1, 1);
+      const LatticeVolume second = fan_volume(lattice, 1, 1, 2);
       bool same = true;
-      for (int c = 0; c < 3; ++c) same = same && rows[0][c] == v1[c] && rows[1][c] == v2[c];
+      for (int c = 0; c < 3; ++c) {
+        same = same && first.nodes[c] == v1[c] && second.nodes[c] == v2[c];
+      }
       if (!same) continue;
       mesh.level = lattice_level(side[0], side[1], kPatterns[p]);
       mesh.cells_x = static_cast<std::int32_t>(side[0]);
@@ -187,20 +160,21 @@ void choose_shape(RecordReader& reader, const Candidates& found, Mesh& mesh) {
 }
 
 // Every count, lattice figure and spacing as sizing gives the shape chosen
-// and the lengths `dim_x`, `dim_y`: level 1 is no lattice; size_lattice
-// sizes the crossed 1 x 1 lattice as level 2 itself.
+// and the lengths `dim_x`, `dim_y`: level 1 is no lattice.
 void size_shape(Mesh& mesh) {
-  if (mesh.level == 1) {
-    size_mesh(mesh);
-  } else {
+  if (is_lattice(mesh)) {
     size_lattice(mesh);
+  } else {
+    size_mesh(mesh);
   }
 }
 
 // The corner node at x = dim_x, y = dim_y: the top-right node of level 1's
 // one cell or of the lattice.
 std::int32_t far_corner_node(const Mesh& mesh) {
-  return mesh.level == 1 ? 4 : (mesh.cells_x + 1) * (mesh.cells_y + 1);
+  if (!is_lattice(mesh)) return 4;
+  const Lattice lattice = lattice_of(mesh);
+  return lattice_node(lattice, lattice.nx, lattice.ny);
 }
 
 void read_dados(Mesh& mesh, const std::string& path) {

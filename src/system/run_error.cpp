@@ -134,12 +134,12 @@ void fail_record(std::string_view file_name, std::int64_t line, std::string_view
   fail_contents(file_name, std::string(where).append(what));
 }
 
-void fail_level(std::int32_t level) {
+void fail_level(std::int32_t level, std::int32_t lowest, std::int32_t highest) {
   char description[128];
   std::snprintf(description, sizeof(description),
                 "mesh level %d is outside the accepted range %d to %d",
-                static_cast<int>(level), static_cast<int>(kMinLevel),
-                static_cast<int>(kMaxLevel));
+                static_cast<int>(level), static_cast<int>(lowest),
+                static_cast<int>(highest));
   throw Error(kLevelCode, "LEVEL", description);
 }
 
@@ -147,10 +147,6 @@ void fail_argument(std::string_view function, std::string_view what) {
   std::string operation = "ARGUMENT(";
   operation.append(function).append(")");
   throw Error(kArgumentCode, std::move(operation), std::string(what));
-}
-
-void check_level(std::int32_t level) {
-  if (level < kMinLevel || level > kMaxLevel) fail_level(level);
 }
 
 std::size_t compose_report_now(RunError error, char* buffer, std::size_t size) noexcept {

@@ -75,19 +75,13 @@ auto reporting_allocation(Work work) -> decltype(work()) {
   }
 }
 
-// A mesh level outside the accepted range, refused before sizing.
-[[noreturn]] void fail_level(std::int32_t level);
-// Throws the LEVEL report when `level` is outside kMinLevel to kMaxLevel.
-void check_level(std::int32_t level);
+// A mesh level outside the accepted range `lowest` to `highest` (the mesh's
+// own, mesh/lattice.h: check_level), refused before sizing.
+[[noreturn]] void fail_level(std::int32_t level, std::int32_t lowest, std::int32_t highest);
 
 // The bytes of the report of a READ, ALLOCATE or MATH failure (what() of
 // error_for(error)) put into `buffer`, at most `size` of them, without
 // allocating: the count put. For a signal handler, which cannot throw.
 std::size_t compose_report_now(RunError error, char* buffer, std::size_t size) noexcept;
-
-// The accepted mesh levels: below 1 no mesh is defined, above 30 the 32-bit
-// counts overflow.
-inline constexpr std::int32_t kMinLevel = 1;
-inline constexpr std::int32_t kMaxLevel = 30;
 
 }  // namespace malha

@@ -31,7 +31,8 @@ void check_collection(std::span<const std::filesystem::path> pieces,
                                    "or one of < > & \" '");
     }
     if (fields[i].name == "global_volume") {
-      fail_argument(kFunction, "field name " + quoted + " is the name of the pieces' own cell data");
+      fail_argument(kFunction,
+                    "field name " + quoted + " is the name of the pieces' own cell data");
     }
     for (std::size_t j = 0; j < i; ++j) {
       if (fields[j].name == fields[i].name) {

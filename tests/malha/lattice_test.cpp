@@ -11,7 +11,7 @@
 
 #include "faces/faces.h"
 #include "malha/malha.h"
-#include "mesh/lattice_numbering.h"
+#include "mesh/lattice.h"
 #include "support/dialogue.h"
 #include "support/run_malha.h"
 

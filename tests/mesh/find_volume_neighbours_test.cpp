@@ -10,6 +10,7 @@
 #include "mesh/define_volumes.h"
 #include "support/dialogue.h"
 #include "support/test_mesh.h"
+#include "mesh/lattice.h"
 #include "system/run_error.h"
 
 namespace malha {

@@ -84,7 +84,8 @@ void check_tiling(const Lattice& c) {
   std::int64_t offset = 0;
   for (std::int32_t p = 0; p < c.parts; ++p) {
     SCOPED_TRACE("part " + std::to_string(p));
-    const MeshPart part = build_lattice_part(c.cells_x, c.cells_y, dim_x, dim_y, c.pattern, p, c.parts);
+    const MeshPart part =
+        build_lattice_part(c.cells_x, c.cells_y, dim_x, dim_y, c.pattern, p, c.parts);
     const Mesh& mesh = part.mesh;
     ASSERT_EQ(owned_offset(partition, p), offset);
     offset += part.n_owned;
@@ -92,7 +93,8 @@ void check_tiling(const Lattice& c) {
     ASSERT_EQ(part.global_nodes.size(), static_cast<std::size_t>(mesh.n_nodes));
     ASSERT_EQ(mesh.n_real_volumes, part.n_owned + part.n_halo);
     std::unordered_map<std::int64_t, std::int32_t> local;
-    for (std::int32_t v = 1; v <= mesh.n_volumes; ++v) local[part.global_volumes[static_cast<std::size_t>(v - 1)]] = v;
+    for (std::int32_t v = 1; v <= mesh.n_volumes; ++v)
+      local[part.global_volumes[static_cast<std::size_t>(v - 1)]] = v;
     for (std::int32_t v = 1; v <= mesh.n_volumes; ++v) {
       const std::int64_t g = part.global_volumes[static_cast<std::size_t>(v - 1)];
       const auto gv = static_cast<std::int32_t>(g);
@@ -110,7 +112,8 @@ void check_tiling(const Lattice& c) {
         const std::int32_t n = mesh.volume_nodes(v, k);
         ASSERT_EQ(part.global_nodes[static_cast<std::size_t>(n - 1)], whole.volume_nodes(gv, k));
         for (int xy = 1; xy <= 2; ++xy) {
-          ASSERT_TRUE(same_bits(mesh.node_coords(n, xy), whole.node_coords(whole.volume_nodes(gv, k), xy)));
+          ASSERT_TRUE(
+              same_bits(mesh.node_coords(n, xy), whole.node_coords(whole.volume_nodes(gv, k), xy)));
         }
       }
       ASSERT_TRUE(same_bits(mesh.barycentres(v, 1), whole.barycentres(gv, 1)));
@@ -125,8 +128,12 @@ void check_tiling(const Lattice& c) {
       }
       for (int k = 1; k <= 3; ++k) {
         const std::int32_t n = mesh.volume_neighbours(v, k);
-        const std::int64_t mapped = n == 0 ? 0 : part.global_volumes[static_cast<std::size_t>(n - 1)];
-        ASSERT_EQ(mapped, static_cast<std::size_t>(k) <= expected.size() ? expected[static_cast<std::size_t>(k - 1)] : 0) << v;
+        const std::int64_t mapped =
+            n == 0 ? 0 : part.global_volumes[static_cast<std::size_t>(n - 1)];
+        ASSERT_EQ(mapped, static_cast<std::size_t>(k) <= expected.size()
+                              ? expected[static_cast<std::size_t>(k - 1)]
+                              : 0)
+            << v;
       }
     }
 
@@ -138,7 +145,8 @@ void check_tiling(const Lattice& c) {
       const std::int32_t o = part_faces.face_owners(f, 1);
       ASSERT_LE(o, part.n_owned);
       const std::int64_t go = part.global_volumes[static_cast<std::size_t>(o - 1)];
-      const std::int64_t gn = part.global_volumes[static_cast<std::size_t>(part_faces.face_neighbours(f, 1) - 1)];
+      const std::int64_t gn =
+          part.global_volumes[static_cast<std::size_t>(part_faces.face_neighbours(f, 1) - 1)];
       if (gn < go) continue;  // the whole mesh's owner is the other part's volume
       const auto found = whole_face.find(go * whole.n_volumes + gn);
       ASSERT_NE(found, whole_face.end());
@@ -153,9 +161,12 @@ void check_tiling(const Lattice& c) {
       }
       ASSERT_TRUE(same_bits(part_faces.face_lengths(f, 1), faces.face_lengths(wf, 1)));
       ASSERT_EQ(part_faces.face_sides(f, 1), faces.face_sides(wf, 1));
-      ASSERT_TRUE(same_bits(part_geometry.normal_distances(f, 1), geometry.normal_distances(wf, 1)));
-      ASSERT_TRUE(same_bits(part_geometry.non_orthogonality(f, 1), geometry.non_orthogonality(wf, 1)));
-      ASSERT_TRUE(same_bits(part_faces.volume_areas(o, 1), faces.volume_areas(static_cast<std::int32_t>(go), 1)));
+      ASSERT_TRUE(
+          same_bits(part_geometry.normal_distances(f, 1), geometry.normal_distances(wf, 1)));
+      ASSERT_TRUE(
+          same_bits(part_geometry.non_orthogonality(f, 1), geometry.non_orthogonality(wf, 1)));
+      ASSERT_TRUE(same_bits(part_faces.volume_areas(o, 1),
+                            faces.volume_areas(static_cast<std::int32_t>(go), 1)));
     }
 
     // Gradients of the owned volumes from the values of the part's volumes.
@@ -166,28 +177,31 @@ void check_tiling(const Lattice& c) {
     const MeshTable<double, 2> part_gradients = cell_gradients(mesh, part_faces, part_values);
     ASSERT_EQ(part_gradients.rows(), part.n_owned);
     for (std::int32_t v = 1; v <= part.n_owned; ++v) {
-      const auto g = static_cast<std::int32_t>(part.global_volumes[static_cast<std::size_t>(v - 1)]);
+      const auto g =
+          static_cast<std::int32_t>(part.global_volumes[static_cast<std::size_t>(v - 1)]);
       ASSERT_TRUE(same_bits(part_gradients(v, 1), gradients(g, 1)));
       ASSERT_TRUE(same_bits(part_gradients(v, 2), gradients(g, 2)));
     }
   }
   EXPECT_EQ(offset, whole.n_real_volumes);
-  for (std::size_t g = 0; g < owner.size(); ++g) ASSERT_NE(owner[g], -1) << "volume " << g + 1 << " owned by none";
+  for (std::size_t g = 0; g < owner.size(); ++g)
+    ASSERT_NE(owner[g], -1) << "volume " << g + 1 << " owned by none";
   for (const Halo& halo : halos) {
     ASSERT_EQ(owner[static_cast<std::size_t>(halo.global - 1)], halo.owner) << halo.global;
     ASSERT_EQ(owner_local[static_cast<std::size_t>(halo.global - 1)], halo.local) << halo.global;
   }
-  for (std::size_t f = 0; f < faces_seen.size(); ++f) ASSERT_EQ(faces_seen[f], 1) << "face " << f + 1;
+  for (std::size_t f = 0; f < faces_seen.size(); ++f)
+    ASSERT_EQ(faces_seen[f], 1) << "face " << f + 1;
 }
 
 TEST(LatticePart, PartsTileTheLattice) {
   std::vector<Lattice> cases;
-  // Level meshes from 2 on: crossed 2^k cells a side at even levels, fan at odd ones.
+  // Level meshes from 2 on, named by their lattice.
   for (std::int32_t level = 2; level <= 12; ++level) {
-    const std::int64_t cells = std::int64_t{1} << (level % 2 == 0 ? level / 2 - 1 : level / 2);
-    const LatticePattern pattern = level % 2 == 0 ? LatticePattern::crossed : LatticePattern::fan;
-    const std::int64_t units = std::min<std::int64_t>(8, level % 2 == 0 ? cells : cells / 2);
-    cases.push_back({cells, cells, pattern,
+    const LevelLattice lattice = lattice_of_level(level);
+    const std::int64_t unit = lattice.pattern == LatticePattern::fan ? 2 : 1;
+    const std::int64_t units = std::min<std::int64_t>(8, lattice.cells_x / unit);
+    cases.push_back({lattice.cells_x, lattice.cells_y, lattice.pattern,
                      static_cast<std::int32_t>((1 + level % units) * (1 + level / 2 % units))});
   }
   std::mt19937 random(38);
@@ -199,7 +213,8 @@ TEST(LatticePart, PartsTileTheLattice) {
     // Small and thin lattices often, where the parts meet most sides.
     const std::int64_t cx = (i % 4 < 2 ? cells(random) : cells(random) % 12 + 1);
     const std::int64_t cy = (i % 3 == 0 ? cells(random) % 12 + 1 : cells(random));
-    cases.push_back({(cx + unit - 1) / unit * unit, (cy + unit - 1) / unit * unit, pattern, parts(random)});
+    cases.push_back(
+        {(cx + unit - 1) / unit * unit, (cy + unit - 1) / unit * unit, pattern, parts(random)});
   }
   for (const Lattice& c : cases) {
     SCOPED_TRACE(std::to_string(c.cells_x) + " x " + std::to_string(c.cells_y) +
@@ -233,6 +248,7 @@ TEST(LatticePart, Refusals) {
       {"cells past a lattice", std::int64_t{1} << 31, 2, LatticePattern::crossed, 0, 1,
        "pass 1073741824 cells a side"},
   };
+  EXPECT_THROW(lattice_of_level(1), Error);  // one cell cut by one diagonal
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     try {

@@ -44,6 +44,7 @@ def test_pieces_read_back_as_the_whole_grid(tmp_path, pattern):
 
 
 def test_refusals_are_value_errors():
+    assert malha.lattice_of_level(9) == (16, 16, "fan")
     for args in [(4, 4, 1.0, 1.0, "crossed", 4, 4), (4, 4, 1.0, 1.0, "crossed", 0, 17),
                  (4, 4, 1.0, 1.0, "crossed", 0, 0), (3, 4, 1.0, 1.0, "fan", 0, 1)]:
         with pytest.raises(ValueError):
