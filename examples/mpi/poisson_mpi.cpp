@@ -34,6 +34,7 @@
 #include <malha/vtu.h>
 #include <petscksp.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -86,7 +87,7 @@ Options parse(int argc, char** argv) {
       return text == first;
     };
     if (option == "--level") {
-      o.level = static_cast<int>(number(1));
+      o.level = static_cast<int>(std::clamp(number(1), -1.0, 99.0));  // beyond: refused as well
       has_level = true;
       a += 1;
     } else if (option == "--cells") {
@@ -373,12 +374,10 @@ class PartSolver {
 // The lattice of the options: --cells, or the level's.
 void lattice_of(Options& o) {
   if (o.cells_x != 0) return;
-  if (o.level < 2 || o.level > 30) {
-    throw std::invalid_argument("level " + std::to_string(o.level) + ": 2 to 30 are lattices");
-  }
-  const bool fan = o.level % 2 == 1;
-  o.cells_x = o.cells_y = std::int64_t{1} << ((o.level - (fan ? 1 : 2)) / 2);
-  o.pattern = fan ? malha::LatticePattern::fan : malha::LatticePattern::crossed;
+  const malha::LevelLattice lattice = malha::lattice_of_level(o.level);
+  o.cells_x = lattice.cells_x;
+  o.cells_y = lattice.cells_y;
+  o.pattern = lattice.pattern;
 }
 
 // Each rank writes its owned volumes as the piece FILE_R.vtu beside
