@@ -28,27 +28,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
-#include <numbers>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "diffusion.h"
 #include "options.h"
+#include "poisson_problem.h"
 
 namespace {
 
-constexpr double kPi = std::numbers::pi;
-
-double exact(double x, double y) { return x * x * y + std::sin(kPi * x) * std::sinh(kPi * y) / 10; }
-
-double exact_dx(double x, double y) {
-  return 2 * x * y + kPi * std::cos(kPi * x) * std::sinh(kPi * y) / 10;
-}
-
-double exact_dy(double x, double y) {
-  return x * x + kPi * std::sin(kPi * x) * std::cosh(kPi * y) / 10;
-}
+using poisson_problem::exact;
 
 constexpr const char* kUsage =
     "usage: poisson [--level L | --cells NX NY [--pattern crossed|fan]] [--lengths X Y]\n"
@@ -96,24 +86,9 @@ int main(int argc, char** argv) {
     const int n = mesh.n_real_volumes;
     const auto& bc = mesh.barycentres;
 
-    // Each boundary face's condition and datum, at the middle of the two
-    // barycentres; sides 1 and 3 are y = 0 and y = dim_y.
-    std::vector<char> neumann(static_cast<std::size_t>(faces.n_boundary_faces));
-    std::vector<double> data(neumann.size());
-    for (int k = 0; k < faces.n_boundary_faces; ++k) {
-      const int f = faces.n_interior_faces + k + 1;
-      const int i = faces.face_owners(f, 1);
-      const int j = faces.face_neighbours(f, 1);
-      const double x = (bc(i, 1) + bc(j, 1)) / 2;
-      const double y = (bc(i, 2) + bc(j, 2)) / 2;
-      const int side = faces.face_sides(f, 1);
-      neumann[k] = o.mixed && (side == 1 || side == 3);
-      data[k] = neumann[k] ? exact_dx(x, y) * faces.face_normals(f, 1) +
-                                 exact_dy(x, y) * faces.face_normals(f, 2)
-                           : exact(x, y);
-    }
+    const auto [neumann, data] = poisson_problem::boundary_data(mesh, faces, o.mixed);
     std::vector<double> b(static_cast<std::size_t>(n));
-    for (int v = 1; v <= n; ++v) b[v - 1] = -2 * bc(v, 2) * faces.volume_areas(v, 1);
+    for (int v = 1; v <= n; ++v) b[v - 1] = poisson_problem::source(mesh, faces, v);
 
     const diffusion::Solver solver(mesh, faces, neumann, {}, o.scheme);
     Eigen::VectorXd u;

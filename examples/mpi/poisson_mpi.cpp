@@ -1,0 +1,484 @@
+// Solves the Poisson problems of examples/cpp/poisson.cpp on MPI ranks with
+// PETSc; each rank builds only its own part of the lattice:
+//
+//   mpiexec -n R poisson_mpi [--level L | --cells NX NY [--pattern crossed|fan]]
+//           [--lengths X Y] [--scheme two-point|corrected] [--boundary dirichlet|mixed]
+//           [--grid FILE.pvtu] [PETSc options]
+//   (defaults: --level 10 --lengths 2 1 --scheme corrected --boundary dirichlet)
+//
+// Rank r of R builds part r of R of the lattice (malha::build_lattice_part;
+// a level's mesh is the lattice of its cells) and owns the unknowns of its
+// owned real volumes, numbered contiguously by part: the part's offset
+// (malha::owned_offset) plus the local number. The two-point matrix is a
+// PETSc MPIAIJ matrix, each rank setting the rows of its own volumes; a face
+// between two parts is in both parts, so each side sets its own row. The
+// corrected scheme's deferred correction needs, on each rank, u and the
+// gradients of its halo volumes: both are ghosted PETSc vectors, updated by
+// VecGhostUpdate after each solve. The solver is PETSc's KSP, by default
+// conjugate gradients with the algebraic multigrid GAMG to a relative
+// residual of 1e-10, each correction starting from the last u; PETSc's own
+// options (-ksp_type, -pc_type, -ksp_rtol, -ksp_monitor, -log_view, ...) are
+// read after those defaults. Corrections stop when u changes by at most
+// 1e-12 relative, as in the serial example (or after 200).
+//
+// Rank 0 prints one line: the mesh, the scheme, the boundary, the real
+// volumes, the ranks, the corrections and Krylov iterations taken, the
+// solve's time (assembly to solution, the slowest rank's), h and, last,
+// "error E", the area-weighted discrete L2 norm of u - exact over every
+// real volume. With --grid FILE.pvtu each rank writes its owned volumes as
+// the piece FILE_R.vtu (cell arrays global_volume, u and error) and rank 0
+// writes the collection FILE.pvtu naming the pieces.
+#include <malha/cell_gradients.h>
+#include <malha/faces.h>
+#include <malha/malha.h>
+#include <malha/vtu.h>
+#include <petscksp.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "../cpp/poisson_problem.h"
+
+namespace {
+
+struct Options {
+  int level = 10;
+  std::int64_t cells_x = 0;  // 0: the level's lattice
+  std::int64_t cells_y = 0;
+  malha::LatticePattern pattern = malha::LatticePattern::crossed;
+  double dim_x = 2.0;
+  double dim_y = 1.0;
+  bool corrected = true;
+  bool mixed = false;
+  std::string grid;
+};
+
+// Reads the options that begin with "--"; every other argument is PETSc's.
+Options parse(int argc, char** argv) {
+  Options o;
+  bool has_level = false;
+  bool has_pattern = false;
+  for (int a = 1; a < argc; ++a) {
+    const std::string option = argv[a];
+    if (option.rfind("--", 0) != 0) continue;
+    const auto value = [&](int count) -> std::string {
+      if (a + count >= argc) throw std::invalid_argument(option + " needs a value");
+      return argv[a + count];
+    };
+    const auto number = [&](int count) {
+      const std::string text = value(count);
+      char* end = nullptr;
+      const double parsed = std::strtod(text.c_str(), &end);
+      if (text.empty() || *end != '\0') throw std::invalid_argument("not a number: " + text);
+      return parsed;
+    };
+    const auto choice = [&](const char* first, const char* second) {
+      const std::string text = value(1);
+      if (text != first && text != second) throw std::invalid_argument(option + " " + text);
+      return text == first;
+    };
+    if (option == "--level") {
+      o.level = static_cast<int>(std::clamp(number(1), -1.0, 99.0));  // beyond: refused as well
+      has_level = true;
+      a += 1;
+    } else if (option == "--cells") {
+      o.cells_x = static_cast<std::int64_t>(number(1));
+      o.cells_y = static_cast<std::int64_t>(number(2));
+      a += 2;
+    } else if (option == "--pattern") {
+      o.pattern =
+          choice("crossed", "fan") ? malha::LatticePattern::crossed : malha::LatticePattern::fan;
+      has_pattern = true;
+      a += 1;
+    } else if (option == "--lengths") {
+      o.dim_x = number(1);
+      o.dim_y = number(2);
+      a += 2;
+    } else if (option == "--scheme") {
+      o.corrected = !choice("two-point", "corrected");
+      a += 1;
+    } else if (option == "--boundary") {
+      o.mixed = !choice("dirichlet", "mixed");
+      a += 1;
+    } else if (option == "--grid") {
+      o.grid = value(1);
+      a += 1;
+    } else {
+      throw std::invalid_argument("unknown option " + option);
+    }
+  }
+  if (has_level && o.cells_x != 0)
+    throw std::invalid_argument("--level and --cells exclude each other");
+  if (has_pattern && o.cells_x == 0) throw std::invalid_argument("--pattern goes with --cells");
+  return o;
+}
+
+void check(PetscErrorCode code) {
+  if (code != 0) throw std::runtime_error("PETSc error " + std::to_string(code));
+}
+
+// A ghosted vector's values on this rank: its owned entries, then its ghosts.
+class LocalValues {
+ public:
+  explicit LocalValues(Vec v) : vector_(v) {
+    check(VecGhostGetLocalForm(vector_, &local_));
+    check(VecGetArray(local_, &values_));
+  }
+  ~LocalValues() {
+    VecRestoreArray(local_, &values_);
+    VecGhostRestoreLocalForm(vector_, &local_);
+  }
+  LocalValues(const LocalValues&) = delete;
+  LocalValues& operator=(const LocalValues&) = delete;
+  double& operator[](std::size_t i) { return values_[i]; }
+
+ private:
+  Vec vector_;
+  Vec local_ = nullptr;
+  PetscScalar* values_ = nullptr;
+};
+
+void update_ghosts(Vec v) {
+  check(VecGhostUpdateBegin(v, INSERT_VALUES, SCATTER_FORWARD));
+  check(VecGhostUpdateEnd(v, INSERT_VALUES, SCATTER_FORWARD));
+}
+
+struct Result {
+  int corrections = 0;
+  PetscInt krylov_iterations = 0;
+};
+
+// The part's equations and their solution; u holds it on return.
+class PartSolver {
+ public:
+  // Keeps of `faces` only what the corrections need, so that the caller
+  // frees them before the preconditioner is built.
+  PartSolver(const malha::MeshPart& part, const malha::Faces& faces,
+             const malha::LatticePartition& partition, bool mixed, bool corrected)
+      : part_(part), n_interior_(faces.n_interior_faces), corrected_(corrected) {
+    const std::int32_t owned = part.n_owned;
+    const PetscInt offset = static_cast<PetscInt>(malha::owned_offset(partition, part.part));
+    // Each halo volume's global unknown: its owner's offset and its number there.
+    std::vector<PetscInt> ghosts(static_cast<std::size_t>(part.n_halo));
+    for (std::size_t h = 0; h < ghosts.size(); ++h) {
+      ghosts[h] = static_cast<PetscInt>(malha::owned_offset(partition, part.halo_owners[h]) +
+                                        part.halo_owner_locals[h] - 1);
+    }
+    const auto global = [&](std::int32_t v) {
+      return v <= owned ? offset + v - 1 : ghosts[static_cast<std::size_t>(v - owned - 1)];
+    };
+    check(VecCreateGhost(PETSC_COMM_WORLD, owned, PETSC_DECIDE, part.n_halo, ghosts.data(), &u_));
+    check(VecDuplicate(u_, &rhs_));
+    check(VecDuplicate(u_, &next_));
+    if (corrected_) {
+      check(VecCreateGhostBlock(PETSC_COMM_WORLD, 2, 2 * owned, PETSC_DECIDE, part.n_halo,
+                                ghosts.data(), &gradients_));
+    }
+
+    const malha::FaceGeometry geometry = malha::face_geometry(part.mesh, faces);
+    const auto n_faces = static_cast<std::size_t>(faces.n_faces);
+    offsets_.resize(static_cast<std::size_t>(faces.n_boundary_faces));
+    if (corrected_) {
+      skew_.resize(2 * n_faces);
+      volumes_.resize(2 * n_faces);
+    }
+    std::vector<PetscInt> diagonal_count(static_cast<std::size_t>(owned), 1);
+    std::vector<PetscInt> other_count(static_cast<std::size_t>(owned), 0);
+    for (std::int32_t f = 1; f <= faces.n_interior_faces; ++f) {
+      const std::int32_t i = faces.face_owners(f, 1);
+      const std::int32_t j = faces.face_neighbours(f, 1);
+      if (j <= owned) {
+        ++diagonal_count[static_cast<std::size_t>(i - 1)];
+        ++diagonal_count[static_cast<std::size_t>(j - 1)];
+      } else {
+        ++other_count[static_cast<std::size_t>(i - 1)];
+      }
+    }
+    check(MatCreateAIJ(PETSC_COMM_WORLD, owned, owned, PETSC_DETERMINE, PETSC_DETERMINE, 0,
+                       diagonal_count.data(), 0, other_count.data(), &matrix_));
+
+    const poisson_problem::BoundaryData boundary =
+        poisson_problem::boundary_data(part.mesh, faces, mixed);
+    {
+      LocalValues b(rhs_);
+      for (std::int32_t v = 1; v <= owned; ++v) {
+        b[static_cast<std::size_t>(v - 1)] = poisson_problem::source(part.mesh, faces, v);
+      }
+      for (std::int32_t f = 1; f <= faces.n_faces; ++f) {
+        const auto k = static_cast<std::size_t>(f - 1);
+        const std::int32_t i = faces.face_owners(f, 1);
+        const std::int32_t j = faces.face_neighbours(f, 1);
+        const double dn = geometry.normal_distances(f, 1);
+        const double length = faces.face_lengths(f, 1);
+        const double t = length / dn;
+        if (corrected_) {
+          skew_[2 * k] = length * (faces.face_normals(f, 1) - geometry.face_deltas(f, 1) / dn);
+          skew_[2 * k + 1] = length * (faces.face_normals(f, 2) - geometry.face_deltas(f, 2) / dn);
+          volumes_[2 * k] = i - 1;
+          volumes_[2 * k + 1] = (f <= n_interior_ ? j : i) - 1;
+        }
+        const PetscInt gi = global(i);
+        if (f <= faces.n_interior_faces) {
+          const PetscInt gj = global(j);
+          check(MatSetValue(matrix_, gi, gi, t, ADD_VALUES));
+          check(MatSetValue(matrix_, gi, gj, -t, ADD_VALUES));
+          if (j <= owned) {
+            check(MatSetValue(matrix_, gj, gj, t, ADD_VALUES));
+            check(MatSetValue(matrix_, gj, gi, -t, ADD_VALUES));
+          }
+          continue;
+        }
+        // The ghost's value is offset - u_i (Dirichlet) or offset + u_i
+        // (du/dn): its known part goes to the right-hand side.
+        const auto m = static_cast<std::size_t>(f - faces.n_interior_faces - 1);
+        offsets_[m] = boundary.neumann[m] ? dn * boundary.data[m] : 2 * boundary.data[m];
+        neumann_.push_back(boundary.neumann[m]);
+        b[static_cast<std::size_t>(i - 1)] += t * offsets_[m];
+        check(MatSetValue(matrix_, gi, gi, boundary.neumann[m] ? 0.0 : 2 * t, ADD_VALUES));
+      }
+    }
+    check(MatAssemblyBegin(matrix_, MAT_FINAL_ASSEMBLY));
+    check(MatAssemblyEnd(matrix_, MAT_FINAL_ASSEMBLY));
+    check(MatSetOption(matrix_, MAT_SPD, PETSC_TRUE));
+    if (corrected_) weights_ = malha::gradient_weights(part.mesh, faces);
+
+    check(KSPCreate(PETSC_COMM_WORLD, &ksp_));
+    check(KSPSetOperators(ksp_, matrix_, matrix_));
+    check(KSPSetType(ksp_, KSPCG));
+    PC pc = nullptr;
+    check(KSPGetPC(ksp_, &pc));
+    check(PCSetType(pc, PCGAMG));
+    check(KSPSetTolerances(ksp_, 1e-10, PETSC_DEFAULT, PETSC_DEFAULT, PETSC_DEFAULT));
+    check(KSPSetFromOptions(ksp_));
+  }
+
+  ~PartSolver() {
+    KSPDestroy(&ksp_);
+    MatDestroy(&matrix_);
+    VecDestroy(&gradients_);
+    VecDestroy(&next_);
+    VecDestroy(&rhs_);
+    VecDestroy(&u_);
+  }
+  PartSolver(const PartSolver&) = delete;
+  PartSolver& operator=(const PartSolver&) = delete;
+
+  // Solves the two-point system, then corrects it until u settles.
+  Result solve(double tol = 1e-12, int max_corrections = 200) {
+    Result result;
+    solve_into(rhs_, u_, result);
+    if (!corrected_) return result;
+    check(KSPSetInitialGuessNonzero(ksp_, PETSC_TRUE));
+    Vec corrected = nullptr;
+    check(VecDuplicate(rhs_, &corrected));
+    for (int step = 1; step <= max_corrections; ++step) {
+      correct(corrected);
+      check(VecCopy(u_, next_));
+      solve_into(corrected, next_, result);
+      // |next - u| <= tol |next|, u then takes next.
+      check(VecAXPY(u_, -1.0, next_));
+      PetscReal change = 0.0;
+      PetscReal size = 0.0;
+      check(VecNorm(u_, NORM_2, &change));
+      check(VecNorm(next_, NORM_2, &size));
+      check(VecCopy(next_, u_));
+      result.corrections = step;
+      if (change <= tol * size) break;
+      if (step == max_corrections) {
+        VecDestroy(&corrected);
+        throw std::runtime_error("no convergence in " + std::to_string(max_corrections) + " steps");
+      }
+    }
+    VecDestroy(&corrected);
+    update_ghosts(u_);
+    return result;
+  }
+
+  // u of the owned volumes, then of the halo volumes.
+  Vec u() const { return u_; }
+
+ private:
+  void solve_into(Vec b, Vec x, Result& result) {
+    check(KSPSolve(ksp_, b, x));
+    KSPConvergedReason reason;
+    check(KSPGetConvergedReason(ksp_, &reason));
+    if (reason < 0) {
+      throw std::runtime_error("the Krylov solver did not converge: " +
+                               std::string(KSPConvergedReasons[reason]));
+    }
+    PetscInt iterations = 0;
+    check(KSPGetIterationNumber(ksp_, &iterations));
+    result.krylov_iterations += iterations;
+  }
+
+  // corrected = rhs + the skew fluxes of the gradients of u, the halo's from
+  // their owners.
+  void correct(Vec corrected) {
+    const std::int32_t owned = part_.n_owned;
+    const std::int32_t real = part_.mesh.n_real_volumes;
+    update_ghosts(u_);
+    std::vector<double> values(static_cast<std::size_t>(part_.mesh.n_volumes));
+    std::vector<double> grad(2 * static_cast<std::size_t>(owned));
+    {
+      LocalValues u(u_);
+      for (std::int32_t v = 0; v < owned + part_.n_halo; ++v) values[v] = u[v];
+      for (std::size_t k = 0; k < offsets_.size(); ++k) {
+        const double own = u[volumes_[2 * (static_cast<std::size_t>(n_interior_) + k)]];
+        values[static_cast<std::size_t>(real) + k] = (neumann_[k] ? own : -own) + offsets_[k];
+      }
+    }
+    malha::cell_gradients(weights_, values, grad);
+    {
+      LocalValues g(gradients_);
+      for (std::size_t k = 0; k < 2 * static_cast<std::size_t>(owned); ++k) g[k] = grad[k];
+    }
+    update_ghosts(gradients_);
+    check(VecCopy(rhs_, corrected));
+    LocalValues g(gradients_);
+    LocalValues out(corrected);
+    // The mean of the two volumes' gradients; a ghost takes its volume's.
+    for (std::size_t k = 0; k < skew_.size() / 2; ++k) {
+      const auto i = static_cast<std::size_t>(volumes_[2 * k]);
+      const auto j = static_cast<std::size_t>(volumes_[2 * k + 1]);
+      const double flux = skew_[2 * k] * ((g[2 * i] + g[2 * j]) / 2) +
+                          skew_[2 * k + 1] * ((g[2 * i + 1] + g[2 * j + 1]) / 2);
+      out[i] += flux;
+      if (j < static_cast<std::size_t>(owned) && j != i) out[j] -= flux;
+    }
+  }
+
+  const malha::MeshPart& part_;
+  std::int32_t n_interior_;
+  bool corrected_;
+  // By face, for the corrections: |e| (n - d / (d . n)), and the owner and
+  // the neighbour (the owner again at a boundary face), 0-based local.
+  std::vector<double> skew_;
+  std::vector<std::int32_t> volumes_;
+  std::vector<double> offsets_;  // by boundary face: the ghost's known part
+  std::vector<char> neumann_;
+  malha::GradientWeights weights_;
+  Vec u_ = nullptr, rhs_ = nullptr, next_ = nullptr, gradients_ = nullptr;
+  Mat matrix_ = nullptr;
+  KSP ksp_ = nullptr;
+};
+
+// The lattice of the options: --cells, or the level's.
+void lattice_of(Options& o) {
+  if (o.cells_x != 0) return;
+  const malha::LevelLattice lattice = malha::lattice_of_level(o.level);
+  o.cells_x = lattice.cells_x;
+  o.cells_y = lattice.cells_y;
+  o.pattern = lattice.pattern;
+}
+
+// Each rank writes its owned volumes as the piece FILE_R.vtu beside
+// FILE.pvtu; rank 0 writes the collection, which names every piece.
+void write_grid(const malha::MeshPart& part, const std::filesystem::path& file,
+                std::span<const double> u, std::span<const double> error) {
+  const auto piece = [&](int r) {
+    return std::filesystem::path(file.stem().string() + "_" + std::to_string(r) + ".vtu");
+  };
+  const malha::CellField fields[] = {{"u", u}, {"error", error}};
+  malha::write_vtu(part, file.parent_path() / piece(part.part), fields);
+  if (part.part != 0) return;
+  std::vector<std::filesystem::path> pieces;
+  for (int r = 0; r < part.parts; ++r) pieces.push_back(piece(r));
+  const malha::PvtuField names[] = {{"u"}, {"error"}};
+  malha::write_pvtu(file, pieces, names);
+}
+
+// Builds this rank's part, solves, and prints the line on rank 0.
+void run(const Options& o, const malha::LatticePartition& partition, bool is_level) {
+  int rank = 0;
+  MPI_Comm_rank(PETSC_COMM_WORLD, &rank);
+  const int ranks = partition.parts;
+  const malha::MeshPart part =
+      malha::build_lattice_part(o.cells_x, o.cells_y, o.dim_x, o.dim_y, o.pattern, rank, ranks);
+
+  check(PetscBarrier(nullptr));
+  const double start = MPI_Wtime();
+  std::vector<double> areas(static_cast<std::size_t>(part.n_owned));
+  // The faces live as long as the assembly: the preconditioner, built by
+  // the first solve, has their memory.
+  PartSolver solver = [&] {
+    const malha::Faces faces = malha::build_faces(part.mesh);
+    for (std::int32_t v = 1; v <= part.n_owned; ++v) areas[v - 1] = faces.volume_areas(v, 1);
+    return PartSolver(part, faces, partition, o.mixed, o.corrected);
+  }();
+  const Result result = solver.solve();
+  double seconds = MPI_Wtime() - start;
+
+  const auto& bc = part.mesh.barycentres;
+  std::vector<double> u(static_cast<std::size_t>(part.n_owned));
+  std::vector<double> error(u.size());
+  double sums[2] = {0.0, 0.0};  // the area-weighted squared error, the area
+  {
+    LocalValues values(solver.u());
+    for (std::int32_t v = 1; v <= part.n_owned; ++v) {
+      const auto k = static_cast<std::size_t>(v - 1);
+      u[k] = values[k];
+      error[k] = u[k] - poisson_problem::exact(bc(v, 1), bc(v, 2));
+      sums[0] += areas[k] * error[k] * error[k];
+      sums[1] += areas[k];
+    }
+  }
+  double totals[2] = {0.0, 0.0};
+  MPI_Allreduce(sums, totals, 2, MPI_DOUBLE, MPI_SUM, PETSC_COMM_WORLD);
+  MPI_Allreduce(MPI_IN_PLACE, &seconds, 1, MPI_DOUBLE, MPI_MAX, PETSC_COMM_WORLD);
+  if (!o.grid.empty()) write_grid(part, o.grid, u, error);
+  if (rank != 0) return;
+
+  const std::int64_t volumes = malha::owned_offset(partition, ranks);
+  const std::string shape =
+      is_level ? "level " + std::to_string(o.level)
+               : "cells " + std::to_string(o.cells_x) + " x " + std::to_string(o.cells_y) +
+                     ", pattern " + (o.pattern == malha::LatticePattern::fan ? "fan" : "crossed");
+  std::printf(
+      "%s, lengths %g x %g, scheme %s, boundary %s, n_real_volumes %lld, ranks %d, "
+      "iterations %d, krylov iterations %lld, solve %.3f s, h %.17g, error %.17g\n",
+      shape.c_str(), o.dim_x, o.dim_y, o.corrected ? "corrected" : "two-point",
+      o.mixed ? "mixed" : "dirichlet", static_cast<long long>(volumes), ranks, result.corrections,
+      static_cast<long long>(result.krylov_iterations), seconds,
+      std::sqrt(totals[1] / static_cast<double>(volumes)), std::sqrt(totals[0]));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (PetscInitialize(&argc, &argv, nullptr, nullptr) != 0) return 1;
+  int rank = 0;
+  int ranks = 1;
+  MPI_Comm_rank(PETSC_COMM_WORLD, &rank);
+  MPI_Comm_size(PETSC_COMM_WORLD, &ranks);
+  // Refused options and lattices are refused alike on every rank.
+  Options o;
+  malha::LatticePartition partition;
+  bool is_level = false;
+  try {
+    o = parse(argc, argv);
+    is_level = o.cells_x == 0;
+    lattice_of(o);
+    partition = malha::partition_lattice(o.cells_x, o.cells_y, o.pattern, ranks);
+  } catch (const std::exception& failure) {
+    if (rank == 0) std::fprintf(stderr, "poisson_mpi: %s\n", failure.what());
+    PetscFinalize();
+    return 1;
+  }
+  // A rank that fails later cannot finish with the others: it ends them all.
+  try {
+    run(o, partition, is_level);
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "poisson_mpi: rank %d: %s\n", rank, failure.what());
+    MPI_Abort(PETSC_COMM_WORLD, 1);
+  }
+  return PetscFinalize() == 0 ? 0 : 1;
+}
