@@ -17,7 +17,7 @@ import typing
 import numpy as np
 import numpy.typing as npt
 
-from . import _malha, errors, vtu
+from . import _malha, errors
 from .mesh import Mesh, _pattern
 
 _INT32_MAX = 2**31 - 1
@@ -134,7 +134,7 @@ class MeshPart:
             ArgumentError: For a field of the wrong length or a name the piece
                 cannot carry (``global_volume`` included).
         """
-        fields = vtu._cell_fields(cell_data)
+        fields = errors.cell_fields("write_vtu", cell_data)
         _malha.write_part_vtu(self._part,
                                       errors.path("path", path), fields)
 
@@ -213,7 +213,8 @@ def partition_lattice(cells_x: int, cells_y: int, pattern: str, parts: int) -> L
         TypeError: When a count is not an integer or the pattern not a str.
     """
     cells_x, cells_y, parts = _counts(cells_x, cells_y, parts)
-    return LatticePartition(_malha.partition_lattice(cells_x, cells_y, _pattern(pattern), parts))
+    pattern = _pattern("partition_lattice", pattern)
+    return LatticePartition(_malha.partition_lattice(cells_x, cells_y, pattern, parts))
 
 
 def build_lattice_part(cells_x: int, cells_y: int, dim_x: float, dim_y: float, pattern: str,
@@ -257,8 +258,8 @@ def build_lattice_part(cells_x: int, cells_y: int, dim_x: float, dim_y: float, p
         raise errors.refused("build_lattice_part", f"part ({part}) is outside 0 to {parts - 1}")
     dim_x = errors.real("dim_x", dim_x)
     dim_y = errors.real("dim_y", dim_y)
-    return MeshPart(_malha.build_lattice_part(cells_x, cells_y,
-                                                  dim_x, dim_y, _pattern(pattern), part, parts))
+    pattern = _pattern("build_lattice_part", pattern)
+    return MeshPart(_malha.build_lattice_part(cells_x, cells_y, dim_x, dim_y, pattern, part, parts))
 
 
 def write_pvtu(path: str | os.PathLike[str], pieces: collections.abc.Sequence[str],

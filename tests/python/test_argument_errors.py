@@ -12,15 +12,6 @@ def mesh():
     return malha.build(3, 2.0, 1.0)
 
 
-def not_a_mesh(folder):
-    """A mesh read back from files whose volume 1 names a neighbour that does not name it."""
-    mesh().write(folder)
-    path = folder / "conectividades.ent"
-    path.write_bytes(path.read_bytes().replace(b"       2       8       9",
-                                               b"       3       8       9", 1))
-    return malha.read(folder)
-
-
 def closed_series(folder):
     with malha.TimeSeries(mesh(), folder, "t") as series:
         pass
@@ -54,8 +45,8 @@ REFUSALS = [
      "ARGUMENT(TimeSeries)"),
     ("a closed series", lambda d: closed_series(d).write(0.0), "S5002",
      "ARGUMENT(TimeSeries)"),
-    ("tables that are not a mesh's", lambda d: not_a_mesh(d).faces(), "S5002",
-     "ARGUMENT(build_faces)"),
+    ("more parts than cells", lambda d: malha.build_lattice_part(4, 4, 1.0, 1.0, "crossed", 0, 99),
+     "S5002", "ARGUMENT(build_lattice_part)"),
     ("values too short", lambda d: mesh().faces().cell_gradients(np.zeros(3)), "S5002",
      "ARGUMENT(cell_gradients)"),
     ("values in two dimensions", lambda d: mesh().faces().cell_gradients(np.zeros((16, 1))),

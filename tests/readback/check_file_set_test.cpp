@@ -42,11 +42,11 @@ TEST(CheckFileSet, LabelledCountsMustAgreeWithDadosEntAndEachOther) {
       {"fictitious volumes", {{"dados_gerais.txt", 2, 7}},
        "the count of fictitious volumes, 7, is not the 8 of"},
       {"nodes short of dados.ent", {{"dados_malha.txt", 4, 5}},
-       "the real and fictitious nodes of lines 3 and 4 (9 and 5) do not make the 13 nodes"},
+       "the count of fictitious nodes, 5, is not the 4 of the mesh in dados.ent"},
       {"negative", {{"dados_malha.txt", 3, -1}, {"dados_malha.txt", 4, 14}},
        "the count of real nodes, -1, is negative"},
       {"the two files differ", {{"dados_gerais.txt", 3, 10}, {"dados_gerais.txt", 4, 3}},
-       "the count of real nodes, 10, is not the 9 of dados_malha.txt"},
+       "the count of real nodes, 10, is not the 9 of the mesh in dados.ent"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
