@@ -70,16 +70,31 @@ void FileSink::take_block(const char* data, std::size_t size) {
 
 void FileSink::write_block(const char* data, std::size_t size) {
   assert(file_ != platform::kNoFile);
-  if (!is_started_.load()) start();
+  // An old file of exactly this run's size may already hold this run's
+  // bytes: it is compared before anything is written. The comparing is
+  // marked before the start, so that a cut never sees a started file that
+  // still holds its old content.
+  if (!is_started_.load() && old_file_has_reserved_size()) {
+    is_comparing_.store(true);
+    is_started_.store(true);
+  }
   if (is_comparing_.load()) {
     if (equals_old_bytes(data, size)) {
       written_.fetch_add(size);
       return;
     }
     old_block_.reset();
+  }
+  // The replacement and the write of the block that called for it pass the
+  // gate together: an interrupt's cut comes before both, when the file still
+  // holds its old content, or after both. A file whose first differing block
+  // is also its last (a rerun that changes only the processing time) is
+  // thus its old content whole or this run's whole.
+  const InsideGate inside(gate_);
+  if (!is_started_.load() || is_comparing_.load()) {
+    is_started_.store(true);
     replace_file();
   }
-  const InsideGate inside(gate_);
   int os_error = 0;
   if (!platform::write_file(file_, data, size, os_error)) {
     fail_file(RunError::write, name(), os_error);
@@ -87,17 +102,10 @@ void FileSink::write_block(const char* data, std::size_t size) {
   written_.fetch_add(size);
 }
 
-void FileSink::start() {
-  is_started_.store(true);
-  // An old file of exactly this run's size may already hold this run's
-  // bytes: it is compared before anything is written.
+bool FileSink::old_file_has_reserved_size() {
   std::uint64_t size = 0;
   int os_error = 0;
-  if (reserved_ > 0 && platform::file_size(file_, size, os_error) && size == reserved_) {
-    is_comparing_.store(true);
-    return;
-  }
-  replace_file();
+  return reserved_ > 0 && platform::file_size(file_, size, os_error) && size == reserved_;
 }
 
 bool FileSink::equals_old_bytes(const char* data, std::size_t size) {
@@ -112,9 +120,9 @@ bool FileSink::equals_old_bytes(const char* data, std::size_t size) {
 // the run ends; the beginning found equal while comparing goes into the new
 // file first. Where no new file can be made beside it, the old content is
 // written over from the end of that beginning, and the cut at close, on a
-// failure unwinding or at an interrupt leaves only this run's bytes.
+// failure unwinding or at an interrupt leaves only this run's bytes. Called
+// inside the gate.
 void FileSink::replace_file() {
-  const InsideGate inside(gate_);
   const std::uint64_t equal = written_.load();
   platform::FileHandle old_file = platform::kNoFile;
   const platform::Replacement how =

@@ -149,7 +149,7 @@ class FileSink : public ByteSink, private BlockTarget {
   // One block into the file: what take_block does, on the writer's thread
   // when there is one (BlockTarget).
   void write_block(const char* data, std::size_t size) override;
-  void start();
+  bool old_file_has_reserved_size();
   bool equals_old_bytes(const char* data, std::size_t size);
   void replace_file();
   void cut_after_written();
