@@ -85,12 +85,17 @@ double double_written_as(double nearest, const char* field, const RealFieldForm&
 
 }  // namespace
 
-RecordReader::RecordReader(std::string path)
-    : path_(std::move(path)), buffer_(std::make_unique_for_overwrite<char[]>(kBlockBytes)) {
+RecordReader::RecordReader(std::string path) : path_(std::move(path)) {
   int os_error = 0;
   file_ = platform::open_for_reading(path_.c_str(), os_error);
   if (file_ == platform::kNoFile) fail_file(RunError::open_input, path_, os_error);
   if (!platform::file_size(file_, size_, os_error)) fail_file(RunError::read_input, path_, os_error);
+  // A small file gets a buffer of its own size (and room to see its end in
+  // one read), not a whole block: a folder of a small mesh is read in a
+  // few kilobytes. Every buffer holds the longest record.
+  capacity_ = static_cast<std::size_t>(
+      std::clamp<std::uint64_t>(size_ + 1, kMinBufferBytes, kBlockBytes));
+  buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
 }
 
 RecordReader::~RecordReader() {
@@ -105,7 +110,7 @@ std::size_t RecordReader::fill(std::size_t count) {
   begin_ = 0;
   while (end_ < count && !is_at_end_) {
     int os_error = 0;
-    const long got = platform::read_file(file_, buffer_.get() + end_, kBlockBytes - end_, os_error);
+    const long got = platform::read_file(file_, buffer_.get() + end_, capacity_ - end_, os_error);
     if (got < 0) fail_file(RunError::read_input, path_, os_error);
     if (got == 0) is_at_end_ = true;
     end_ += static_cast<std::size_t>(got);

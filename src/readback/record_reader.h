@@ -25,6 +25,8 @@ namespace malha {
 class RecordReader {
  public:
   static constexpr std::size_t kBlockBytes = 1024 * 1024;
+  // The smallest buffer, for a file shorter than it; far above any record.
+  static constexpr std::size_t kMinBufferBytes = 4096;
 
   // Opens `path`, which names the file in every report.
   explicit RecordReader(std::string path);
@@ -56,6 +58,7 @@ class RecordReader {
   platform::FileHandle file_ = platform::kNoFile;
   std::uint64_t size_ = 0;
   std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
   std::size_t begin_ = 0;
   std::size_t end_ = 0;
   bool is_at_end_ = false;
