@@ -277,7 +277,8 @@ PYBIND11_MODULE(_malha, m) {
       if (thrown) std::rethrow_exception(thrown);
     } catch (const malha::Error& error) {
       py::object error_of = py::module_::import("malha.errors").attr("error_of");
-      py::object value = error_of(error.what(), error.code(), error.operation(), error.description());
+      py::object value = error_of(error.what(), error.code(), error.operation(),
+                                  error.description(), error.detail());
       PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(value.ptr())), value.ptr());
     }
   });

@@ -24,9 +24,10 @@ class Error(Exception):
     """A run-time error report: the one way an operation of ``malha`` fails.
 
     The message (``str(error)``) is the report's two lines,
-    ``run-time error CODE: OPERATION``, CR LF, ``- DESCRIPTION``; ``report``
+    ``run-time error CODE: OPERATION``, CR LF, ``- DESCRIPTION``, and where
+    the library says more (``detail``), a third line ``- DETAIL``; ``report``
     holds the report exactly as the program prints it on standard error,
-    with a CR LF before and after those lines.
+    with a CR LF before and after its two lines.
 
     Attributes:
         report: The report's exact text, as the program frames it.
@@ -41,10 +42,14 @@ class Error(Exception):
             ``"READ(dados.ent)"``.
         description: The report's one-line description, for example
             ``"cannot write the file: No space left on device"``.
+        detail: What the library adds beyond the report, or ``""``: for
+            A2001, the bytes the tables need and those the process can
+            obtain (the smallest of the memory available, the cgroup's
+            limit and the address-space limit).
     """
 
     def __init__(self, message: str, code: str = "", operation: str = "",
-                 description: str = "") -> None:
+                 description: str = "", detail: str = "") -> None:
         """Makes the error of a report; ``malha`` raises it, callers catch it.
 
         Args:
@@ -53,15 +58,19 @@ class Error(Exception):
             code: The report's code.
             operation: What failed.
             description: The report's description.
+            detail: What the library adds beyond the report.
         """
-        super().__init__(message.strip("\r\n"))
+        text = message.strip("\r\n")
+        super().__init__(text + "\r\n- " + detail if detail else text)
         self.report = message
         self.code = code
         self.operation = operation
         self.description = description
+        self.detail = detail
 
     def __reduce__(self):
-        return (type(self), (self.report, self.code, self.operation, self.description))
+        return (type(self),
+                (self.report, self.code, self.operation, self.description, self.detail))
 
 
 class ArgumentError(Error, ValueError):
@@ -81,7 +90,8 @@ class ArgumentError(Error, ValueError):
 _ARGUMENT_CODES = frozenset(("S5001", "S5002"))
 
 
-def error_of(report: str, code: str, operation: str, description: str) -> Error:
+def error_of(report: str, code: str, operation: str, description: str,
+             detail: str = "") -> Error:
     """The exception of a report of the compiled core: ``ArgumentError`` or ``Error``.
 
     Args:
@@ -89,13 +99,14 @@ def error_of(report: str, code: str, operation: str, description: str) -> Error:
         code: The report's code.
         operation: What failed.
         description: The report's description.
+        detail: What the library adds beyond the report.
 
     Returns:
         An ``ArgumentError`` for the LEVEL and ARGUMENT reports, else an
         ``Error``.
     """
     kind = ArgumentError if code in _ARGUMENT_CODES else Error
-    return kind(report, code, operation, description)
+    return kind(report, code, operation, description, detail)
 
 
 def refused(function: str, description: str) -> ArgumentError:

@@ -10,7 +10,6 @@
 #include "mesh/check_mesh_tables.h"
 #include "mesh/lattice.h"
 #include "system/fp_environment_kept.h"
-#include "system/platform.h"
 #include "system/run_error.h"
 
 namespace malha {
@@ -299,7 +298,7 @@ Faces build_faces(const Mesh& mesh) {
   faces.n_boundary_faces = mesh.n_fict_volumes;
   faces.n_interior_faces = static_cast<std::int32_t>(interior_faces_twice(mesh) / 2);
   faces.n_faces = faces.n_interior_faces + faces.n_boundary_faces;
-  if (faces_table_bytes(mesh) > platform::obtainable_memory_bytes()) fail(RunError::allocate);
+  require_obtainable_memory(faces_table_bytes(mesh));
   reporting_allocation([&] {
     allocate_table(faces.face_owners, faces.n_faces);
     allocate_table(faces.face_neighbours, faces.n_faces);

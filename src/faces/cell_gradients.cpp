@@ -11,7 +11,6 @@
 
 #include "faces/faces.h"
 #include "system/fp_environment_kept.h"
-#include "system/platform.h"
 #include "system/run_error.h"
 
 namespace malha {
@@ -112,10 +111,8 @@ GradientWeights gradient_weights(const Mesh& mesh, const Faces& faces) {
   // part's.
   weights.n_real_volumes = mesh.n_real_volumes - mesh.n_halo_volumes;
   weights.n_volumes = mesh.n_volumes;
-  if (static_cast<std::uint64_t>(weights.n_real_volumes) * sizeof(std::int32_t) >
-      platform::obtainable_memory_bytes()) {
-    fail(RunError::allocate);
-  }
+  require_obtainable_memory(static_cast<std::uint64_t>(weights.n_real_volumes) *
+                            sizeof(std::int32_t));
   reporting_allocation([&] {
     weights.volume_stencils.allocate(weights.n_real_volumes);
     std::vector<GradientStencil> distinct;

@@ -8,7 +8,6 @@
 #include "faces/faces.h"
 #include "mesh/check_mesh_tables.h"
 #include "system/fp_environment_kept.h"
-#include "system/platform.h"
 #include "system/run_error.h"
 
 namespace malha {
@@ -64,7 +63,7 @@ FaceGeometry face_geometry(const Mesh& mesh, const Faces& faces) {
   check_faces_of(mesh, faces);
   const FpEnvironmentKept kept;
   const std::int32_t n = faces.n_faces;
-  if (face_geometry_bytes(faces) > platform::obtainable_memory_bytes()) fail(RunError::allocate);
+  require_obtainable_memory(face_geometry_bytes(faces));
   FaceGeometry geometry;
   reporting_allocation([&] {
     allocate_table(geometry.face_midpoints, n);

@@ -30,7 +30,7 @@ std::uint64_t mesh_array_bytes(const Mesh& mesh) {
 void allocate_mesh(Mesh& mesh) {
   // Linux grants large requests it cannot back and kills the process when
   // the pages are touched; refuse such a request here instead.
-  if (mesh_array_bytes(mesh) > platform::obtainable_memory_bytes()) fail(RunError::allocate);
+  require_obtainable_memory(mesh_array_bytes(mesh));
   try {
     mesh.node_coords.allocate(mesh.n_nodes);
     mesh.volume_nodes.allocate(mesh.n_volumes);

@@ -9,7 +9,6 @@
 #include "mesh/allocate_mesh.h"
 #include "mesh/lattice.h"
 #include "mesh/mesh_kind.h"
-#include "system/platform.h"
 #include "system/run_error.h"
 
 namespace malha {
@@ -224,10 +223,7 @@ void find_neighbours_in_any_table(Mesh& mesh) {
   if (entries > std::numeric_limits<std::uint32_t>::max()) fail(RunError::allocate);
   // As for the mesh arrays: memory the system would grant but cannot back
   // is refused here rather than through the system killing the process.
-  if (mesh_array_bytes(mesh) + neighbour_search_scratch_bytes(mesh) >
-      platform::obtainable_memory_bytes()) {
-    fail(RunError::allocate);
-  }
+  require_obtainable_memory(mesh_array_bytes(mesh) + neighbour_search_scratch_bytes(mesh));
 
   const NodeVolumes incidence = collect_node_volumes(mesh);
   if (incidence.rows_are_plain) {

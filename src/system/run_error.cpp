@@ -100,11 +100,13 @@ std::string report_text(std::string_view code, std::string_view operation,
 
 }  // namespace
 
-Error::Error(std::string code, std::string operation, std::string description)
+Error::Error(std::string code, std::string operation, std::string description,
+             std::string detail)
     : std::runtime_error(report_text(code, operation, description)),
       code_(std::move(code)),
       operation_(std::move(operation)),
-      description_(std::move(description)) {}
+      description_(std::move(description)),
+      detail_(std::move(detail)) {}
 
 Error error_for(RunError error) {
   const ErrorEntry& entry = entry_for(error);
@@ -112,6 +114,20 @@ Error error_for(RunError error) {
 }
 
 void fail(RunError error) { throw error_for(error); }
+
+void require_obtainable_memory(std::uint64_t bytes) {
+  const std::uint64_t obtainable = platform::obtainable_memory_bytes();
+  if (bytes <= obtainable) return;
+  constexpr double kGiB = 1024.0 * 1024.0 * 1024.0;
+  char detail[160];
+  std::snprintf(detail, sizeof(detail),
+                "the tables need %llu bytes (%.2f GiB); this process can obtain %llu (%.2f GiB)",
+                static_cast<unsigned long long>(bytes), static_cast<double>(bytes) / kGiB,
+                static_cast<unsigned long long>(obtainable),
+                static_cast<double>(obtainable) / kGiB);
+  const ErrorEntry& entry = entry_for(RunError::allocate);
+  throw Error(entry.code, entry.operation, entry.description, detail);
+}
 
 void fail_file(RunError error, std::string_view file_name, int os_error) {
   const ErrorEntry& entry = entry_for(error);

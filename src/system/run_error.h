@@ -64,6 +64,11 @@ Error error_for(RunError error);
 // "ARGUMENT(function)", description `what`.
 [[noreturn]] void fail_argument(std::string_view function, std::string_view what);
 
+// Throws the ALLOCATE report, with the need and the limit as its detail,
+// when `bytes` are more than this process can obtain
+// (platform::obtainable_memory_bytes) before it allocates them.
+void require_obtainable_memory(std::uint64_t bytes);
+
 // Calls `work` and turns memory that cannot be had (std::bad_alloc) into
 // the ALLOCATE report; what `work` had begun has unwound by then.
 template <typename Work>

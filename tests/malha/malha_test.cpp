@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cfenv>
+#include <cstdio>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -405,8 +406,9 @@ TEST(PublicInterface, MemoryThatCannotBeHadIsTheAllocateReport) {
 #endif
   const std::string allocate = error_report("A2001", "ALLOCATE", "not enough memory to build the mesh");
   const Mesh mesh = build_mesh(6, 2.0, 1.0);
+  // Read back: files longer than a reader's whole block.
   TempDir written;
-  write_mesh_files(mesh, written.path());
+  write_mesh_files(build_mesh(15, 2.0, 1.0), written.path());
   TempDir limited;
   std::string write_report;
   std::string read_report;
@@ -421,6 +423,38 @@ TEST(PublicInterface, MemoryThatCannotBeHadIsTheAllocateReport) {
   EXPECT_TRUE(testing::names_in(limited.path()).empty());
   write_mesh_files(mesh, limited.path());
   expect_same_fields(read_mesh_files(limited.path()), mesh);
+}
+
+// Tables larger than the process can obtain are refused before they are
+// allocated, with the need and the limit in the report's detail, which the
+// program does not print.
+TEST(PublicInterface, TablesPastTheLimitAreRefusedNamingNeedAndLimit) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer maps its shadow memory beyond any address-space limit";
+#endif
+  constexpr rlim_t kLeftBytes = rlim_t {64} << 20;
+  rlimit saved {};
+  getrlimit(RLIMIT_AS, &saved);
+  rlimit limited = saved;
+  limited.rlim_cur = address_space_bytes() + kLeftBytes;
+  ASSERT_EQ(setrlimit(RLIMIT_AS, &limited), 0);
+  std::string report;
+  std::string detail;
+  try {
+    build_mesh(24, 1.0, 1.0);
+  } catch (const Error& error) {
+    report = error.what();
+    detail = error.detail();
+  }
+  setrlimit(RLIMIT_AS, &saved);
+  EXPECT_EQ(report, error_report("A2001", "ALLOCATE", "not enough memory to build the mesh"));
+  unsigned long long need = 0;
+  unsigned long long limit = 0;
+  ASSERT_EQ(std::sscanf(detail.c_str(), "the tables need %llu bytes (%*f GiB); this process can obtain %llu",
+                        &need, &limit), 2) << detail;
+  EXPECT_GT(need, std::uint64_t {32} << 24) << detail;  // 2^24 volumes, over 32 bytes each
+  EXPECT_GT(limit, 0u) << detail;
+  EXPECT_LE(limit, kLeftBytes) << detail;
 }
 
 }  // namespace

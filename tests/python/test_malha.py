@@ -5,9 +5,12 @@ read-back) in the environment and the package on PYTHONPATH, as ctest's
 test PythonPackage sets them.
 """
 
+import ast
 import gc
 import os
+import re
 import subprocess
+import sys
 from pathlib import Path
 
 import numpy as np
@@ -147,6 +150,28 @@ def test_build_failure_is_the_programs_report(tmp_path, answers, code):
     assert report == (f"\r\nrun-time error {code}: {caught.value.operation}\r\n"
                       f"- {caught.value.description}\r\n")
     assert_interpreter_goes_on()
+
+
+def test_memory_refusal_names_the_need_and_the_limit():
+    # In a child whose address space is its own plus 64 MiB: the report is
+    # the program's, and the message adds the need and the limit.
+    script = (
+        "import resource, sys, malha\n"
+        "size = int(open('/proc/self/statm').read().split()[0]) * resource.getpagesize()\n"
+        "resource.setrlimit(resource.RLIMIT_AS, (size + (64 << 20), resource.RLIM_INFINITY))\n"
+        "try:\n"
+        "    malha.build(24, 1.0, 1.0)\n"
+        "except malha.Error as error:\n"
+        "    print(repr((error.code, error.report, error.detail, str(error))))\n")
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True,
+                          check=True, env=dict(os.environ, PYTHONPATH=os.pathsep.join(sys.path)))
+    code, report, detail, message = ast.literal_eval(done.stdout)
+    assert code == "A2001"
+    assert report == ("\r\nrun-time error A2001: ALLOCATE\r\n"
+                      "- not enough memory to build the mesh\r\n")
+    assert re.fullmatch(r"the tables need \d+ bytes \(.* GiB\); "
+                        r"this process can obtain \d+ \(.* GiB\)", detail)
+    assert message == report.strip() + "\r\n- " + detail
 
 
 @pytest.mark.parametrize("write, name, what", [
