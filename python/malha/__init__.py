@@ -53,11 +53,12 @@ Failures:
 from . import _malha
 from .errors import Error
 from .faces import Faces
-from .mesh import Mesh, build, build_lattice, read, square_cells
+from .mesh import (Mesh, build, build_lattice, graded_lines, read, square_cells,
+                   two_sided_lines)
 from .vtu import TimeSeries
 
-__all__ = ["Error", "Faces", "Mesh", "TimeSeries", "build", "build_lattice", "read",
-           "square_cells"]
+__all__ = ["Error", "Faces", "Mesh", "TimeSeries", "build", "build_lattice", "graded_lines",
+           "read", "square_cells", "two_sided_lines"]
 
 #: The package's version, that of the program.
 __version__: str = "{}.{}".format(*_malha.version)

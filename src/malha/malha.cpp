@@ -11,6 +11,7 @@
 #include "mesh/check_mesh_tables.h"
 #include "mesh/construct_mesh.h"
 #include "mesh/lattice.h"
+#include "mesh/lattice_lines.h"
 #include "output/output_files.h"
 #include "output/write_output_files.h"
 #include "readback/read_mesh_files.h"
@@ -36,9 +37,11 @@ void check_processing_time(double seconds) {
 
 constexpr const char* kBuildLatticeMesh = "build_lattice_mesh";
 
-// Refuses a lattice that cannot be built, naming the reason.
-void check_lattice(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
-                   LatticePattern pattern) {
+// Refuses a lattice that cannot be built, naming the reason: a pattern that
+// is neither, cells below 1, odd cells in the fan pattern, counts past 32
+// bits. `from` says where the cells come from (" from xs") in the text.
+void check_lattice(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern,
+                   const char* from_x = "", const char* from_y = "") {
   auto refuse = [](const std::string& what) { fail_argument(kBuildLatticeMesh, what); };
   const bool fan = pattern == LatticePattern::fan;
   if (!fan && pattern != LatticePattern::crossed) {
@@ -48,24 +51,15 @@ void check_lattice(std::int64_t cells_x, std::int64_t cells_y, double dim_x, dou
   const struct {
     const char* name;
     std::int64_t cells;
-  } sides[] = {{"cells_x", cells_x}, {"cells_y", cells_y}};
+    const char* from;
+  } sides[] = {{"cells_x", cells_x, from_x}, {"cells_y", cells_y, from_y}};
   for (const auto& side : sides) {
-    const std::string named = std::string(side.name) + " (" + std::to_string(side.cells) + ")";
+    const std::string named =
+        std::string(side.name) + " (" + std::to_string(side.cells) + side.from + ")";
     if (side.cells < 1) refuse(named + " is below 1");
     if (fan && side.cells % 2 != 0) {
       refuse(named + " is odd: the fan pattern takes blocks of 2 x 2 cells");
     }
-  }
-  const struct {
-    const char* name;
-    double length;
-  } lengths[] = {{"dim_x", dim_x}, {"dim_y", dim_y}};
-  for (const auto& length : lengths) {
-    if (std::isfinite(length.length)) continue;
-    char what[96];
-    std::snprintf(what, sizeof(what), "%s (%g) is not a finite length", length.name,
-                  length.length);
-    refuse(what);
   }
   // n_volumes is the largest count of every lattice but the thinnest fans,
   // whose nodes outnumber their volumes; both must fit a 32-bit count.
@@ -84,6 +78,20 @@ void check_lattice(std::int64_t cells_x, std::int64_t cells_y, double dim_x, dou
     if (total.count <= kLargest) continue;
     refuse(shape + " give " + total.name + " = " + std::to_string(total.count) + ", more than " +
            std::to_string(kLargest) + ", the most a 32-bit count holds");
+  }
+}
+
+void check_lengths(double dim_x, double dim_y) {
+  const struct {
+    const char* name;
+    double length;
+  } lengths[] = {{"dim_x", dim_x}, {"dim_y", dim_y}};
+  for (const auto& length : lengths) {
+    if (std::isfinite(length.length)) continue;
+    char what[96];
+    std::snprintf(what, sizeof(what), "%s (%g) is not a finite length", length.name,
+                  length.length);
+    fail_argument(kBuildLatticeMesh, what);
   }
 }
 
@@ -110,7 +118,8 @@ Mesh build_mesh(std::int32_t level, double dim_x, double dim_y) {
 
 Mesh build_lattice_mesh(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
                         LatticePattern pattern) {
-  check_lattice(cells_x, cells_y, dim_x, dim_y, pattern);
+  check_lattice(cells_x, cells_y, pattern);
+  check_lengths(dim_x, dim_y);
   Mesh mesh;
   mesh.cells_x = static_cast<std::int32_t>(cells_x);
   mesh.cells_y = static_cast<std::int32_t>(cells_y);
@@ -118,6 +127,30 @@ Mesh build_lattice_mesh(std::int64_t cells_x, std::int64_t cells_y, double dim_x
   mesh.dim_x = dim_x;
   mesh.dim_y = dim_y;
   return constructed(std::move(mesh), construct_lattice_mesh);
+}
+
+Mesh build_lattice_mesh(std::span<const double> xs, std::span<const double> ys,
+                        LatticePattern pattern) {
+  // Fewer than 2 lines first: no count of cells to check.
+  for (const auto& [lines, name] : {std::pair{xs, "xs"}, std::pair{ys, "ys"}}) {
+    if (lines.size() < 2) fail_argument(kBuildLatticeMesh, *lines_fault(lines, name));
+  }
+  check_lattice(static_cast<std::int64_t>(xs.size()) - 1, static_cast<std::int64_t>(ys.size()) - 1,
+                pattern, " from xs", " from ys");
+  for (const auto& [lines, name] : {std::pair{xs, "xs"}, std::pair{ys, "ys"}}) {
+    if (const auto fault = lines_fault(lines, name)) fail_argument(kBuildLatticeMesh, *fault);
+  }
+  return reporting_allocation([&] {
+    Mesh mesh;
+    mesh.cells_x = static_cast<std::int32_t>(xs.size() - 1);
+    mesh.cells_y = static_cast<std::int32_t>(ys.size() - 1);
+    mesh.pattern = pattern;
+    mesh.dim_x = xs.back();
+    mesh.dim_y = ys.back();
+    mesh.x_lines.assign(xs.begin(), xs.end());
+    mesh.y_lines.assign(ys.begin(), ys.end());
+    return constructed(std::move(mesh), construct_lattice_mesh);
+  });
 }
 
 void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,

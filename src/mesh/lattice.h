@@ -31,6 +31,7 @@
 // only check_level throws.
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #include "mesh/mesh.h"
@@ -290,10 +291,12 @@ void for_each_lattice_volume(const Lattice& lattice, Visit visit) {
 
 // ---- Coordinates -----------------------------------------------------------
 //
-// Of a mesh sized as a lattice (its cells, pattern, lengths and spacings
-// set; no table needed), each coordinate computed as place_nodes stores it,
-// bit for bit: an index less 1, as a double, times the spacing, then the
-// second term added, each operation rounded on its own.
+// Of a mesh sized as a lattice (its cells, pattern, lengths, lines and
+// spacings set; no table needed), each coordinate computed as place_nodes
+// stores it, bit for bit. Along an axis of equal steps (its spacing set) an
+// index less 1, as a double, times the spacing, then the second term added,
+// each operation rounded on its own; along a graded axis (spacing 0, length
+// not 0) the same from each cell's own step, the line's next less the line.
 
 struct NodeCoords {
   double x = 0.0;
@@ -305,46 +308,80 @@ inline double lattice_offset(std::int32_t index, double spacing) {
   return static_cast<double>(index - 1) * spacing;
 }
 
-// Lattice node (i, j). A level's spacing is its length over a power of 2,
-// so its last column and row, cells x spacing, lie at the lengths
-// themselves; over other counts of cells that product can miss the length
-// by a rounding, so a lattice that is no level's (`level` 0) places its
-// last column at `dim_x` and its last row at `dim_y`.
+// One axis of a lattice, as the coordinates read it.
+struct LatticeAxis {
+  const double* lines = nullptr;  // cells + 1 lines
+  std::int32_t cells = 0;
+  double length = 0.0;
+  double step = 0.0;              // the equal step, 0 where graded
+  double half = 0.0;              // its half (crossed)
+  double twice = 0.0;             // its double (fan)
+  bool equal = true;              // equal steps
+
+  // The step of cell i (1 .. cells) and its half.
+  double step_of(std::int32_t i) const { return equal ? step : lines[i] - lines[i - 1]; }
+  double half_of(std::int32_t i) const {
+    return equal ? half : (lines[i] - lines[i - 1]) / 2;
+  }
+  // The middle of cell i.
+  double middle(std::int32_t i) const { return lines[i - 1] + half_of(i); }
+  // Line 2f - 1, the f-th at an odd place, where the fan pattern mirrors a
+  // lattice node.
+  double odd_line(std::int32_t f) const {
+    return equal ? lattice_offset(f, twice) + step : lines[2 * f - 1];
+  }
+};
+
+inline LatticeAxis lattice_axis_x(const Mesh& mesh) {
+  return {mesh.x_lines.data(), mesh.cells_x, mesh.dim_x, mesh.dx, mesh.half_dx, mesh.two_dx,
+          mesh.dx != 0.0 || mesh.dim_x == 0.0};
+}
+inline LatticeAxis lattice_axis_y(const Mesh& mesh) {
+  return {mesh.y_lines.data(), mesh.cells_y, mesh.dim_y, mesh.dy, mesh.half_dy, mesh.two_dy,
+          mesh.dy != 0.0 || mesh.dim_y == 0.0};
+}
+
+// Lattice node (i, j): on its lines. A level's lines are i x its spacing,
+// its last cells x spacing at the length itself; over other counts of
+// cells that product can miss the length by a rounding, so another
+// lattice's last line is the length.
 inline NodeCoords lattice_node_coords(const Mesh& mesh, std::int32_t i, std::int32_t j) {
-  const bool far_sides_at_lengths = mesh.level == 0;
-  return {far_sides_at_lengths && i == mesh.cells_x + 1 ? mesh.dim_x : lattice_offset(i, mesh.dx),
-          far_sides_at_lengths && j == mesh.cells_y + 1 ? mesh.dim_y : lattice_offset(j, mesh.dy)};
+  return {mesh.x_lines[static_cast<std::size_t>(i) - 1],
+          mesh.y_lines[static_cast<std::size_t>(j) - 1]};
 }
 
-// The centre node of cell (i, j) of the crossed pattern.
+// The centre node of cell (i, j) of the crossed pattern: the middle of the
+// cell, its first lines plus half its steps.
 inline NodeCoords centre_node_coords(const Mesh& mesh, std::int32_t i, std::int32_t j) {
-  return {lattice_offset(i, mesh.dx) + mesh.half_dx, lattice_offset(j, mesh.dy) + mesh.half_dy};
+  return {lattice_axis_x(mesh).middle(i), lattice_axis_y(mesh).middle(j)};
 }
 
-// Fictitious node f (1 .. n_fict_nodes, node n_real_nodes + f): one
-// `offset` outside its side, at (i - 1) x `step` + `offset` along it, i
-// counted from the left or the bottom. In the fan pattern (offset the
-// spacing, step twice it) it mirrors the lattice node at an odd place along
-// the side; in the crossed pattern (offset half the spacing, step the
-// spacing) the centre of the boundary cell. The right and top sides add
-// the offset to the length itself.
+// Fictitious node f (1 .. n_fict_nodes, node n_real_nodes + f), the mirror
+// image in its side of the node opposite its boundary edges: in the fan
+// pattern a lattice node at an odd place along the side, one step inside;
+// in the crossed pattern the centre of the boundary cell, half a step
+// inside. The right and top sides add that offset to the length itself.
 inline NodeCoords fictitious_node_coords(const Mesh& mesh, std::int32_t f) {
   const bool fan = mesh.pattern == LatticePattern::fan;
+  const LatticeAxis x = lattice_axis_x(mesh);
+  const LatticeAxis y = lattice_axis_y(mesh);
   const std::int32_t along_x = fan ? mesh.cells_x / 2 : mesh.cells_x;
   const std::int32_t along_y = fan ? mesh.cells_y / 2 : mesh.cells_y;
-  const double step_x = fan ? mesh.two_dx : mesh.dx;
-  const double step_y = fan ? mesh.two_dy : mesh.dy;
-  const double offset_x = fan ? mesh.dx : mesh.half_dx;
-  const double offset_y = fan ? mesh.dy : mesh.half_dy;
-  if (f <= along_x) return {lattice_offset(f, step_x) + offset_x, -offset_y};
+  // Along a side: the place of the f-th node; across it: the offset of the
+  // first or the last cell.
+  const auto along = [fan](const LatticeAxis& axis, std::int32_t place) {
+    return fan ? axis.odd_line(place) : axis.middle(place);
+  };
+  const auto offset = [fan](const LatticeAxis& axis, std::int32_t cell) {
+    return fan ? axis.step_of(cell) : axis.half_of(cell);
+  };
+  if (f <= along_x) return {along(x, f), -offset(y, 1)};
   f -= along_x;
-  if (f <= along_y) return {mesh.dim_x + offset_x, lattice_offset(f, step_y) + offset_y};
+  if (f <= along_y) return {mesh.dim_x + offset(x, x.cells), along(y, f)};
   f -= along_y;
-  if (f <= along_x) {
-    return {lattice_offset(along_x + 1 - f, step_x) + offset_x, mesh.dim_y + offset_y};
-  }
+  if (f <= along_x) return {along(x, along_x + 1 - f), mesh.dim_y + offset(y, y.cells)};
   f -= along_x;
-  return {-offset_x, lattice_offset(along_y + 1 - f, step_y) + offset_y};
+  return {-offset(x, 1), along(y, along_y + 1 - f)};
 }
 
 }  // namespace malha

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace malha {
 
@@ -56,17 +57,23 @@ enum class LatticePattern : std::int32_t {
 // Which fields a mesh sets:
 // - A level mesh (build_mesh, the program) sets `level`, the lengths, every
 //   count, and the lattice figures and spacings of its level; from level 2
-//   on it is also a lattice and sets `cells_x` = `cells_y` and `pattern`
-//   (crossed at even levels, fan at odd ones). Level 1 is no lattice:
-//   `cells_x` and `cells_y` stay 0.
+//   on it is also a lattice and sets `cells_x` = `cells_y`, `pattern`
+//   (crossed at even levels, fan at odd ones) and the lines. Level 1 is no
+//   lattice: `cells_x` and `cells_y` stay 0 and the lines empty.
 // - A lattice mesh (build_lattice_mesh) sets the lengths, every count,
-//   `cells_x`, `cells_y`, `pattern`, `dx` and `dy`, and `half_dx`, `half_dy`
-//   (crossed) or `two_dx`, `two_dy` (fan). `level` is the level whose mesh
-//   it is (crossed 2^k x 2^k cells: level 2k + 2; fan 2^k x 2^k, k >= 1:
-//   level 2k + 1), 0 when it is no level's. The per-side figures
-//   `nodes_per_side`, `centres_per_side` and `fict_per_side` are set on
-//   square lattices (`cells_x` = `cells_y`) alone, as the levels from 3 on
-//   set them; level 2 sets none.
+//   `cells_x`, `cells_y`, `pattern`, the lines, `dx` and `dy`, and
+//   `half_dx`, `half_dy` (crossed) or `two_dx`, `two_dy` (fan). `level` is
+//   the level whose mesh it is (crossed 2^k x 2^k cells: level 2k + 2; fan
+//   2^k x 2^k, k >= 1: level 2k + 1), 0 when it is no level's. The per-side
+//   figures `nodes_per_side`, `centres_per_side` and `fict_per_side` are
+//   set on square lattices (`cells_x` = `cells_y`) of more than one cell.
+// - A lattice on given lines (build_lattice_mesh(xs, ys, pattern)) sets the
+//   same. Along an axis whose lines are equal steps, every line i exactly
+//   i x (length / cells) as a double and the last the length (the lines
+//   build_lattice_mesh(cells_x, cells_y, ...) stores), `dx` (or `dy`) is
+//   that step, with its half or double, and the lattice is that one bit for
+//   bit. Along a graded axis `dx` (`dy`) and its half and double are 0, and
+//   `level` is 0.
 struct Mesh {
   // The four answers.
   std::int32_t level = 0;
@@ -93,7 +100,15 @@ struct Mesh {
   std::int32_t cells_y = 0;
   LatticePattern pattern = LatticePattern::crossed;
 
-  // Spacings.
+  // The lattice's lines: the x of its cells_x + 1 vertical lines and the y
+  // of its cells_y + 1 horizontal ones, from 0 (the first) to dim_x and
+  // dim_y (the last), strictly monotone unless a length is 0; lattice node
+  // (i, j) lies at (x_lines[i - 1], y_lines[j - 1]). Empty where the mesh is
+  // no lattice.
+  std::vector<double> x_lines;
+  std::vector<double> y_lines;
+
+  // Spacings: of equal steps; 0 along a graded axis (see above).
   double dx = 0.0;
   double dy = 0.0;
   double half_dx = 0.0;
