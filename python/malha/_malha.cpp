@@ -31,6 +31,7 @@
 #include "faces/cell_gradients.h"
 #include "faces/faces.h"
 #include "malha/malha.h"
+#include "mesh/lattice.h"
 #include "vtk/vtu.h"
 
 namespace py = pybind11;
@@ -296,6 +297,38 @@ PYBIND11_MODULE(_malha, m) {
       },
       py::arg("mesh"), py::arg("faces"), py::call_guard<py::gil_scoped_release>());
   m.def("cell_gradients", &cell_gradients_of, py::arg("weights"), py::arg("values"));
+
+  // The lattice's facts (mesh/lattice.h), for the package's own figures.
+  m.def("is_lattice", [](const Mesh& mesh) { return malha::is_lattice(mesh); }, py::arg("mesh"));
+  m.def("fan_side_edges", &malha::fan_side_edges, py::arg("pattern"));
+  m.def("real_volumes_per_cell", &malha::real_volumes_per_cell, py::arg("pattern"));
+  m.def(
+      "level_lattice",
+      [](std::int32_t level) {
+        const malha::LatticeShape shape = malha::level_lattice(level);
+        return py::make_tuple(shape.cells_x, shape.cells_y, shape.pattern);
+      },
+      py::arg("level"));
+  m.def(
+      "lattice_counts",
+      [](std::int64_t cells_x, std::int64_t cells_y, malha::LatticePattern pattern) {
+        const std::int64_t step = pattern == malha::LatticePattern::fan ? 2 : 1;
+        for (const std::int64_t cells : {cells_x, cells_y}) {
+          if (cells < step || cells > malha::kMaxLatticeCells || cells % step != 0) {
+            throw py::value_error("cells must be 1 to 2**30, even for the fan pattern");
+          }
+        }
+        const malha::LatticeCounts c = malha::lattice_counts(cells_x, cells_y, pattern);
+        py::dict counts;
+        counts["n_real_volumes"] = c.n_real_volumes;
+        counts["n_fict_volumes"] = c.n_fict_volumes;
+        counts["n_volumes"] = c.n_volumes;
+        counts["n_real_nodes"] = c.n_real_nodes;
+        counts["n_fict_nodes"] = c.n_fict_nodes;
+        counts["n_nodes"] = c.n_nodes;
+        return counts;
+      },
+      py::arg("cells_x"), py::arg("cells_y"), py::arg("pattern"));
 
   m.def("build_mesh", &malha::build_mesh, py::arg("level"), py::arg("dim_x"), py::arg("dim_y"),
         py::call_guard<py::gil_scoped_release>());

@@ -1,10 +1,10 @@
 #pragma once
 // The whole construction of a mesh from its three numeric answers.
 //
-// Reads `level`, `dim_x` and `dim_y` of `mesh` (the level in 1 to 30:
-// check_level) and runs size_mesh, allocate_mesh, place_nodes,
-// define_volumes, find_volume_neighbours and compute_barycentres, each once,
-// in this order; every count, spacing and array is then filled. Finds no
+// Reads `level`, `dim_x` and `dim_y` of `mesh` (the level in kMinLevel to
+// kMaxLevel: check_level, mesh/lattice.h) and runs size_mesh,
+// allocate_mesh, place_nodes, define_volumes, find_volume_neighbours and
+// compute_barycentres, each once, in this order; every count, spacing and array is then filled. Finds no
 // floating-point fault itself: the program's traps or check_finite_values
 // do.
 // Throws: the ALLOCATE report when memory cannot be had.

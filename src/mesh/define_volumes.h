@@ -1,14 +1,14 @@
 #pragma once
 // define_volumes: the three nodes of every real and fictitious volume.
 //
-// Reads `level`, `nodes_per_side` and `n_real_nodes`, relying on the node
-// numbering of place_nodes; writes all `n_volumes` rows of `volume_nodes`
-// (at levels 3 and above from the lattice numbering,
-// mesh/lattice_numbering.h). Real volumes come first (from level 2 on,
-// centre node first); then one fictitious volume per boundary edge, anticlockwise from the lower-left corner,
-// listing its fictitious node and then the edge in the reverse of the real
-// volume's order. Every volume is anticlockwise for positive lengths.
-// Integer bookkeeping only; cannot fail.
+// Reads `level`, and on a lattice `cells_x`, `cells_y` and `pattern`;
+// writes all `n_volumes` rows of `volume_nodes`: level 1's fixed table, a
+// lattice's rows from its numbering (mesh/lattice.h), which also numbers the
+// nodes place_nodes places. Real volumes come first (on a lattice centre
+// node first); then one fictitious volume per boundary edge, anticlockwise
+// from the lower-left corner, listing its fictitious node and then the edge
+// in the reverse of the real volume's order. Every volume is anticlockwise
+// for positive lengths. Integer bookkeeping only; cannot fail.
 
 #include "mesh/mesh.h"
 

@@ -10,11 +10,6 @@
 namespace malha {
 namespace {
 
-// Edges on one side of a fan: 2 in the fan pattern, 1 in the crossed one.
-std::int32_t side_edges_of(LatticePattern pattern) {
-  return pattern == LatticePattern::fan ? 2 : 1;
-}
-
 // The lattice node at place i (0 .. boundary_edges) of the boundary,
 // counted anticlockwise from the lower-left corner, which is place 0 and
 // boundary_edges.
@@ -66,16 +61,16 @@ std::int32_t lattice_level(std::int64_t cells_x, std::int64_t cells_y, LatticePa
 LatticeCounts lattice_counts(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern) {
   assert(cells_x >= 1 && cells_x <= kMaxLatticeCells && cells_y >= 1 &&
          cells_y <= kMaxLatticeCells);
-  const bool fan = pattern == LatticePattern::fan;
+  const bool fan = pattern == LatticePattern::fan;  // no centre nodes
   const std::int64_t cells = cells_x * cells_y;
   LatticeCounts counts;
-  counts.n_real_volumes = (fan ? 2 : 4) * cells;
+  counts.n_real_volumes = real_volumes_per_cell(pattern) * cells;
   counts.n_fict_volumes = boundary_edge_count(cells_x, cells_y);
   counts.n_volumes = counts.n_real_volumes + counts.n_fict_volumes;
   counts.n_real_nodes = (cells_x + 1) * (cells_y + 1) + (fan ? 0 : cells);
   // One fictitious node for each boundary edge, or in the fan pattern for
   // each pair of edges that a block has on the boundary.
-  counts.n_fict_nodes = boundary_edge_count(cells_x, cells_y) / side_edges_of(pattern);
+  counts.n_fict_nodes = boundary_edge_count(cells_x, cells_y) / fan_side_edges(pattern);
   counts.n_nodes = counts.n_real_nodes + counts.n_fict_nodes;
   return counts;
 }
@@ -87,14 +82,14 @@ LatticeSides lattice_sides(std::int64_t n_real_volumes, std::int64_t n_fict_volu
   // of t^2 - sum t + product.
   if (n_fict_volumes < 0 || n_fict_volumes % 2 != 0) return {};
   const std::int64_t sum = n_fict_volumes / 2;
-  const std::int64_t per_cell = pattern == LatticePattern::fan ? 2 : 4;
+  const std::int64_t per_cell = real_volumes_per_cell(pattern);
   if (n_real_volumes < 0 || n_real_volumes % per_cell != 0) return {};
   const std::int64_t product = n_real_volumes / per_cell;
   const std::int64_t root = exact_root(sum * sum - 4 * product);
   if (root < 0 || (sum - root) % 2 != 0) return {};
   const std::int64_t a = (sum - root) / 2;
   const std::int64_t b = (sum + root) / 2;
-  const std::int64_t w = side_edges_of(pattern);
+  const std::int64_t w = fan_side_edges(pattern);
   if (a < w || a % w != 0 || b % w != 0 || b > kMaxLatticeCells) return {};
   return {a, b};
 }
@@ -102,14 +97,15 @@ LatticeSides lattice_sides(std::int64_t n_real_volumes, std::int64_t n_fict_volu
 LatticeSideFigures lattice_side_figures(std::int32_t cells_x, std::int32_t cells_y,
                                         LatticePattern pattern) {
   if (cells_x != cells_y || cells_x < 2) return {};
+  const LatticeCounts counts = lattice_counts(cells_x, cells_y, pattern);
   const bool fan = pattern == LatticePattern::fan;
-  return {cells_x + 1, fan ? 0 : cells_x, fan ? cells_x / 2 : cells_x};
+  return {cells_x + 1, fan ? 0 : cells_x, static_cast<std::int32_t>(counts.n_fict_nodes / 4)};
 }
 
 bool lattice_counts_fit(const Mesh& mesh, MeshKind kind) {
   if (kind != MeshKind::fan && kind != MeshKind::crossed) return false;
   const LatticePattern pattern = kind == MeshKind::fan ? LatticePattern::fan : LatticePattern::crossed;
-  const std::int64_t w = side_edges_of(pattern);
+  const std::int64_t w = fan_side_edges(pattern);
   const std::int64_t cx = mesh.cells_x;
   const std::int64_t cy = mesh.cells_y;
   if (cx < w || cy < w || cx > kMaxLatticeCells || cy > kMaxLatticeCells || cx % w != 0 ||
@@ -136,12 +132,12 @@ Lattice lattice_of(std::int32_t cells_x, std::int32_t cells_y, LatticePattern pa
   Lattice lattice;
   lattice.nx = cells_x + 1;
   lattice.ny = cells_y + 1;
-  lattice.side_edges = side_edges_of(pattern);
+  lattice.side_edges = fan_side_edges(pattern);
   lattice.fans_x = cells_x / lattice.side_edges;
   lattice.fans_y = cells_y / lattice.side_edges;
-  lattice.n_real_nodes =
-      static_cast<std::int32_t>(lattice_counts(cells_x, cells_y, pattern).n_real_nodes);
-  lattice.n_real_volumes = 4 * lattice.side_edges * lattice.fans_x * lattice.fans_y;
+  const LatticeCounts counts = lattice_counts(cells_x, cells_y, pattern);
+  lattice.n_real_nodes = static_cast<std::int32_t>(counts.n_real_nodes);
+  lattice.n_real_volumes = static_cast<std::int32_t>(counts.n_real_volumes);
   return lattice;
 }
 

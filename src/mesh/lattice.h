@@ -67,9 +67,26 @@ LatticeShape level_lattice(std::int32_t level);
 // cells in `pattern`, 0 when no level's is.
 std::int32_t lattice_level(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern);
 
-// Whether `mesh` is a lattice: sizing gave it cells (every level from 2 on,
-// every build_lattice_mesh); level 1 is none.
-constexpr bool is_lattice(const Mesh& mesh) { return mesh.cells_x >= 1 && mesh.cells_y >= 1; }
+// Whether a shape, or `mesh`, is a lattice: it has cells (every level from
+// 2 on, every build_lattice_mesh); level 1 is none.
+constexpr bool is_lattice(std::int64_t cells_x, std::int64_t cells_y) {
+  return cells_x >= 1 && cells_y >= 1;
+}
+constexpr bool is_lattice(const LatticeShape& shape) {
+  return is_lattice(shape.cells_x, shape.cells_y);
+}
+constexpr bool is_lattice(const Mesh& mesh) { return is_lattice(mesh.cells_x, mesh.cells_y); }
+
+// The edges on one side of a fan (and the boundary edges one fictitious
+// node serves): 2 in the fan pattern, 1 in the crossed one.
+constexpr std::int32_t fan_side_edges(LatticePattern pattern) {
+  return pattern == LatticePattern::fan ? 2 : 1;
+}
+
+// The real volumes of one cell: 2 in the fan pattern, 4 in the crossed one.
+constexpr std::int32_t real_volumes_per_cell(LatticePattern pattern) {
+  return pattern == LatticePattern::fan ? 2 : 4;
+}
 
 // ---- Counts -------------------------------------------------------------
 
@@ -365,8 +382,8 @@ inline NodeCoords fictitious_node_coords(const Mesh& mesh, std::int32_t f) {
   const bool fan = mesh.pattern == LatticePattern::fan;
   const LatticeAxis x = lattice_axis_x(mesh);
   const LatticeAxis y = lattice_axis_y(mesh);
-  const std::int32_t along_x = fan ? mesh.cells_x / 2 : mesh.cells_x;
-  const std::int32_t along_y = fan ? mesh.cells_y / 2 : mesh.cells_y;
+  const std::int32_t along_x = mesh.cells_x / fan_side_edges(mesh.pattern);
+  const std::int32_t along_y = mesh.cells_y / fan_side_edges(mesh.pattern);
   // Along a side: the place of the f-th node; across it: the offset of the
   // first or the last cell.
   const auto along = [fan](const LatticeAxis& axis, std::int32_t place) {

@@ -54,19 +54,19 @@ enum class LatticePattern : std::int32_t {
             // block's middle lattice node
 };
 
-// Which fields a mesh sets:
-// - A level mesh (build_mesh, the program) sets `level`, the lengths, every
-//   count, and the lattice figures and spacings of its level; from level 2
-//   on it is also a lattice and sets `cells_x` = `cells_y`, `pattern`
-//   (crossed at even levels, fan at odd ones) and the lines. Level 1 is no
-//   lattice: `cells_x` and `cells_y` stay 0 and the lines empty.
-// - A lattice mesh (build_lattice_mesh) sets the lengths, every count,
+// Which fields a mesh sets (mesh/lattice.h holds every lattice fact):
+// - Level 1 (build_mesh, the program) is no lattice: it sets `level`, the
+//   lengths, every count, `dx` and `dy`; `cells_x` and `cells_y` stay 0 and
+//   the lines empty.
+// - Every other mesh is a lattice (is_lattice): every level from 2 on is the
+//   lattice level_lattice names (level 2 the crossed 1 x 1 one), and
+//   build_lattice_mesh builds any. It sets the lengths, every count,
 //   `cells_x`, `cells_y`, `pattern`, the lines, `dx` and `dy`, and
-//   `half_dx`, `half_dy` (crossed) or `two_dx`, `two_dy` (fan). `level` is
-//   the level whose mesh it is (crossed 2^k x 2^k cells: level 2k + 2; fan
-//   2^k x 2^k, k >= 1: level 2k + 1), 0 when it is no level's. The per-side
-//   figures `nodes_per_side`, `centres_per_side` and `fict_per_side` are
-//   set on square lattices (`cells_x` = `cells_y`) of more than one cell.
+//   `half_dx`, `half_dy` (crossed) or `two_dx`, `two_dy` (fan); `level` is
+//   the level whose mesh it is (lattice_level), 0 when it is no level's. The
+//   per-side figures `nodes_per_side`, `centres_per_side` and
+//   `fict_per_side` are set on square lattices of more than one cell alone
+//   (lattice_side_figures).
 // - A lattice on given lines (build_lattice_mesh(xs, ys, pattern)) sets the
 //   same. Along an axis whose lines are equal steps, every line i exactly
 //   i x (length / cells) as a double and the last the length (the lines
@@ -89,7 +89,7 @@ struct Mesh {
   std::int32_t n_fict_nodes = 0;
   std::int32_t n_nodes = 0;
 
-  // Lattice figures (levels 3 and above).
+  // Per-side figures (square lattices of more than one cell).
   std::int32_t nodes_per_side = 0;
   std::int32_t centres_per_side = 0;
   std::int32_t fict_per_side = 0;

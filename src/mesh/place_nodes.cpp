@@ -50,10 +50,9 @@ void place_level_1(Mesh& mesh) {
 // places it.
 void place_lattice(Mesh& mesh) {
   NodeWriter nodes(mesh);
-  const std::int32_t nx = mesh.cells_x + 1;
-  const std::int32_t ny = mesh.cells_y + 1;
-  for (std::int32_t j = 1; j <= ny; ++j) {
-    for (std::int32_t i = 1; i <= nx; ++i) {
+  const Lattice lattice = lattice_of(mesh);
+  for (std::int32_t j = 1; j <= lattice.ny; ++j) {
+    for (std::int32_t i = 1; i <= lattice.nx; ++i) {
       const NodeCoords node = lattice_node_coords(mesh, i, j);
       nodes.add(node.x, node.y);
     }

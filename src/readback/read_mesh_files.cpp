@@ -174,8 +174,9 @@ void size_shape(Mesh& mesh) {
 // The corner node at x = dim_x, y = dim_y: the top-right node of level 1's
 // one cell or of the lattice.
 std::int32_t far_corner_node(const Mesh& mesh) {
-  return is_lattice(mesh) ? lattice_node(lattice_of(mesh), mesh.cells_x + 1, mesh.cells_y + 1)
-                          : 4;
+  if (!is_lattice(mesh)) return 4;
+  const Lattice lattice = lattice_of(mesh);
+  return lattice_node(lattice, lattice.nx, lattice.ny);
 }
 
 // The files print 16 significant digits: a line read back lies within this
