@@ -144,14 +144,16 @@ Lattice lattice_of(std::int32_t cells_x, std::int32_t cells_y, LatticePattern pa
 Lattice lattice_of(const Mesh& mesh) { return lattice_of(mesh.cells_x, mesh.cells_y, mesh.pattern); }
 
 LatticeVolume fan_volume(const Lattice& lattice, std::int32_t r, std::int32_t s, std::int32_t k) {
+  LatticeVolume found{};
+  const auto keep = [&](std::int32_t j, const LatticeVolume& volume) {
+    if (j == k) found = volume;
+  };
   if (lattice.side_edges == 2) {
-    LatticeVolume volumes[8];
-    detail::fan_volumes<2>(lattice, r, s, volumes);
-    return volumes[k - 1];
+    detail::each_fan_volume<2>(lattice, r, s, keep);
+  } else {
+    detail::each_fan_volume<1>(lattice, r, s, keep);
   }
-  LatticeVolume volumes[4];
-  detail::fan_volumes<1>(lattice, r, s, volumes);
-  return volumes[k - 1];
+  return found;
 }
 
 LatticeVolume fictitious_volume(const Lattice& lattice, std::int32_t e) {

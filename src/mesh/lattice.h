@@ -210,10 +210,10 @@ struct LatticeVolume {
 
 namespace detail {
 
-// The 4 x SideEdges triangles of fan (r, s), triangle k in volumes[k - 1].
-template <int SideEdges>
-inline void fan_volumes(const Lattice& lattice, std::int32_t r, std::int32_t s,
-                        LatticeVolume (&volumes)[4 * SideEdges]) {
+// Calls `emit(k, volume)` for the 4 x SideEdges triangles of fan (r, s),
+// k = 1 .. 4 x SideEdges in order.
+template <int SideEdges, typename Emit>
+inline void each_fan_volume(const Lattice& lattice, std::int32_t r, std::int32_t s, Emit&& emit) {
   constexpr int kRing = 4 * SideEdges;
   const std::int32_t nx = lattice.nx;
   const std::int32_t fans_x = lattice.fans_x;
@@ -256,10 +256,7 @@ inline void fan_volumes(const Lattice& lattice, std::int32_t r, std::int32_t s,
     // A fan below or to the left was numbered before this one; a fan above
     // or to the right, and every fictitious volume, after it.
     const bool across_first = has_fan[fan_side] && (fan_side == 0 || fan_side == 3);
-    LatticeVolume& volume = volumes[k];
-    volume.nodes[0] = centre;
-    volume.nodes[1] = ring[k];
-    volume.nodes[2] = ring[k + 1];
+    LatticeVolume volume{{centre, ring[k], ring[k + 1]}, {}};
     if (across_first) {
       volume.neighbours[0] = across;
       volume.neighbours[1] = low;
@@ -268,6 +265,22 @@ inline void fan_volumes(const Lattice& lattice, std::int32_t r, std::int32_t s,
       volume.neighbours[0] = low;
       volume.neighbours[1] = high;
       volume.neighbours[2] = across;
+    }
+    emit(k + 1, volume);
+  }
+}
+
+// The real volumes of every fan, fan by fan, as for_each_lattice_volume
+// visits them.
+template <int SideEdges, typename Visit>
+void for_each_fan_volume(const Lattice& lattice, Visit& visit) {
+  std::int32_t v = 0;
+  for (std::int32_t r = 1; r <= lattice.fans_y; ++r) {
+    for (std::int32_t s = 1; s <= lattice.fans_x; ++s) {
+      each_fan_volume<SideEdges>(lattice, r, s, [&visit, &v](std::int32_t,
+                                                             const LatticeVolume& volume) {
+        visit(++v, volume);
+      });
     }
   }
 }
@@ -285,20 +298,10 @@ LatticeVolume fictitious_volume(const Lattice& lattice, std::int32_t e);
 // ascending order: the real volumes fan by fan, then the fictitious ones.
 template <typename Visit>
 void for_each_lattice_volume(const Lattice& lattice, Visit visit) {
-  const auto each_fan = [&]<int SideEdges>() {
-    LatticeVolume volumes[4 * SideEdges];
-    std::int32_t v = 0;
-    for (std::int32_t r = 1; r <= lattice.fans_y; ++r) {
-      for (std::int32_t s = 1; s <= lattice.fans_x; ++s) {
-        detail::fan_volumes<SideEdges>(lattice, r, s, volumes);
-        for (const LatticeVolume& volume : volumes) visit(++v, volume);
-      }
-    }
-  };
   if (lattice.side_edges == 2) {
-    each_fan.template operator()<2>();
+    detail::for_each_fan_volume<2>(lattice, visit);
   } else {
-    each_fan.template operator()<1>();
+    detail::for_each_fan_volume<1>(lattice, visit);
   }
   const std::int32_t edges = boundary_edges(lattice);
   for (std::int32_t e = 1; e <= edges; ++e) {
@@ -361,16 +364,25 @@ inline LatticeAxis lattice_axis_y(const Mesh& mesh) {
 // Lattice node (i, j): on its lines. A level's lines are i x its spacing,
 // its last cells x spacing at the length itself; over other counts of
 // cells that product can miss the length by a rounding, so another
-// lattice's last line is the length.
+// lattice's last line is the length. lattice_x and lattice_y are its two
+// coordinates on their own.
+inline double lattice_x(const Mesh& mesh, std::int32_t i) {
+  return mesh.x_lines[static_cast<std::size_t>(i) - 1];
+}
+inline double lattice_y(const Mesh& mesh, std::int32_t j) {
+  return mesh.y_lines[static_cast<std::size_t>(j) - 1];
+}
 inline NodeCoords lattice_node_coords(const Mesh& mesh, std::int32_t i, std::int32_t j) {
-  return {mesh.x_lines[static_cast<std::size_t>(i) - 1],
-          mesh.y_lines[static_cast<std::size_t>(j) - 1]};
+  return {lattice_x(mesh, i), lattice_y(mesh, j)};
 }
 
 // The centre node of cell (i, j) of the crossed pattern: the middle of the
-// cell, its first lines plus half its steps.
+// cell, its first lines plus half its steps; centre_x and centre_y its two
+// coordinates on their own.
+inline double centre_x(const Mesh& mesh, std::int32_t i) { return lattice_axis_x(mesh).middle(i); }
+inline double centre_y(const Mesh& mesh, std::int32_t j) { return lattice_axis_y(mesh).middle(j); }
 inline NodeCoords centre_node_coords(const Mesh& mesh, std::int32_t i, std::int32_t j) {
-  return {lattice_axis_x(mesh).middle(i), lattice_axis_y(mesh).middle(j)};
+  return {centre_x(mesh, i), centre_y(mesh, j)};
 }
 
 // Fictitious node f (1 .. n_fict_nodes, node n_real_nodes + f), the mirror

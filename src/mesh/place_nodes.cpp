@@ -52,17 +52,13 @@ void place_lattice(Mesh& mesh) {
   NodeWriter nodes(mesh);
   const Lattice lattice = lattice_of(mesh);
   for (std::int32_t j = 1; j <= lattice.ny; ++j) {
-    for (std::int32_t i = 1; i <= lattice.nx; ++i) {
-      const NodeCoords node = lattice_node_coords(mesh, i, j);
-      nodes.add(node.x, node.y);
-    }
+    const double y = lattice_y(mesh, j);
+    for (std::int32_t i = 1; i <= lattice.nx; ++i) nodes.add(lattice_x(mesh, i), y);
   }
   if (mesh.pattern == LatticePattern::crossed) {
     for (std::int32_t j = 1; j <= mesh.cells_y; ++j) {
-      for (std::int32_t i = 1; i <= mesh.cells_x; ++i) {
-        const NodeCoords centre = centre_node_coords(mesh, i, j);
-        nodes.add(centre.x, centre.y);
-      }
+      const double y = centre_y(mesh, j);
+      for (std::int32_t i = 1; i <= mesh.cells_x; ++i) nodes.add(centre_x(mesh, i), y);
     }
   }
   for (std::int32_t f = 1; f <= mesh.n_fict_nodes; ++f) {
