@@ -67,7 +67,8 @@ LatticeCounts lattice_counts(std::int64_t cells_x, std::int64_t cells_y, Lattice
   counts.n_real_volumes = real_volumes_per_cell(pattern) * cells;
   counts.n_fict_volumes = boundary_edge_count(cells_x, cells_y);
   counts.n_volumes = counts.n_real_volumes + counts.n_fict_volumes;
-  counts.n_real_nodes = (cells_x + 1) * (cells_y + 1) + (fan ? 0 : cells);
+  counts.n_real_nodes =
+      lattice_nodes_along(cells_x) * lattice_nodes_along(cells_y) + (fan ? 0 : cells);
   // One fictitious node for each boundary edge, or in the fan pattern for
   // each pair of edges that a block has on the boundary.
   counts.n_fict_nodes = boundary_edge_count(cells_x, cells_y) / fan_side_edges(pattern);
@@ -99,7 +100,8 @@ LatticeSideFigures lattice_side_figures(std::int32_t cells_x, std::int32_t cells
   if (cells_x != cells_y || cells_x < 2) return {};
   const LatticeCounts counts = lattice_counts(cells_x, cells_y, pattern);
   const bool fan = pattern == LatticePattern::fan;
-  return {cells_x + 1, fan ? 0 : cells_x, static_cast<std::int32_t>(counts.n_fict_nodes / 4)};
+  return {lattice_nodes_along(cells_x), fan ? 0 : cells_x,
+          static_cast<std::int32_t>(counts.n_fict_nodes / 4)};
 }
 
 bool lattice_counts_fit(const Mesh& mesh, MeshKind kind) {
@@ -130,8 +132,8 @@ BoundaryRun boundary_run(std::int32_t cells_x, std::int32_t cells_y, int side) {
 
 Lattice lattice_of(std::int32_t cells_x, std::int32_t cells_y, LatticePattern pattern) {
   Lattice lattice;
-  lattice.nx = cells_x + 1;
-  lattice.ny = cells_y + 1;
+  lattice.nx = lattice_nodes_along(cells_x);
+  lattice.ny = lattice_nodes_along(cells_y);
   lattice.side_edges = fan_side_edges(pattern);
   lattice.fans_x = cells_x / lattice.side_edges;
   lattice.fans_y = cells_y / lattice.side_edges;

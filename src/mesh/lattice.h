@@ -31,7 +31,6 @@
 // only check_level throws.
 
 #include <algorithm>
-#include <cstddef>
 #include <cstdint>
 
 #include "mesh/mesh.h"
@@ -81,6 +80,13 @@ constexpr bool is_lattice(const Mesh& mesh) { return is_lattice(mesh.cells_x, me
 // node serves): 2 in the fan pattern, 1 in the crossed one.
 constexpr std::int32_t fan_side_edges(LatticePattern pattern) {
   return pattern == LatticePattern::fan ? 2 : 1;
+}
+
+// The lattice nodes along a side of `cells` cells, corners included, in
+// the caller's integer type.
+template <typename Int>
+constexpr Int lattice_nodes_along(Int cells) {
+  return cells + 1;
 }
 
 // The real volumes of one cell: 2 in the fan pattern, 4 in the crossed one.
@@ -273,7 +279,10 @@ inline void each_fan_volume(const Lattice& lattice, std::int32_t r, std::int32_t
 // The real volumes of every fan, fan by fan, as for_each_lattice_volume
 // visits them.
 template <int SideEdges, typename Visit>
-void for_each_fan_volume(const Lattice& lattice, Visit& visit) {
+void for_each_fan_volume(const Lattice& shared, Visit& visit) {
+  // A copy of its own, which the tables the visits write cannot alias, so
+  // that its figures stay in registers from fan to fan.
+  const Lattice lattice = shared;
   std::int32_t v = 0;
   for (std::int32_t r = 1; r <= lattice.fans_y; ++r) {
     for (std::int32_t s = 1; s <= lattice.fans_x; ++s) {
@@ -317,6 +326,9 @@ void for_each_lattice_volume(const Lattice& lattice, Visit visit) {
 // index less 1, as a double, times the spacing, then the second term added,
 // each operation rounded on its own; along a graded axis (spacing 0, length
 // not 0) the same from each cell's own step, the line's next less the line.
+// Each function takes the mesh, or the few fields it reads
+// (LatticeSpacings), which a loop keeps in registers while it writes a
+// table.
 
 struct NodeCoords {
   double x = 0.0;
@@ -333,10 +345,10 @@ struct LatticeAxis {
   const double* lines = nullptr;  // cells + 1 lines
   std::int32_t cells = 0;
   double length = 0.0;
-  double step = 0.0;              // the equal step, 0 where graded
-  double half = 0.0;              // its half (crossed)
-  double twice = 0.0;             // its double (fan)
-  bool equal = true;              // equal steps
+  double step = 0.0;   // the equal step, 0 where graded
+  double half = 0.0;   // its half (crossed)
+  double twice = 0.0;  // its double (fan)
+  bool equal = true;   // equal steps
 
   // The step of cell i (1 .. cells) and its half.
   double step_of(std::int32_t i) const { return equal ? step : lines[i] - lines[i - 1]; }
@@ -352,37 +364,45 @@ struct LatticeAxis {
   }
 };
 
-inline LatticeAxis lattice_axis_x(const Mesh& mesh) {
-  return {mesh.x_lines.data(), mesh.cells_x, mesh.dim_x, mesh.dx, mesh.half_dx, mesh.two_dx,
-          mesh.dx != 0.0 || mesh.dim_x == 0.0};
-}
-inline LatticeAxis lattice_axis_y(const Mesh& mesh) {
-  return {mesh.y_lines.data(), mesh.cells_y, mesh.dim_y, mesh.dy, mesh.half_dy, mesh.two_dy,
-          mesh.dy != 0.0 || mesh.dim_y == 0.0};
+// The fields of a sized mesh that the coordinates read.
+struct LatticeSpacings {
+  bool fan = false;
+  LatticeAxis x;
+  LatticeAxis y;
+};
+
+inline LatticeSpacings lattice_spacings(const Mesh& mesh) {
+  return {mesh.pattern == LatticePattern::fan,
+          {mesh.x_lines.data(), mesh.cells_x, mesh.dim_x, mesh.dx, mesh.half_dx, mesh.two_dx,
+           mesh.dx != 0.0 || mesh.dim_x == 0.0},
+          {mesh.y_lines.data(), mesh.cells_y, mesh.dim_y, mesh.dy, mesh.half_dy, mesh.two_dy,
+           mesh.dy != 0.0 || mesh.dim_y == 0.0}};
 }
 
-// Lattice node (i, j): on its lines. A level's lines are i x its spacing,
-// its last cells x spacing at the length itself; over other counts of
-// cells that product can miss the length by a rounding, so another
-// lattice's last line is the length. lattice_x and lattice_y are its two
-// coordinates on their own.
-inline double lattice_x(const Mesh& mesh, std::int32_t i) {
-  return mesh.x_lines[static_cast<std::size_t>(i) - 1];
-}
-inline double lattice_y(const Mesh& mesh, std::int32_t j) {
-  return mesh.y_lines[static_cast<std::size_t>(j) - 1];
+// Lattice node (i, j): on its lines; lattice_x and lattice_y are its two
+// coordinates on their own. A level's lines are i x its spacing, its last
+// cells x spacing at the length itself; over other counts of cells that
+// product can miss the length by a rounding, so another lattice's last
+// line is the length.
+inline double lattice_x(const LatticeSpacings& at, std::int32_t i) { return at.x.lines[i - 1]; }
+inline double lattice_y(const LatticeSpacings& at, std::int32_t j) { return at.y.lines[j - 1]; }
+inline NodeCoords lattice_node_coords(const LatticeSpacings& at, std::int32_t i, std::int32_t j) {
+  return {lattice_x(at, i), lattice_y(at, j)};
 }
 inline NodeCoords lattice_node_coords(const Mesh& mesh, std::int32_t i, std::int32_t j) {
-  return {lattice_x(mesh, i), lattice_y(mesh, j)};
+  return lattice_node_coords(lattice_spacings(mesh), i, j);
 }
 
 // The centre node of cell (i, j) of the crossed pattern: the middle of the
 // cell, its first lines plus half its steps; centre_x and centre_y its two
 // coordinates on their own.
-inline double centre_x(const Mesh& mesh, std::int32_t i) { return lattice_axis_x(mesh).middle(i); }
-inline double centre_y(const Mesh& mesh, std::int32_t j) { return lattice_axis_y(mesh).middle(j); }
+inline double centre_x(const LatticeSpacings& at, std::int32_t i) { return at.x.middle(i); }
+inline double centre_y(const LatticeSpacings& at, std::int32_t j) { return at.y.middle(j); }
+inline NodeCoords centre_node_coords(const LatticeSpacings& at, std::int32_t i, std::int32_t j) {
+  return {centre_x(at, i), centre_y(at, j)};
+}
 inline NodeCoords centre_node_coords(const Mesh& mesh, std::int32_t i, std::int32_t j) {
-  return {centre_x(mesh, i), centre_y(mesh, j)};
+  return centre_node_coords(lattice_spacings(mesh), i, j);
 }
 
 // Fictitious node f (1 .. n_fict_nodes, node n_real_nodes + f), the mirror
@@ -390,12 +410,11 @@ inline NodeCoords centre_node_coords(const Mesh& mesh, std::int32_t i, std::int3
 // pattern a lattice node at an odd place along the side, one step inside;
 // in the crossed pattern the centre of the boundary cell, half a step
 // inside. The right and top sides add that offset to the length itself.
-inline NodeCoords fictitious_node_coords(const Mesh& mesh, std::int32_t f) {
-  const bool fan = mesh.pattern == LatticePattern::fan;
-  const LatticeAxis x = lattice_axis_x(mesh);
-  const LatticeAxis y = lattice_axis_y(mesh);
-  const std::int32_t along_x = mesh.cells_x / fan_side_edges(mesh.pattern);
-  const std::int32_t along_y = mesh.cells_y / fan_side_edges(mesh.pattern);
+inline NodeCoords fictitious_node_coords(const LatticeSpacings& at, std::int32_t f) {
+  const bool fan = at.fan;
+  const LatticePattern pattern = fan ? LatticePattern::fan : LatticePattern::crossed;
+  const std::int32_t along_x = at.x.cells / fan_side_edges(pattern);
+  const std::int32_t along_y = at.y.cells / fan_side_edges(pattern);
   // Along a side: the place of the f-th node; across it: the offset of the
   // first or the last cell.
   const auto along = [fan](const LatticeAxis& axis, std::int32_t place) {
@@ -404,13 +423,16 @@ inline NodeCoords fictitious_node_coords(const Mesh& mesh, std::int32_t f) {
   const auto offset = [fan](const LatticeAxis& axis, std::int32_t cell) {
     return fan ? axis.step_of(cell) : axis.half_of(cell);
   };
-  if (f <= along_x) return {along(x, f), -offset(y, 1)};
+  if (f <= along_x) return {along(at.x, f), -offset(at.y, 1)};
   f -= along_x;
-  if (f <= along_y) return {mesh.dim_x + offset(x, x.cells), along(y, f)};
+  if (f <= along_y) return {at.x.length + offset(at.x, at.x.cells), along(at.y, f)};
   f -= along_y;
-  if (f <= along_x) return {along(x, along_x + 1 - f), mesh.dim_y + offset(y, y.cells)};
+  if (f <= along_x) return {along(at.x, along_x + 1 - f), at.y.length + offset(at.y, at.y.cells)};
   f -= along_x;
-  return {-offset(x, 1), along(y, along_y + 1 - f)};
+  return {-offset(at.x, 1), along(at.y, along_y + 1 - f)};
+}
+inline NodeCoords fictitious_node_coords(const Mesh& mesh, std::int32_t f) {
+  return fictitious_node_coords(lattice_spacings(mesh), f);
 }
 
 }  // namespace malha

@@ -50,19 +50,24 @@ void place_level_1(Mesh& mesh) {
 // places it.
 void place_lattice(Mesh& mesh) {
   NodeWriter nodes(mesh);
-  const Lattice lattice = lattice_of(mesh);
-  for (std::int32_t j = 1; j <= lattice.ny; ++j) {
-    const double y = lattice_y(mesh, j);
-    for (std::int32_t i = 1; i <= lattice.nx; ++i) nodes.add(lattice_x(mesh, i), y);
+  const LatticeSpacings at = lattice_spacings(mesh);
+  // Lattice nodes in a row and in a column. The last column is apart, so
+  // that the loop over the others carries no test of the far side.
+  const std::int32_t nx = lattice_nodes_along(at.x.cells);
+  const std::int32_t ny = lattice_nodes_along(at.y.cells);
+  for (std::int32_t j = 1; j <= ny; ++j) {
+    const double y = lattice_y(at, j);
+    for (std::int32_t i = 1; i < nx; ++i) nodes.add(lattice_x(at, i), y);
+    nodes.add(lattice_x(at, nx), y);
   }
-  if (mesh.pattern == LatticePattern::crossed) {
-    for (std::int32_t j = 1; j <= mesh.cells_y; ++j) {
-      const double y = centre_y(mesh, j);
-      for (std::int32_t i = 1; i <= mesh.cells_x; ++i) nodes.add(centre_x(mesh, i), y);
+  if (!at.fan) {
+    for (std::int32_t j = 1; j <= at.y.cells; ++j) {
+      const double y = centre_y(at, j);
+      for (std::int32_t i = 1; i <= at.x.cells; ++i) nodes.add(centre_x(at, i), y);
     }
   }
   for (std::int32_t f = 1; f <= mesh.n_fict_nodes; ++f) {
-    const NodeCoords node = fictitious_node_coords(mesh, f);
+    const NodeCoords node = fictitious_node_coords(at, f);
     nodes.add(node.x, node.y);
   }
   assert(nodes.last_node() == mesh.n_nodes);
