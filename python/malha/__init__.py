@@ -101,14 +101,16 @@ Failures:
 from . import _malha
 from .errors import ArgumentError, Error
 from .faces import Faces
-from .mesh import Mesh, build, build_lattice, read, square_cells
+from .mesh import (Mesh, build, build_lattice, graded_lines, read, square_cells,
+                   two_sided_lines)
 from .parts import (LatticePartition, MeshPart, build_lattice_part, lattice_of_level,
                     partition_lattice, write_pvtu)
 from .vtu import TimeSeries
 
 __all__ = ["ArgumentError", "Error", "Faces", "LatticePartition", "Mesh", "MeshPart",
-           "TimeSeries", "build", "build_lattice", "build_lattice_part", "lattice_of_level",
-           "partition_lattice", "read", "square_cells", "write_pvtu"]
+           "TimeSeries", "build", "build_lattice", "build_lattice_part", "graded_lines",
+           "lattice_of_level", "partition_lattice", "read", "square_cells", "two_sided_lines",
+           "write_pvtu"]
 
 #: The package's version, that of the program.
 __version__: str = "{}.{}".format(*_malha.version)

@@ -149,3 +149,22 @@ def test_two_point_is_second_order_on_square_celled_lattices(tmp_path, pattern):
             order = math.log2(errors[(lengths, "two-point", across // 2)]
                               / errors[(lengths, "two-point", across)])
             assert 1.9 <= order <= 2.1, (lengths, m, order)
+
+
+@pytest.mark.parametrize("boundary", ["dirichlet", "mixed"])
+def test_corrected_scheme_is_second_order_on_graded_lattices(boundary):
+    """Steps growing 20-fold along each side of 2 x 1, 32 x 16 to 128 x 64 cells."""
+    sys.path.insert(0, str(EXAMPLE.parent))
+    import numpy as np
+
+    import malha
+    from poisson import exact, solve
+    errors = []
+    for m in (16, 32, 64):
+        mesh = malha.build_lattice(xs=malha.graded_lines(2 * m, 2.0, 20.0),
+                                   ys=malha.graded_lines(m, 1.0, 20.0))
+        u, area, _ = solve(mesh, "corrected", boundary)
+        x, y = mesh.barycentres[:mesh.n_real_volumes].T
+        errors.append(math.sqrt(np.sum(area * (u - exact(x, y)) ** 2)))
+    orders = [math.log2(coarse / fine) for coarse, fine in zip(errors, errors[1:])]
+    assert min(orders) >= 1.9, orders
