@@ -7,7 +7,8 @@
 //   (defaults: --level 10 --lengths 2 1 --scheme corrected --boundary dirichlet)
 //
 // The mesh is the level's or the lattice of NX x NY cells (crossed unless
-// --pattern fan), graded with --grading RX RY (options.h). One unknown per real volume. The exact solution is
+// --pattern fan), graded with --grading RX RY (options.h). One unknown per
+// real volume. The exact solution is
 // u = x^2 y + sin(pi x) sinh(pi y) / 10, so f = -2 y (at the barycentre,
 // times the area). --boundary dirichlet imposes u on every side; mixed
 // imposes u on x = 0 and x = dim_x and the outward derivative du/dn on

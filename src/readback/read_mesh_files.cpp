@@ -191,7 +191,9 @@ constexpr double kPrinted = 1e-15;
 // node must lie on its lines.
 void read_lattice_lines(RecordReader& reader, Mesh& mesh) {
   const Lattice lattice = lattice_of(mesh);
-  const auto node_line = [](std::int32_t node) { return text(node) + " (line " + text(node + 4) + ")"; };
+  const auto node_line = [](std::int32_t node) {
+    return text(node) + " (line " + text(node + 4) + ")";
+  };
   const struct {
     std::vector<double>* lines;
     std::int32_t cells;
