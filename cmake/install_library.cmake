@@ -21,7 +21,8 @@ set(MALHA_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/malha)
 install(TARGETS malha_lib EXPORT malhaTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
 foreach(header IN ITEMS malha/malha.h malha/faces.h malha/vtu.h malha/cell_gradients.h
-    faces/faces.h faces/cell_gradients.h vtk/vtu.h mesh/lattice_part.h mesh/mesh.h system/error.h)
+    faces/faces.h faces/cell_gradients.h vtk/vtu.h mesh/lattice_lines.h mesh/lattice_part.h
+    mesh/mesh.h system/error.h)
   get_filename_component(folder ${header} DIRECTORY)
   if(folder STREQUAL "malha")
     set(folder "")

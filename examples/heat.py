@@ -41,7 +41,7 @@ def exact_decay(mesh, t):
 
 
 def run(level, lengths, steps, end, folder, every=1, report=print, cells=None,
-        pattern="crossed", scheme="corrected"):
+        pattern="crossed", scheme="corrected", grading=None, two_sided=False):
     """Solve from t = 0 to end in steps equal steps; return the records.
 
     Args:
@@ -58,11 +58,13 @@ def run(level, lengths, steps, end, folder, every=1, report=print, cells=None,
         cells: (NX, NY): the lattice of NX x NY cells instead of the level.
         pattern: the lattice's pattern, "crossed" or "fan".
         scheme: the flux, "corrected" or "two-point".
+        grading: (RX, RY) to grade the lattice's cells (options.build_lattice).
+        two_sided: whether that grading is two-sided.
     Returns:
         The records reported.
     """
     mesh = (malha.build(level, *lengths) if cells is None
-            else malha.build_lattice(*cells, *lengths, pattern))
+            else options.build_lattice(cells, lengths, pattern, grading, two_sided))
     faces = mesh.faces()
     area = faces.volume_areas[:mesh.n_real_volumes]
     dt = end / steps
@@ -118,7 +120,7 @@ def main():
                   args.every, lambda r: print(
                       f"{r['step']:5d} {r['t']:10.3e} {r['decay']:11.6f} {r['exact']:11.6f}"
                       f" {r['difference']:+10.3%}", flush=True), args.cells, args.pattern,
-                  args.scheme)
+                  args.scheme, args.grading, args.two_sided)
     last = records[-1]
     written = (f"{args.steps + 1} steps written to {args.folder / 'heat.pvd'}"
                if args.folder is not None else

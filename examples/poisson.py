@@ -17,6 +17,10 @@ fan), whose cells are square when NX : NY is dim_x : dim_y. --study
 2 x 1, m x 3m on 1 x 3, m x m on 1 x 1, for m = 2^J, J from --sizes. The
 options are those of examples/options.py, shared with heat.py; --grid
 FILE.vtu writes the fields u and error (u - exact) of one solve.
+
+--layer DELTA solves for exp(-x / DELTA) instead, a boundary layer of width
+DELTA at the wall x = 0, where --cells NX NY --grading R 1 puts the cells
+that the layer needs (the last cell along x R times the first).
 """
 import argparse
 import json
@@ -46,8 +50,24 @@ def exact_gradient(x, y):
         x**2 + np.pi * np.sin(np.pi * x) * np.cosh(np.pi * y) / 10))
 
 
+def source(x, y):
+    """Return f = -Laplace(exact) = -2 y."""
+    return -2 * y
+
+
+def layer(delta):
+    """The manufactured solution exp(-x / delta), a layer of width delta at x = 0.
+
+    Returns:
+        (exact, exact_gradient, source) of that solution, as those above.
+    """
+    return (lambda x, y: np.exp(-x / delta),
+            lambda x, y: np.column_stack((-np.exp(-x / delta) / delta, np.zeros_like(x))),
+            lambda x, y: -np.exp(-x / delta) / delta**2)
+
+
 def solve(mesh, scheme="corrected", boundary="dirichlet", tol=1e-12,
-          max_iterations=200):
+          max_iterations=200, problem=(exact, exact_gradient, source)):
     """Solve the test problem on a mesh.
 
     Args:
@@ -56,6 +76,7 @@ def solve(mesh, scheme="corrected", boundary="dirichlet", tol=1e-12,
         boundary: "dirichlet" (u given on every side) or "mixed" (u on
             x = 0 and x = dim_x, du/dn on y = 0 and y = dim_y).
         tol: stop when |change of u| / |u| <= tol, within max_iterations.
+        problem: (exact, exact_gradient, source) of the solution solved for.
     Returns:
         (u, area, steps): value and area of each real volume, steps taken.
     Raises:
@@ -64,16 +85,17 @@ def solve(mesh, scheme="corrected", boundary="dirichlet", tol=1e-12,
     """
     if boundary not in BOUNDARIES:
         raise ValueError(f"unknown boundary {boundary!r}")
+    u_exact, gradient, f = problem
     n, bc = mesh.n_real_volumes, mesh.barycentres
     faces = mesh.faces()
     bnd = slice(faces.n_interior_faces, faces.n_faces)
     neumann = np.isin(faces.face_sides[bnd], NEUMANN_SIDES[boundary])
     # Where d meets the face: the middle of the two barycentres.
     x, y = ((bc[faces.face_owners[bnd]] + bc[faces.face_neighbours[bnd]]) / 2).T
-    du_dn = np.einsum("ij,ij->i", exact_gradient(x, y), faces.face_normals[bnd])
-    data = np.where(neumann, du_dn, exact(x, y))
+    du_dn = np.einsum("ij,ij->i", gradient(x, y), faces.face_normals[bnd])
+    data = np.where(neumann, du_dn, u_exact(x, y))
     area = faces.volume_areas[:n]
-    b = -2 * bc[:n, 1] * area  # f = -Laplace(exact) = -2 y
+    b = f(bc[:n, 0], bc[:n, 1]) * area
     solver = diffusion_solver(mesh, faces, neumann, scheme=scheme, tol=tol,
                               max_iterations=max_iterations)
     u, steps = solver(b, data)
@@ -81,26 +103,31 @@ def solve(mesh, scheme="corrected", boundary="dirichlet", tol=1e-12,
 
 
 def run(level, lengths, scheme, boundary="dirichlet", cells=None,
-        pattern="crossed"):
+        pattern="crossed", grading=None, two_sided=False, delta=None):
     """Build a mesh and solve; return (record, mesh, u).
 
     The mesh is the level's, or with cells = (NX, NY) the lattice of NX x NY
-    cells in pattern (the record then names them in place of a level). h is
-    sqrt(mean area of a real volume); error is the area-weighted discrete L2
-    norm of u - exact at the barycentres.
+    cells in pattern, graded by grading (options.build_lattice); the record
+    then names them in place of a level. The solution is exact, or with
+    delta the layer of that width. h is sqrt(mean area of a real volume);
+    error is the area-weighted discrete L2 norm of u - exact at the
+    barycentres.
     """
     if cells is None:
         mesh = malha.build(level, *lengths)
         shape = dict(level=level)
     else:
-        mesh = malha.build_lattice(*cells, *lengths, pattern)
+        mesh = options.build_lattice(cells, lengths, pattern, grading, two_sided)
         shape = dict(cells=list(cells), pattern=pattern)
-    u, area, steps = solve(mesh, scheme, boundary)
+        if grading is not None:
+            shape.update(grading=list(grading), two_sided=bool(two_sided))
+    problem = (exact, exact_gradient, source) if delta is None else layer(delta)
+    u, area, steps = solve(mesh, scheme, boundary, problem=problem)
     x, y = mesh.barycentres[:mesh.n_real_volumes].T
     return dict(**shape, lengths=list(lengths), scheme=scheme, boundary=boundary,
                 n_real_volumes=mesh.n_real_volumes,
                 h=math.sqrt(area.mean()),
-                error=math.sqrt(np.sum(area * (u - exact(x, y)) ** 2)),
+                error=math.sqrt(np.sum(area * (u - problem[0](x, y)) ** 2)),
                 iterations=steps), mesh, u
 
 
@@ -189,6 +216,8 @@ def main():
                    help="u on every side, or mixed: u on x = 0 and x = dim_x, "
                    "du/dn on y = 0 and y = dim_y")
     p.add_argument("--grid", metavar="FILE.vtu", help="write u and its error to this grid")
+    p.add_argument("--layer", type=float, metavar="DELTA",
+                   help="solve for exp(-x / DELTA), a boundary layer at x = 0, instead")
     p.add_argument("--study", action="store_true",
                    help="convergence study of every rectangle and scheme")
     p.add_argument("--json", action="store_const", const=True, help="study: JSON lines")
@@ -203,7 +232,8 @@ def main():
                    help="study: draw its two pictures into DIR (docs renews this page's)")
     args = p.parse_args()
     if args.study:
-        p.refuse(args, ["--level", "--cells", "--lengths", "--scheme", "--grid"],
+        p.refuse(args, ["--level", "--cells", "--lengths", "--scheme", "--grid", "--grading",
+                        "--two-sided", "--layer"],
                  "not with --study, which runs every rectangle and scheme")
         p.refuse(args, ["--levels"] if args.lattices else ["--sizes", "--pattern"],
                  "not with --study " + ("--lattices" if args.lattices else "of levels"))
@@ -219,12 +249,16 @@ def main():
     p.refuse(args, ["--json", "--levels", "--lattices", "--sizes", "--pictures"],
              "only with --study")
     options.mesh_defaults(p, args)
+    if args.layer is not None and not args.layer > 0:
+        p.error(f"--layer: {args.layer:g} is not a width above 0")
     rec, mesh, u = run(args.level, args.lengths, args.scheme, args.boundary, args.cells,
-                       args.pattern)
+                       args.pattern, args.grading, args.two_sided, args.layer)
     if args.grid is not None:
         x, y = mesh.barycentres[:mesh.n_real_volumes].T
-        mesh.write_vtu(args.grid, {"u": u, "error": u - exact(x, y)})
-    print(f"{options.describe(args)}, lengths {args.lengths[0]:g} x {args.lengths[1]:g}, "
+        solution = exact if args.layer is None else layer(args.layer)[0]
+        mesh.write_vtu(args.grid, {"u": u, "error": u - solution(x, y)})
+    solved = "" if args.layer is None else f"layer {args.layer:g}, "
+    print(f"{options.describe(args)}, {solved}lengths {args.lengths[0]:g} x {args.lengths[1]:g}, "
           f"scheme {args.scheme}, boundary {args.boundary}, "
           f"n_real_volumes {rec['n_real_volumes']}, iterations {rec['iterations']}, "
           f"h {rec['h']!r}, error {rec['error']!r}")

@@ -42,7 +42,8 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 
 constexpr const char* kUsage =
-    "usage: heat [--level L | --cells NX NY [--pattern crossed|fan]] [--lengths X Y]\n"
+    "usage: heat [--level L | --cells NX NY [--pattern crossed|fan]\n"
+    "             [--grading RX RY [--two-sided]]] [--lengths X Y]\n"
     "            [--scheme corrected|two-point] [--steps N] [--end T] [--every K] [--folder DIR]\n"
     "(defaults: --level 12 --lengths 2 1 --scheme corrected --steps 200 --end 0.1 --every 20;\n"
     " the series of every step goes to DIR/heat.pvd, and without --folder nowhere)\n";

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 #include <map>
@@ -29,7 +30,8 @@ struct Option {
 
 // The options every solver example takes besides its own.
 inline const std::vector<Option> kMeshOptions = {
-    {"--level", 1}, {"--cells", 2}, {"--pattern", 1}, {"--lengths", 2}, {"--scheme", 1}};
+    {"--level", 1},   {"--cells", 2},     {"--pattern", 1}, {"--grading", 2},
+    {"--two-sided", 0}, {"--lengths", 2}, {"--scheme", 1}};
 
 class Reader {
  public:
@@ -97,13 +99,20 @@ class Reader {
   std::map<std::string, std::vector<std::string>> given_;
 };
 
-// The mesh a run solves on: a level's, or a lattice of cells_x x cells_y.
+// The mesh a run solves on: a level's, or a lattice of cells_x x cells_y,
+// of equal cells or graded: along x the last cell ratio_x times the first
+// (malha::graded_lines), or with two_sided the middle cell ratio_x times
+// the end ones (malha::two_sided_lines); along y alike.
 struct MeshChoice {
   long long level = 0;
   bool is_lattice = false;
   long long cells_x = 0;
   long long cells_y = 0;
   malha::LatticePattern pattern = malha::LatticePattern::crossed;
+  bool is_graded = false;
+  bool two_sided = false;
+  double ratio_x = 1.0;
+  double ratio_y = 1.0;
   double dim_x = 2.0;
   double dim_y = 1.0;
 };
@@ -111,6 +120,8 @@ struct MeshChoice {
 inline MeshChoice mesh_choice(const Reader& r, long long default_level) {
   r.exclude("--level", "--cells");
   r.require("--pattern", "--cells");
+  r.require("--grading", "--cells");
+  r.require("--two-sided", "--grading");
   MeshChoice m;
   m.is_lattice = r.given("--cells");
   // A level beyond int is one build_mesh refuses as well.
@@ -119,21 +130,37 @@ inline MeshChoice mesh_choice(const Reader& r, long long default_level) {
   m.cells_y = r.whole("--cells", 0, 0, 1);
   m.pattern = r.choice("--pattern", {"crossed", "fan"}) == "fan" ? malha::LatticePattern::fan
                                                                  : malha::LatticePattern::crossed;
+  m.is_graded = r.given("--grading");
+  m.two_sided = r.given("--two-sided");
+  m.ratio_x = r.number("--grading", 1.0, 0);
+  m.ratio_y = r.number("--grading", 1.0, 1);
   m.dim_x = r.number("--lengths", 2.0, 0);
   m.dim_y = r.number("--lengths", 1.0, 1);
   return m;
 }
 
 inline malha::Mesh build(const MeshChoice& m) {
-  return m.is_lattice ? malha::build_lattice_mesh(m.cells_x, m.cells_y, m.dim_x, m.dim_y, m.pattern)
-                      : malha::build_mesh(static_cast<int>(m.level), m.dim_x, m.dim_y);
+  if (!m.is_lattice) return malha::build_mesh(static_cast<int>(m.level), m.dim_x, m.dim_y);
+  if (!m.is_graded) {
+    return malha::build_lattice_mesh(m.cells_x, m.cells_y, m.dim_x, m.dim_y, m.pattern);
+  }
+  const auto lines = m.two_sided ? malha::two_sided_lines : malha::graded_lines;
+  return malha::build_lattice_mesh(lines(m.cells_x, m.dim_x, m.ratio_x),
+                                   lines(m.cells_y, m.dim_y, m.ratio_y), m.pattern);
 }
 
-// "level 10", or "cells 64 x 32, pattern crossed".
+// "level 10", or "cells 64 x 32, pattern crossed", with ", grading 20 x 1"
+// (and " two-sided") for a graded lattice, as examples/options.py prints.
 inline std::string describe(const MeshChoice& m) {
   if (!m.is_lattice) return "level " + std::to_string(m.level);
+  std::string graded;
+  if (m.is_graded) {
+    char ratios[64];
+    std::snprintf(ratios, sizeof(ratios), ", grading %g x %g", m.ratio_x, m.ratio_y);
+    graded = std::string(ratios) + (m.two_sided ? " two-sided" : "");
+  }
   return "cells " + std::to_string(m.cells_x) + " x " + std::to_string(m.cells_y) + ", pattern " +
-         (m.pattern == malha::LatticePattern::fan ? "fan" : "crossed");
+         (m.pattern == malha::LatticePattern::fan ? "fan" : "crossed") + graded;
 }
 
 }  // namespace options

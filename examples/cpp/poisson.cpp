@@ -1,12 +1,14 @@
 // Solves -Laplace(u) = f on a malha mesh by cell-centred finite volumes, the
 // problems and schemes of examples/poisson.py:
 //
-//   poisson [--level L | --cells NX NY [--pattern crossed|fan]] [--lengths X Y]
+//   poisson [--level L | --cells NX NY [--pattern crossed|fan]
+//            [--grading RX RY [--two-sided]]] [--lengths X Y]
 //           [--scheme two-point|corrected] [--boundary dirichlet|mixed] [--grid FILE.vtu]
 //   (defaults: --level 10 --lengths 2 1 --scheme corrected --boundary dirichlet)
 //
 // The mesh is the level's or the lattice of NX x NY cells (crossed unless
-// --pattern fan). One unknown per real volume. The exact solution is
+// --pattern fan), graded with --grading RX RY (options.h). One unknown per
+// real volume. The exact solution is
 // u = x^2 y + sin(pi x) sinh(pi y) / 10, so f = -2 y (at the barycentre,
 // times the area). --boundary dirichlet imposes u on every side; mixed
 // imposes u on x = 0 and x = dim_x and the outward derivative du/dn on
@@ -41,7 +43,8 @@ namespace {
 using poisson_problem::exact;
 
 constexpr const char* kUsage =
-    "usage: poisson [--level L | --cells NX NY [--pattern crossed|fan]] [--lengths X Y]\n"
+    "usage: poisson [--level L | --cells NX NY [--pattern crossed|fan]\n"
+    "                [--grading RX RY [--two-sided]]] [--lengths X Y]\n"
     "               [--scheme corrected|two-point] [--boundary dirichlet|mixed] [--grid FILE.vtu]\n"
     "(defaults: --level 10 --lengths 2 1 --scheme corrected --boundary dirichlet; no grid)\n";
 

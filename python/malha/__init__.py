@@ -47,6 +47,9 @@ Names:
     ================================  ===================================
     ``build_mesh``                    ``malha.build``
     ``build_lattice_mesh``            ``malha.build_lattice``
+    ``build_lattice_mesh(xs, ys)``    ``malha.build_lattice(xs=, ys=)``
+    ``graded_lines``,                 ``malha.graded_lines``,
+    ``two_sided_lines``               ``malha.two_sided_lines``
     ``write_mesh_files``              ``Mesh.write``
     ``read_mesh_files``               ``malha.read``
     ``Mesh`` fields and tables        ``Mesh`` attributes, same names
@@ -77,7 +80,8 @@ Names:
 
 Parts:
     ``build_lattice_part`` builds one part of a lattice for a parallel
-    solver, with its halo and global numbers (``malha.parts``);
+    solver, with its halo and global numbers (``malha.parts``), of a
+    lattice of equal cells or on given lines (``xs=``, ``ys=``);
     ``MeshPart.write_vtu`` and ``write_pvtu`` write the pieces and their
     parallel collection.
 
@@ -101,14 +105,16 @@ Failures:
 from . import _malha
 from .errors import ArgumentError, Error
 from .faces import Faces
-from .mesh import Mesh, build, build_lattice, read, square_cells
+from .mesh import (Mesh, build, build_lattice, graded_lines, read, square_cells,
+                   two_sided_lines)
 from .parts import (LatticePartition, MeshPart, build_lattice_part, lattice_of_level,
                     partition_lattice, write_pvtu)
 from .vtu import TimeSeries
 
 __all__ = ["ArgumentError", "Error", "Faces", "LatticePartition", "Mesh", "MeshPart",
-           "TimeSeries", "build", "build_lattice", "build_lattice_part", "lattice_of_level",
-           "partition_lattice", "read", "square_cells", "write_pvtu"]
+           "TimeSeries", "build", "build_lattice", "build_lattice_part", "graded_lines",
+           "lattice_of_level", "partition_lattice", "read", "square_cells", "two_sided_lines",
+           "write_pvtu"]
 
 #: The package's version, that of the program.
 __version__: str = "{}.{}".format(*_malha.version)

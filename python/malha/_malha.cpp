@@ -21,6 +21,7 @@
 #include <pybind11/stl.h>
 #include <pybind11/stl/filesystem.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -59,6 +60,36 @@ py::array table_view(const malha::MeshTable<T, Cols>& table, py::handle owner) {
 template <auto Table>
 py::array mesh_view(py::object mesh) {
   return table_view(mesh.cast<const malha::Mesh&>().*Table, mesh);
+}
+
+// A read-only one-dimensional view of one of the mesh's lines, kept alive
+// by the Mesh's object.
+template <auto Lines>
+py::array lines_view(py::object mesh) {
+  const std::vector<double>& lines = mesh.cast<const malha::Mesh&>().*Lines;
+  py::array view(py::dtype::of<double>(), {static_cast<py::ssize_t>(lines.size())},
+                 {static_cast<py::ssize_t>(sizeof(double))}, lines.data(), mesh);
+  view.attr("setflags")(py::arg("write") = false);
+  return view;
+}
+
+using Lines = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+std::span<const double> span_of(const Lines& lines) {
+  return {lines.data(), static_cast<std::size_t>(lines.size())};
+}
+
+// A new array of the lines a grading helper makes.
+template <std::vector<double> (*Helper)(std::int64_t, double, double)>
+py::array_t<double> helper_lines(std::int64_t cells, double length, double ratio) {
+  std::vector<double> lines;
+  {
+    py::gil_scoped_release unlocked;
+    lines = Helper(cells, length, ratio);
+  }
+  py::array_t<double> out(static_cast<py::ssize_t>(lines.size()));
+  std::copy(lines.begin(), lines.end(), out.mutable_data());
+  return out;
 }
 
 // A new read-only array of `count` values that `fill` writes, made without
@@ -317,6 +348,8 @@ PYBIND11_MODULE(_malha, m) {
       .def_readonly("half_dy", &Mesh::half_dy)
       .def_readonly("two_dx", &Mesh::two_dx)
       .def_readonly("two_dy", &Mesh::two_dy)
+      .def_property_readonly("x_lines", &lines_view<&Mesh::x_lines>)
+      .def_property_readonly("y_lines", &lines_view<&Mesh::y_lines>)
       .def_property_readonly("node_coords", &mesh_view<&Mesh::node_coords>)
       .def_property_readonly("volume_nodes", &mesh_view<&Mesh::volume_nodes>)
       .def_property_readonly("volume_neighbours", &mesh_view<&Mesh::volume_neighbours>)
@@ -394,9 +427,23 @@ PYBIND11_MODULE(_malha, m) {
 
   m.def("build_mesh", &malha::build_mesh, py::arg("level"), py::arg("dim_x"), py::arg("dim_y"),
         py::call_guard<py::gil_scoped_release>());
-  m.def("build_lattice_mesh", &malha::build_lattice_mesh, py::arg("cells_x"), py::arg("cells_y"),
-        py::arg("dim_x"), py::arg("dim_y"), py::arg("pattern"),
-        py::call_guard<py::gil_scoped_release>());
+  m.def("build_lattice_mesh",
+        py::overload_cast<std::int64_t, std::int64_t, double, double, malha::LatticePattern>(
+            &malha::build_lattice_mesh),
+        py::arg("cells_x"), py::arg("cells_y"), py::arg("dim_x"), py::arg("dim_y"),
+        py::arg("pattern"), py::call_guard<py::gil_scoped_release>());
+  // The lines are float64 arrays of the Python layer, read in place.
+  m.def(
+      "build_lattice_on_lines",
+      [](const Lines& xs, const Lines& ys, malha::LatticePattern pattern) {
+        py::gil_scoped_release unlocked;
+        return malha::build_lattice_mesh(span_of(xs), span_of(ys), pattern);
+      },
+      py::arg("xs"), py::arg("ys"), py::arg("pattern"));
+  m.def("graded_lines", &helper_lines<&malha::graded_lines>, py::arg("cells"), py::arg("length"),
+        py::arg("ratio"));
+  m.def("two_sided_lines", &helper_lines<&malha::two_sided_lines>, py::arg("cells"),
+        py::arg("length"), py::arg("ratio"));
   m.def("write_mesh_files", &malha::write_mesh_files, py::arg("mesh"), py::arg("folder"),
         py::arg("processing_time") = 0.0, py::call_guard<py::gil_scoped_release>());
   m.def("read_mesh_files", &malha::read_mesh_files, py::arg("folder"),
@@ -455,9 +502,20 @@ PYBIND11_MODULE(_malha, m) {
       .def_property_readonly("global_nodes", &part_global_numbers<&MeshPart::global_nodes>)
       .def_property_readonly("halo_owners", &part_vector<&MeshPart::halo_owners>)
       .def_property_readonly("halo_owner_locals", &zero_based_owner_locals);
-  m.def("build_lattice_part", &malha::build_lattice_part, py::arg("cells_x"), py::arg("cells_y"),
-        py::arg("dim_x"), py::arg("dim_y"), py::arg("pattern"), py::arg("part"),
-        py::arg("parts"), py::call_guard<py::gil_scoped_release>());
+  m.def("build_lattice_part",
+        py::overload_cast<std::int64_t, std::int64_t, double, double, malha::LatticePattern,
+                          std::int32_t, std::int32_t>(&malha::build_lattice_part),
+        py::arg("cells_x"), py::arg("cells_y"), py::arg("dim_x"), py::arg("dim_y"),
+        py::arg("pattern"), py::arg("part"), py::arg("parts"),
+        py::call_guard<py::gil_scoped_release>());
+  m.def(
+      "build_lattice_part_on_lines",
+      [](const Lines& xs, const Lines& ys, malha::LatticePattern pattern, std::int32_t part,
+         std::int32_t parts) {
+        py::gil_scoped_release unlocked;
+        return malha::build_lattice_part(span_of(xs), span_of(ys), pattern, part, parts);
+      },
+      py::arg("xs"), py::arg("ys"), py::arg("pattern"), py::arg("part"), py::arg("parts"));
   m.def("write_part_vtu", &write_part_vtu, py::arg("part"), py::arg("file"), py::arg("fields"));
   m.def("write_pvtu", &write_pvtu_of, py::arg("file"), py::arg("pieces"), py::arg("fields"));
 }

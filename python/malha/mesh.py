@@ -81,8 +81,16 @@ class Mesh:
         """str | None: How the lattice's cells are cut, "crossed" or "fan"; None at level 1."""
         return self._mesh.pattern.name if _malha.is_lattice(self._mesh) else None
 
-    dx = _field("dx", "float: The lattice spacing along x.")
-    dy = _field("dy", "float: The lattice spacing along y.")
+    x_lines = _field(
+        "x_lines",
+        "numpy.ndarray: (cells_x + 1,) float64, read only: the x of the lattice's vertical "
+        "lines, 0 to dim_x; empty at level 1. See mesh.h.")
+    y_lines = _field(
+        "y_lines",
+        "numpy.ndarray: (cells_y + 1,) float64, read only: the y of the lattice's horizontal "
+        "lines, 0 to dim_y; empty at level 1. See mesh.h.")
+    dx = _field("dx", "float: The lattice spacing along x; 0 where the x_lines are graded.")
+    dy = _field("dy", "float: The lattice spacing along y; 0 where the y_lines are graded.")
     half_dx = _field("half_dx", "float: Half the spacing along x.")
     half_dy = _field("half_dy", "float: Half the spacing along y.")
     two_dx = _field("two_dx", "float: Twice the spacing along x.")
@@ -337,18 +345,85 @@ def _pattern(function: str, value: typing.Any) -> _malha.LatticePattern:
     return _PATTERNS[value]
 
 
-def build_lattice(cells_x: int, cells_y: int, dim_x: float, dim_y: float,
-                  pattern: str = "crossed") -> Mesh:
-    """Builds the lattice mesh of cells_x x cells_y equal cells of a rectangle.
+def _lines(name: str, value: typing.Any) -> npt.NDArray[np.float64]:
+    """The lines an argument holds, as a one-dimensional float64 array.
 
-    The cells are dim_x / cells_x by dim_y / cells_y. "crossed" cuts every
-    cell by both diagonals through a centre node into 4 triangles; "fan"
-    groups the cells in blocks of 2 x 2, each a fan of 8 triangles around
-    the block's middle node. Numbered as the level meshes are; a square
-    lattice of 2**k cells a side is a level's mesh (``level`` says which,
-    0 for any other lattice). With positive lengths every volume lists its
-    nodes anticlockwise. ``build_lattice_mesh`` of ``malha/malha.h``,
-    built without the interpreter lock, so threads may build at once.
+    Args:
+        name: The argument's name, for the message.
+        value: Any sequence of real numbers.
+
+    Returns:
+        The lines as a new or shared float64 array.
+
+    Raises:
+        TypeError: When ``value`` is not a sequence of real numbers.
+        ArgumentError: ARGUMENT (S5002) of build_lattice_mesh when it is
+            not one-dimensional.
+    """
+    if isinstance(value, (str, bytes)) or not isinstance(
+            value, (collections.abc.Sequence, np.ndarray)):
+        raise TypeError(f"{name} must be a sequence of real numbers, not {type(value).__name__}")
+    try:
+        lines = np.asarray(value)
+    except (TypeError, ValueError):
+        raise TypeError(f"{name} must be a sequence of real numbers") from None
+    if lines.ndim != 1:
+        raise errors.refused("build_lattice_mesh",
+                             f"{name} must be one-dimensional, not of shape {lines.shape}")
+    if lines.size and not (np.issubdtype(lines.dtype, np.floating)
+                           or np.issubdtype(lines.dtype, np.integer)
+                           or lines.dtype == np.bool_):
+        raise TypeError(f"{name} must be a sequence of real numbers, not of {lines.dtype}")
+    return np.ascontiguousarray(lines, dtype=np.float64)
+
+
+def _given_lines(function: str, shape: tuple[typing.Any, ...], xs: typing.Any,
+                 ys: typing.Any) -> tuple[npt.NDArray[np.float64], ...]:
+    """The lines ``xs`` and ``ys`` of a lattice, where given in place of its ``shape``.
+
+    Args:
+        function: The refusing call's name.
+        shape: The counts and lengths given, each None where not.
+        xs: The vertical lines, or None.
+        ys: The horizontal lines, or None.
+
+    Returns:
+        ``(xs, ys)`` as float64 arrays, or ``()`` where neither is given.
+
+    Raises:
+        ArgumentError: For one without the other, lines given with counts
+            or lengths, or lines not one-dimensional.
+        TypeError: When lines are not a sequence of real numbers.
+    """
+    if xs is None and ys is None:
+        return ()
+    if xs is None or ys is None:
+        raise errors.refused(function, "xs and ys are given together")
+    if any(value is not None for value in shape):
+        raise errors.refused(function, "xs and ys take the place of the counts and lengths: "
+                             "give one or the other")
+    return _lines("xs", xs), _lines("ys", ys)
+
+
+def build_lattice(cells_x: int | None = None, cells_y: int | None = None,
+                  dim_x: float | None = None, dim_y: float | None = None,
+                  pattern: str = "crossed", *, xs: typing.Any = None,
+                  ys: typing.Any = None) -> Mesh:
+    """Builds a lattice mesh of a rectangle: of equal cells, or on given lines.
+
+    Either ``cells_x`` x ``cells_y`` equal cells of dim_x / cells_x by
+    dim_y / cells_y, or the cells between the lines ``xs`` and ``ys``
+    (``build_lattice(xs=..., ys=..., pattern=...)``), as ``graded_lines``
+    and ``two_sided_lines`` make them. "crossed" cuts every cell by both
+    diagonals through its centre node into 4 triangles; "fan" groups the
+    cells in blocks of 2 x 2, each a fan of 8 triangles around the block's
+    middle node. Numbered as the level meshes are; a square lattice of
+    2**k equal cells a side is a level's mesh (``level`` says which, 0 for
+    any other lattice). With positive lengths every volume lists its nodes
+    anticlockwise. Lines of equal steps give the lattice of equal cells bit
+    for bit (``x_lines`` and ``y_lines`` of that lattice are such; see
+    src/mesh/mesh.h). ``build_lattice_mesh`` of ``malha/malha.h``, built
+    without the interpreter lock, so threads may build at once.
 
     Args:
         cells_x: Cells along x, 1 or more (even for "fan").
@@ -356,6 +431,10 @@ def build_lattice(cells_x: int, cells_y: int, dim_x: float, dim_y: float,
         dim_x: The rectangle's length along x, finite.
         dim_y: The rectangle's length along y, finite.
         pattern: "crossed" or "fan".
+        xs: Instead of the counts and lengths: the x of the lattice's
+            vertical lines, any sequence of real numbers, starting at 0
+            and strictly increasing (or decreasing, for a negative length).
+        ys: The y of its horizontal lines, the same way.
 
     Returns:
         The new mesh.
@@ -363,13 +442,19 @@ def build_lattice(cells_x: int, cells_y: int, dim_x: float, dim_y: float,
     Raises:
         ArgumentError: ARGUMENT (S5002) for a count below 1, an odd count
             for "fan", a length that is not finite, counts that do not fit
-            32 bits (n_volumes and n_nodes at most 2**31 - 1), or another
-            pattern; the description says which.
+            32 bits (n_volumes and n_nodes at most 2**31 - 1), another
+            pattern, lines given with counts or lengths or one without the
+            other, lines that are not one-dimensional, fewer than 2 lines, a
+            line that is not finite, a first line other than 0 or lines not
+            strictly monotone; the description says which.
         Error: ALLOCATE (A2001) when the tables do not fit in memory; MATH
             (M3003) when a node or barycentre is beyond the largest double.
         TypeError: When a count is not an integer, a length not a real
-            number or the pattern not a str.
+            number, lines not a sequence of them or the pattern not a str.
     """
+    lines = _given_lines("build_lattice_mesh", (cells_x, cells_y, dim_x, dim_y), xs, ys)
+    if lines:
+        return Mesh(_malha.build_lattice_on_lines(*lines, _pattern("build_lattice_mesh", pattern)))
     cells_x = errors.integer("cells_x", cells_x)
     cells_y = errors.integer("cells_y", cells_y)
     dim_x = errors.real("dim_x", dim_x)
@@ -385,6 +470,65 @@ def build_lattice(cells_x: int, cells_y: int, dim_x: float, dim_y: float,
         if cells < 1:
             raise errors.refused("build_lattice_mesh", f"{name} ({cells}) is below 1")
     return Mesh(_malha.build_lattice_mesh(cells_x, cells_y, dim_x, dim_y, pattern))
+
+
+def _helper_lines(name: str, cells: typing.Any, length: typing.Any,
+                  ratio: typing.Any) -> npt.NDArray[np.float64]:
+    """The lines the compiled grading helper ``name`` makes."""
+    cells = errors.integer("cells", cells)
+    length = errors.real("length", length)
+    ratio = errors.real("ratio", ratio)
+    if not 1 <= cells <= _INT32_MAX:
+        raise errors.refused(name, f"cells ({cells}) is not 1 to {_INT32_MAX}")
+    return getattr(_malha, name)(cells, length, ratio)
+
+
+def graded_lines(cells: int, length: float, ratio: float) -> npt.NDArray[np.float64]:
+    """Lines whose steps grow in geometric progression, for ``build_lattice``.
+
+    The last step is ``ratio`` times the first (below 1: the steps shrink),
+    as a block mesher's expansion ratio; ratio 1 gives equal steps, those of
+    the lattice of equal cells. src/mesh/lattice_lines.h says the rest.
+
+    Args:
+        cells: The cells, 1 or more.
+        length: The length, finite and not 0; negative lines decrease.
+        ratio: The last step over the first, finite and above 0.
+
+    Returns:
+        A new float64 array of ``cells + 1`` lines from 0 to exactly ``length``.
+
+    Raises:
+        ArgumentError: ARGUMENT (S5002) for cells below 1 or too many, a
+            length that is 0 or not finite, a ratio that is not above 0 or
+            not finite, or steps too small to tell apart; the description
+            says which.
+        TypeError: When ``cells`` is not an integer or another argument not
+            a real number.
+    """
+    return _helper_lines("graded_lines", cells, length, ratio)
+
+
+def two_sided_lines(cells: int, length: float, ratio: float) -> npt.NDArray[np.float64]:
+    """Lines fine at both ends and coarse in the middle, for ``build_lattice``.
+
+    Symmetric about the middle: the middle step (the two middle ones, for
+    even cells) is ``ratio`` times the steps at the ends, in geometric
+    progression from each end. src/mesh/lattice_lines.h says the rest.
+
+    Args:
+        cells: The cells, 1 or more.
+        length: The length, finite and not 0; negative lines decrease.
+        ratio: The middle step over the end ones, finite and above 0.
+
+    Returns:
+        A new float64 array of ``cells + 1`` lines from 0 to exactly ``length``.
+
+    Raises:
+        ArgumentError: As ``graded_lines``.
+        TypeError: As ``graded_lines``.
+    """
+    return _helper_lines("two_sided_lines", cells, length, ratio)
 
 
 def square_cells(dim_x: float, dim_y: float, volumes: int,

@@ -18,7 +18,7 @@ import numpy as np
 import numpy.typing as npt
 
 from . import _malha, errors
-from .mesh import Mesh, _pattern
+from .mesh import Mesh, _given_lines, _pattern
 
 _INT32_MAX = 2**31 - 1
 _INT64_MAX = 2**63 - 1
@@ -217,9 +217,17 @@ def partition_lattice(cells_x: int, cells_y: int, pattern: str, parts: int) -> L
     return LatticePartition(_malha.partition_lattice(cells_x, cells_y, pattern, parts))
 
 
-def build_lattice_part(cells_x: int, cells_y: int, dim_x: float, dim_y: float, pattern: str,
-                       part: int, parts: int) -> MeshPart:
+def build_lattice_part(cells_x: int | None = None, cells_y: int | None = None,
+                       dim_x: float | None = None, dim_y: float | None = None,
+                       pattern: str = "crossed", part: int | None = None,
+                       parts: int | None = None, *, xs: typing.Any = None,
+                       ys: typing.Any = None) -> MeshPart:
     """Builds one part of the lattice that ``build_lattice`` builds whole.
+
+    The lattice is given as ``build_lattice`` takes it: by its cells and
+    lengths, or by its lines ``xs`` and ``ys`` (a graded lattice), whose
+    parts tile it as those of equal cells do; a part of a graded lattice
+    holds the whole lattice's lines.
 
     Time and memory go in proportion to the part and its halo; nothing as
     large as the whole lattice is made, so the whole may have more than
@@ -239,23 +247,34 @@ def build_lattice_part(cells_x: int, cells_y: int, dim_x: float, dim_y: float, p
         pattern: "crossed" or "fan".
         part: This part, 0 to ``parts - 1``.
         parts: The parts, as ``partition_lattice`` cuts them.
+        xs: Instead of the counts and lengths, the lattice's vertical lines,
+            as ``build_lattice`` takes them.
+        ys: Its horizontal lines.
 
     Returns:
         The new part.
 
     Raises:
         ArgumentError: As ``partition_lattice``, for a length that is not
-            finite, ``part`` outside 0 to ``parts - 1`` or a part whose own
-            counts pass 32 bits; the message says which and the limit.
+            finite, ``part`` outside 0 to ``parts - 1``, a part whose own
+            counts pass 32 bits, or lines ``build_lattice`` refuses; the
+            message says which and the limit.
         Error: ALLOCATE (A2001) when the tables do not fit in memory; MATH
             when a node or barycentre is beyond the largest double.
         TypeError: When a count is not an integer, a length not a real
             number or the pattern not a str.
     """
+    lines = _given_lines("build_lattice_part", (cells_x, cells_y, dim_x, dim_y), xs, ys)
+    if lines:
+        # Fewer than 2 lines are the compiled call's refusal.
+        cells_x, cells_y = (max(axis.size - 1, 1) for axis in lines)
     cells_x, cells_y, parts = _counts(cells_x, cells_y, parts)
     part = errors.integer("part", part)
     if not 0 <= part < parts:
         raise errors.refused("build_lattice_part", f"part ({part}) is outside 0 to {parts - 1}")
+    if lines:
+        return MeshPart(_malha.build_lattice_part_on_lines(
+            *lines, _pattern("build_lattice_part", pattern), part, parts))
     dim_x = errors.real("dim_x", dim_x)
     dim_y = errors.real("dim_y", dim_y)
     pattern = _pattern("build_lattice_part", pattern)

@@ -12,6 +12,7 @@
 #include "mesh/check_mesh_tables.h"
 #include "mesh/construct_mesh.h"
 #include "mesh/lattice.h"
+#include "mesh/size_mesh.h"
 #include "output/output_files.h"
 #include "output/write_output_files.h"
 #include "readback/read_mesh_files.h"
@@ -37,12 +38,9 @@ void check_processing_time(double seconds) {
 
 constexpr const char* kBuildLatticeMesh = "build_lattice_mesh";
 
-// Refuses a lattice that cannot be built, naming the reason.
-void check_lattice(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
-                   LatticePattern pattern) {
+// Refuses a lattice whose counts pass 32 bits, naming them.
+void check_lattice_counts(std::int64_t cells_x, std::int64_t cells_y, LatticePattern pattern) {
   auto refuse = [](const std::string& what) { fail_argument(kBuildLatticeMesh, what); };
-  check_lattice_shape(cells_x, cells_y, pattern, kBuildLatticeMesh);
-  check_lattice_lengths(dim_x, dim_y, kBuildLatticeMesh);
   // n_volumes is the largest count of every lattice but the thinnest fans,
   // whose nodes outnumber their volumes; both must fit a 32-bit count.
   constexpr std::int64_t kLargest = INT32_MAX;
@@ -86,7 +84,9 @@ Mesh build_mesh(std::int32_t level, double dim_x, double dim_y) {
 
 Mesh build_lattice_mesh(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
                         LatticePattern pattern) {
-  check_lattice(cells_x, cells_y, dim_x, dim_y, pattern);
+  check_lattice_shape(cells_x, cells_y, pattern, kBuildLatticeMesh);
+  check_lattice_lengths(dim_x, dim_y, kBuildLatticeMesh);
+  check_lattice_counts(cells_x, cells_y, pattern);
   Mesh mesh;
   mesh.cells_x = static_cast<std::int32_t>(cells_x);
   mesh.cells_y = static_cast<std::int32_t>(cells_y);
@@ -94,6 +94,16 @@ Mesh build_lattice_mesh(std::int64_t cells_x, std::int64_t cells_y, double dim_x
   mesh.dim_x = dim_x;
   mesh.dim_y = dim_y;
   return constructed(std::move(mesh), construct_lattice_mesh);
+}
+
+Mesh build_lattice_mesh(std::span<const double> xs, std::span<const double> ys,
+                        LatticePattern pattern) {
+  check_lattice_lines(xs, ys, pattern, kBuildLatticeMesh, check_lattice_counts);
+  return reporting_allocation([&] {
+    Mesh mesh;
+    set_lattice_lines(mesh, xs, ys, pattern);
+    return constructed(std::move(mesh), construct_lattice_mesh);
+  });
 }
 
 void write_mesh_files(const Mesh& mesh, const std::filesystem::path& folder,

@@ -23,9 +23,11 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 
 #include "faces/cell_gradients.h"
 #include "faces/faces.h"
+#include "mesh/lattice_lines.h"
 #include "mesh/lattice_part.h"
 #include "mesh/mesh.h"
 #include "system/error.h"
@@ -62,6 +64,22 @@ Mesh build_mesh(std::int32_t level, double dim_x, double dim_y);
 // (n_volumes and n_nodes at most 2147483647); ALLOCATE and MATH as
 // build_mesh.
 Mesh build_lattice_mesh(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
+                        LatticePattern pattern = LatticePattern::crossed);
+
+// Builds the lattice mesh on given lines: `xs` the x of its cells_x + 1
+// vertical lines, `ys` the y of its cells_y + 1 horizontal ones, each
+// starting at 0 and strictly increasing (or strictly decreasing, for a
+// negative length), the last the length; graded_lines and two_sided_lines
+// (mesh/lattice_lines.h) make them. Each crossed cell's centre node is the
+// middle of the cell; the fan's middle nodes are lattice nodes; each
+// fictitious node is the mirror image in its side of the node opposite.
+// Lines of equal steps (mesh.h says which) give the lattice of their cells
+// and lengths above bit for bit; its own `x_lines` and `y_lines` are such.
+// Throws: the ARGUMENT report, naming the reason, for fewer than 2 lines,
+// a line that is not finite, a first line other than 0, lines not strictly
+// monotone, and the cells and patterns the lattice above refuses;
+// ALLOCATE and MATH as build_mesh.
+Mesh build_lattice_mesh(std::span<const double> xs, std::span<const double> ys,
                         LatticePattern pattern = LatticePattern::crossed);
 
 // Writes the eleven files of `mesh` into `folder` (which must exist),

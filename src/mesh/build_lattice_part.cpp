@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -407,6 +408,55 @@ void check_part_counts(const PartBuilder& builder, std::int32_t part) {
   }
 }
 
+// The partition of a lattice whose shape is checked, refusing `part`
+// outside it.
+LatticePartition checked_partition(std::int64_t cells_x, std::int64_t cells_y,
+                                   LatticePattern pattern, std::int32_t part, std::int32_t parts) {
+  LatticePartition partition = partition_lattice_as(cells_x, cells_y, pattern, parts, kFunction);
+  if (part < 0 || part >= parts) {
+    fail_argument(kFunction, "part (" + std::to_string(part) + ") is outside 0 to " +
+                                 std::to_string(parts - 1));
+  }
+  return partition;
+}
+
+// Part `part` of `partition` of the lattice whose cells, pattern, lengths
+// and any given lines `result.mesh` holds, all checked: the mesh is sized as
+// the whole lattice, never allocated (its counts may pass 32 bits), then
+// takes the part's counts and tables.
+MeshPart part_of(MeshPart result, const LatticePartition& partition, std::int32_t part) {
+  Mesh& mesh = result.mesh;
+  const std::int32_t parts = partition.parts;
+  const FpEnvironmentKept kept;
+  size_lattice(mesh);
+  PartBuilder builder(mesh, partition, part);
+  check_part_counts(builder, part);
+  result.part = part;
+  result.parts = parts;
+  result.n_owned = static_cast<std::int32_t>(builder.n_owned());
+  result.n_halo = static_cast<std::int32_t>(builder.n_halo());
+  mesh.n_real_volumes = result.n_owned + result.n_halo;
+  mesh.n_fict_volumes = static_cast<std::int32_t>(builder.n_fict());
+  mesh.n_volumes = mesh.n_real_volumes + mesh.n_fict_volumes;
+  mesh.n_real_nodes = static_cast<std::int32_t>(builder.n_owned_nodes() + builder.n_halo_nodes());
+  mesh.n_fict_nodes = static_cast<std::int32_t>(builder.n_fict_nodes());
+  mesh.n_nodes = mesh.n_real_nodes + mesh.n_fict_nodes;
+  const auto px = static_cast<std::size_t>(part % partition.parts_x);
+  const auto py = static_cast<std::size_t>(part / partition.parts_x);
+  mesh.part_first_x = static_cast<std::int32_t>(partition.x_starts[px]);
+  mesh.part_first_y = static_cast<std::int32_t>(partition.y_starts[py]);
+  mesh.part_cells_x =
+      static_cast<std::int32_t>(partition.x_starts[px + 1] - partition.x_starts[px]);
+  mesh.part_cells_y =
+      static_cast<std::int32_t>(partition.y_starts[py + 1] - partition.y_starts[py]);
+  mesh.n_halo_volumes = result.n_halo;
+  allocate_mesh(mesh);
+  builder.build(result);
+  check_finite_values(mesh);
+  if (parts > 1) mesh.level = 0;
+  return result;
+}
+
 }  // namespace
 
 MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
@@ -414,15 +464,7 @@ MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double d
   return reporting_allocation([&] {
     check_lattice_shape(cells_x, cells_y, pattern, kFunction);
     check_lattice_lengths(dim_x, dim_y, kFunction);
-    const LatticePartition partition =
-        partition_lattice_as(cells_x, cells_y, pattern, parts, kFunction);
-    if (part < 0 || part >= parts) {
-      fail_argument(kFunction, "part (" + std::to_string(part) + ") is outside 0 to " +
-                                   std::to_string(parts - 1));
-    }
-    const FpEnvironmentKept kept;
-    // The whole lattice's fields, sized but never allocated; its counts
-    // may pass 32 bits and are replaced by the part's.
+    const LatticePartition partition = checked_partition(cells_x, cells_y, pattern, part, parts);
     MeshPart result;
     Mesh& mesh = result.mesh;
     mesh.cells_x = static_cast<std::int32_t>(cells_x);
@@ -430,33 +472,21 @@ MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double d
     mesh.pattern = pattern;
     mesh.dim_x = dim_x;
     mesh.dim_y = dim_y;
-    size_lattice(mesh);
-    PartBuilder builder(mesh, partition, part);
-    check_part_counts(builder, part);
-    result.part = part;
-    result.parts = parts;
-    result.n_owned = static_cast<std::int32_t>(builder.n_owned());
-    result.n_halo = static_cast<std::int32_t>(builder.n_halo());
-    mesh.n_real_volumes = result.n_owned + result.n_halo;
-    mesh.n_fict_volumes = static_cast<std::int32_t>(builder.n_fict());
-    mesh.n_volumes = mesh.n_real_volumes + mesh.n_fict_volumes;
-    mesh.n_real_nodes = static_cast<std::int32_t>(builder.n_owned_nodes() + builder.n_halo_nodes());
-    mesh.n_fict_nodes = static_cast<std::int32_t>(builder.n_fict_nodes());
-    mesh.n_nodes = mesh.n_real_nodes + mesh.n_fict_nodes;
-    const auto px = static_cast<std::size_t>(part % partition.parts_x);
-    const auto py = static_cast<std::size_t>(part / partition.parts_x);
-    mesh.part_first_x = static_cast<std::int32_t>(partition.x_starts[px]);
-    mesh.part_first_y = static_cast<std::int32_t>(partition.y_starts[py]);
-    mesh.part_cells_x =
-        static_cast<std::int32_t>(partition.x_starts[px + 1] - partition.x_starts[px]);
-    mesh.part_cells_y =
-        static_cast<std::int32_t>(partition.y_starts[py + 1] - partition.y_starts[py]);
-    mesh.n_halo_volumes = result.n_halo;
-    allocate_mesh(mesh);
-    builder.build(result);
-    check_finite_values(mesh);
-    if (parts > 1) mesh.level = 0;
-    return result;
+    return part_of(std::move(result), partition, part);
+  });
+}
+
+MeshPart build_lattice_part(std::span<const double> xs, std::span<const double> ys,
+                            LatticePattern pattern, std::int32_t part, std::int32_t parts) {
+  return reporting_allocation([&] {
+    check_lattice_lines(xs, ys, pattern, kFunction);
+    const auto cells_x = static_cast<std::int64_t>(xs.size()) - 1;
+    const auto cells_y = static_cast<std::int64_t>(ys.size()) - 1;
+    const LatticePartition partition = checked_partition(cells_x, cells_y, pattern, part, parts);
+    MeshPart result;
+    Mesh& mesh = result.mesh;
+    set_lattice_lines(mesh, xs, ys, pattern);
+    return part_of(std::move(result), partition, part);
   });
 }
 

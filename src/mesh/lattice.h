@@ -336,51 +336,72 @@ void for_each_lattice_volume(const Lattice& lattice, Visit visit) {
 
 // ---- Coordinates -----------------------------------------------------------
 //
-// Of a mesh sized as a lattice (its cells, pattern, lengths and spacings
-// set; no table needed), each coordinate computed as place_nodes stores it,
-// bit for bit: an index less 1, as a double, times the spacing, then the
-// second term added, each operation rounded on its own. Each function takes
-// the mesh, or the few fields it reads (LatticeSpacings), which a loop
-// keeps in registers while it writes a table.
+// Of a mesh sized as a lattice (its cells, pattern, lengths, lines and
+// spacings set; no table needed), each coordinate computed as place_nodes
+// stores it, bit for bit. Along an axis of equal steps (its spacing set) an
+// index less 1, as a double, times the spacing, then the second term added,
+// each operation rounded on its own; along a graded axis (spacing 0, length
+// not 0) the same from each cell's own step, the line's next less the line.
+// Each function takes the mesh, or the few fields it reads
+// (LatticeSpacings), which a loop keeps in registers while it writes a
+// table.
 
 struct NodeCoords {
   double x = 0.0;
   double y = 0.0;
 };
 
-// The fields of a sized mesh that the coordinates read.
-struct LatticeSpacings {
-  bool level_0 = false;  // no level's lattice: its far sides at the lengths
-  bool fan = false;
-  std::int32_t cells_x = 0;
-  std::int32_t cells_y = 0;
-  double dim_x = 0.0, dim_y = 0.0;
-  double dx = 0.0, dy = 0.0, half_dx = 0.0, half_dy = 0.0, two_dx = 0.0, two_dy = 0.0;
-};
-
-inline LatticeSpacings lattice_spacings(const Mesh& mesh) {
-  return {mesh.level == 0, mesh.pattern == LatticePattern::fan, mesh.cells_x, mesh.cells_y,
-          mesh.dim_x,      mesh.dim_y,  mesh.dx,      mesh.dy,      mesh.half_dx,
-          mesh.half_dy,    mesh.two_dx, mesh.two_dy};
-}
-
 // (index - 1) times the spacing, rounded on its own.
 inline double lattice_offset(std::int32_t index, double spacing) {
   return static_cast<double>(index - 1) * spacing;
 }
 
-// Lattice node (i, j); lattice_x and lattice_y are its two coordinates on
-// their own. A level's spacing is its length over a power of 2, so its last
-// column and row, cells x spacing, lie at the lengths themselves; over other
-// counts of cells that product can miss the length by a rounding, so a
-// lattice that is no level's (`level` 0) places its last column at `dim_x`
-// and its last row at `dim_y`.
-inline double lattice_x(const LatticeSpacings& at, std::int32_t i) {
-  return at.level_0 && i == lattice_nodes_along(at.cells_x) ? at.dim_x : lattice_offset(i, at.dx);
+// One axis of a lattice, as the coordinates read it.
+struct LatticeAxis {
+  const double* lines = nullptr;  // cells + 1 lines
+  std::int32_t cells = 0;
+  double length = 0.0;
+  double step = 0.0;   // the equal step, 0 where graded
+  double half = 0.0;   // its half (crossed)
+  double twice = 0.0;  // its double (fan)
+  bool equal = true;   // equal steps
+
+  // The step of cell i (1 .. cells) and its half.
+  double step_of(std::int32_t i) const { return equal ? step : lines[i] - lines[i - 1]; }
+  double half_of(std::int32_t i) const {
+    return equal ? half : (lines[i] - lines[i - 1]) / 2;
+  }
+  // The middle of cell i.
+  double middle(std::int32_t i) const { return lines[i - 1] + half_of(i); }
+  // Line 2f - 1, the f-th at an odd place, where the fan pattern mirrors a
+  // lattice node.
+  double odd_line(std::int32_t f) const {
+    return equal ? lattice_offset(f, twice) + step : lines[2 * f - 1];
+  }
+};
+
+// The fields of a sized mesh that the coordinates read.
+struct LatticeSpacings {
+  bool fan = false;
+  LatticeAxis x;
+  LatticeAxis y;
+};
+
+inline LatticeSpacings lattice_spacings(const Mesh& mesh) {
+  return {mesh.pattern == LatticePattern::fan,
+          {mesh.x_lines.data(), mesh.cells_x, mesh.dim_x, mesh.dx, mesh.half_dx, mesh.two_dx,
+           mesh.dx != 0.0 || mesh.dim_x == 0.0},
+          {mesh.y_lines.data(), mesh.cells_y, mesh.dim_y, mesh.dy, mesh.half_dy, mesh.two_dy,
+           mesh.dy != 0.0 || mesh.dim_y == 0.0}};
 }
-inline double lattice_y(const LatticeSpacings& at, std::int32_t j) {
-  return at.level_0 && j == lattice_nodes_along(at.cells_y) ? at.dim_y : lattice_offset(j, at.dy);
-}
+
+// Lattice node (i, j): on its lines; lattice_x and lattice_y are its two
+// coordinates on their own. A level's lines are i x its spacing, its last
+// cells x spacing at the length itself; over other counts of cells that
+// product can miss the length by a rounding, so another lattice's last
+// line is the length.
+inline double lattice_x(const LatticeSpacings& at, std::int32_t i) { return at.x.lines[i - 1]; }
+inline double lattice_y(const LatticeSpacings& at, std::int32_t j) { return at.y.lines[j - 1]; }
 inline NodeCoords lattice_node_coords(const LatticeSpacings& at, std::int32_t i, std::int32_t j) {
   return {lattice_x(at, i), lattice_y(at, j)};
 }
@@ -388,14 +409,11 @@ inline NodeCoords lattice_node_coords(const Mesh& mesh, std::int32_t i, std::int
   return lattice_node_coords(lattice_spacings(mesh), i, j);
 }
 
-// The centre node of cell (i, j) of the crossed pattern; centre_x and
-// centre_y its two coordinates on their own.
-inline double centre_x(const LatticeSpacings& at, std::int32_t i) {
-  return lattice_offset(i, at.dx) + at.half_dx;
-}
-inline double centre_y(const LatticeSpacings& at, std::int32_t j) {
-  return lattice_offset(j, at.dy) + at.half_dy;
-}
+// The centre node of cell (i, j) of the crossed pattern: the middle of the
+// cell, its first lines plus half its steps; centre_x and centre_y its two
+// coordinates on their own.
+inline double centre_x(const LatticeSpacings& at, std::int32_t i) { return at.x.middle(i); }
+inline double centre_y(const LatticeSpacings& at, std::int32_t j) { return at.y.middle(j); }
 inline NodeCoords centre_node_coords(const LatticeSpacings& at, std::int32_t i, std::int32_t j) {
   return {centre_x(at, i), centre_y(at, j)};
 }
@@ -403,31 +421,32 @@ inline NodeCoords centre_node_coords(const Mesh& mesh, std::int32_t i, std::int3
   return centre_node_coords(lattice_spacings(mesh), i, j);
 }
 
-// Fictitious node f (1 .. n_fict_nodes, node n_real_nodes + f): one
-// `offset` outside its side, at (i - 1) x `step` + `offset` along it, i
-// counted from the left or the bottom. In the fan pattern (offset the
-// spacing, step twice it) it mirrors the lattice node at an odd place along
-// the side; in the crossed pattern (offset half the spacing, step the
-// spacing) the centre of the boundary cell. The right and top sides add
-// the offset to the length itself.
+// Fictitious node f (1 .. n_fict_nodes, node n_real_nodes + f), the mirror
+// image in its side of the node opposite its boundary edges: in the fan
+// pattern a lattice node at an odd place along the side, one step inside;
+// in the crossed pattern the centre of the boundary cell, half a step
+// inside. The right and top sides add that offset to the length itself.
 inline NodeCoords fictitious_node_coords(const LatticeSpacings& at, std::int64_t f) {
-  const LatticePattern pattern = at.fan ? LatticePattern::fan : LatticePattern::crossed;
-  const std::int32_t along_x = at.cells_x / fan_side_edges(pattern);
-  const std::int32_t along_y = at.cells_y / fan_side_edges(pattern);
-  const double step_x = at.fan ? at.two_dx : at.dx;
-  const double step_y = at.fan ? at.two_dy : at.dy;
-  const double offset_x = at.fan ? at.dx : at.half_dx;
-  const double offset_y = at.fan ? at.dy : at.half_dy;
-  const auto index = [](std::int64_t i) { return static_cast<std::int32_t>(i); };
-  if (f <= along_x) return {lattice_offset(index(f), step_x) + offset_x, -offset_y};
+  const bool fan = at.fan;
+  const LatticePattern pattern = fan ? LatticePattern::fan : LatticePattern::crossed;
+  const std::int32_t along_x = at.x.cells / fan_side_edges(pattern);
+  const std::int32_t along_y = at.y.cells / fan_side_edges(pattern);
+  // Along a side: the place of the f-th node; across it: the offset of the
+  // first or the last cell.
+  const auto along = [fan](const LatticeAxis& axis, std::int64_t place) {
+    const auto index = static_cast<std::int32_t>(place);
+    return fan ? axis.odd_line(index) : axis.middle(index);
+  };
+  const auto offset = [fan](const LatticeAxis& axis, std::int32_t cell) {
+    return fan ? axis.step_of(cell) : axis.half_of(cell);
+  };
+  if (f <= along_x) return {along(at.x, f), -offset(at.y, 1)};
   f -= along_x;
-  if (f <= along_y) return {at.dim_x + offset_x, lattice_offset(index(f), step_y) + offset_y};
+  if (f <= along_y) return {at.x.length + offset(at.x, at.x.cells), along(at.y, f)};
   f -= along_y;
-  if (f <= along_x) {
-    return {lattice_offset(index(along_x + 1 - f), step_x) + offset_x, at.dim_y + offset_y};
-  }
+  if (f <= along_x) return {along(at.x, along_x + 1 - f), at.y.length + offset(at.y, at.y.cells)};
   f -= along_x;
-  return {-offset_x, lattice_offset(index(along_y + 1 - f), step_y) + offset_y};
+  return {-offset(at.x, 1), along(at.y, along_y + 1 - f)};
 }
 inline NodeCoords fictitious_node_coords(const Mesh& mesh, std::int64_t f) {
   return fictitious_node_coords(lattice_spacings(mesh), f);

@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -119,8 +120,9 @@ class GlobalNumbers {
 //   an owned volume has all three, a halo volume only its owned ones.
 // - coordinates and barycentres are bit for bit the whole mesh's.
 // The mesh's other fields are the whole lattice's (lengths, cells, pattern,
-// spacings, lattice figures), `level` too when the part is the whole
-// lattice, else 0; `part_first_x`, `part_first_y`, `part_cells_x` and
+// lines, spacings, lattice figures), `level` too when the part is the whole
+// lattice, else 0; the lines, cells_x + cells_y + 2 doubles, are the one
+// table of the whole lattice a part holds; `part_first_x`, `part_first_y`, `part_cells_x` and
 // `part_cells_y` give the owned block.
 struct MeshPart {
   Mesh mesh;
@@ -139,6 +141,11 @@ struct MeshPart {
 // dim_y, pattern) would build, with the caller's floating-point environment
 // kept.
 MeshPart build_lattice_part(std::int64_t cells_x, std::int64_t cells_y, double dim_x, double dim_y,
+                            LatticePattern pattern, std::int32_t part, std::int32_t parts);
+
+// The same of the lattice build_lattice_mesh(xs, ys, pattern) would build on
+// given lines, refusing the lines that call refuses.
+MeshPart build_lattice_part(std::span<const double> xs, std::span<const double> ys,
                             LatticePattern pattern, std::int32_t part, std::int32_t parts);
 
 }  // namespace malha

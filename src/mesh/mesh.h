@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace malha {
 
@@ -55,15 +56,24 @@ enum class LatticePattern : std::int32_t {
 
 // Which fields a mesh sets (mesh/lattice.h holds every lattice fact):
 // - Level 1 (build_mesh, the program) is no lattice: it sets `level`, the
-//   lengths, every count, `dx` and `dy`; `cells_x` and `cells_y` stay 0.
+//   lengths, every count, `dx` and `dy`; `cells_x` and `cells_y` stay 0 and
+//   the lines empty.
 // - Every other mesh is a lattice (is_lattice): every level from 2 on is the
 //   lattice level_lattice names (level 2 the crossed 1 x 1 one), and
 //   build_lattice_mesh builds any. It sets the lengths, every count,
-//   `cells_x`, `cells_y`, `pattern`, `dx` and `dy`, and `half_dx`, `half_dy`
-//   (crossed) or `two_dx`, `two_dy` (fan); `level` is the level whose mesh
-//   it is (lattice_level), 0 when it is no level's. The per-side figures
-//   `nodes_per_side`, `centres_per_side` and `fict_per_side` are set on
-//   square lattices of more than one cell alone (lattice_side_figures).
+//   `cells_x`, `cells_y`, `pattern`, the lines, `dx` and `dy`, and
+//   `half_dx`, `half_dy` (crossed) or `two_dx`, `two_dy` (fan); `level` is
+//   the level whose mesh it is (lattice_level), 0 when it is no level's. The
+//   per-side figures `nodes_per_side`, `centres_per_side` and
+//   `fict_per_side` are set on square lattices of more than one cell alone
+//   (lattice_side_figures).
+// - A lattice on given lines (build_lattice_mesh(xs, ys, pattern)) sets the
+//   same. Along an axis whose lines are equal steps, every line i exactly
+//   i x (length / cells) as a double and the last the length (the lines
+//   build_lattice_mesh(cells_x, cells_y, ...) stores), `dx` (or `dy`) is
+//   that step, with its half or double, and the lattice is that one bit for
+//   bit. Along a graded axis `dx` (`dy`) and its half and double are 0, and
+//   `level` is 0.
 struct Mesh {
   // The four answers.
   std::int32_t level = 0;
@@ -100,7 +110,15 @@ struct Mesh {
   std::int32_t part_cells_y = 0;
   std::int32_t n_halo_volumes = 0;
 
-  // Spacings.
+  // The lattice's lines: the x of its cells_x + 1 vertical lines and the y
+  // of its cells_y + 1 horizontal ones, from 0 (the first) to dim_x and
+  // dim_y (the last), strictly monotone unless a length is 0; lattice node
+  // (i, j) lies at (x_lines[i - 1], y_lines[j - 1]). Empty where the mesh is
+  // no lattice.
+  std::vector<double> x_lines;
+  std::vector<double> y_lines;
+
+  // Spacings: of equal steps; 0 along a graded axis (see above).
   double dx = 0.0;
   double dy = 0.0;
   double half_dx = 0.0;

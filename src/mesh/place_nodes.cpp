@@ -53,17 +53,17 @@ void place_lattice(Mesh& mesh) {
   const LatticeSpacings at = lattice_spacings(mesh);
   // Lattice nodes in a row and in a column. The last column is apart, so
   // that the loop over the others carries no test of the far side.
-  const std::int32_t nx = lattice_nodes_along(at.cells_x);
-  const std::int32_t ny = lattice_nodes_along(at.cells_y);
+  const std::int32_t nx = lattice_nodes_along(at.x.cells);
+  const std::int32_t ny = lattice_nodes_along(at.y.cells);
   for (std::int32_t j = 1; j <= ny; ++j) {
     const double y = lattice_y(at, j);
     for (std::int32_t i = 1; i < nx; ++i) nodes.add(lattice_x(at, i), y);
     nodes.add(lattice_x(at, nx), y);
   }
   if (!at.fan) {
-    for (std::int32_t j = 1; j <= at.cells_y; ++j) {
+    for (std::int32_t j = 1; j <= at.y.cells; ++j) {
       const double y = centre_y(at, j);
-      for (std::int32_t i = 1; i <= at.cells_x; ++i) nodes.add(centre_x(at, i), y);
+      for (std::int32_t i = 1; i <= at.x.cells; ++i) nodes.add(centre_x(at, i), y);
     }
   }
   for (std::int32_t f = 1; f <= mesh.n_fict_nodes; ++f) {

@@ -55,6 +55,26 @@ std::string field_text(double value) {
 // Whether the program writes `a` and `b` as the same real field.
 bool is_written_alike(double a, double b) { return a == b || is_same_real_field_25_15(a, b); }
 
+// Whether `mesh` (a lattice read back) is graded along `axis` (0: x):
+// its lines, read from the nodes, are no equal steps (size_lattice).
+bool is_graded_axis(const Mesh& mesh, int axis) {
+  return is_lattice(mesh) && (axis == 0 ? mesh.dx == 0.0 && mesh.dim_x != 0.0
+                                        : mesh.dy == 0.0 && mesh.dim_y != 0.0);
+}
+
+// A graded axis's reals are computed from its lines as read, each printed
+// to 16 digits: so within a few units of the 16th digit of the axis's
+// length of those written, not always written alike.
+constexpr double kGradedSlack = 8e-15;
+
+// Whether `got`, read on `axis`, is the `want` computed for `mesh`: written
+// alike, or on a graded axis within kGradedSlack of its length.
+bool is_read_alike(const Mesh& mesh, int axis, double got, double want) {
+  if (is_written_alike(got, want)) return true;
+  if (!is_graded_axis(mesh, axis)) return false;
+  return std::fabs(got - want) <= kGradedSlack * std::fabs(axis == 0 ? mesh.dim_x : mesh.dim_y);
+}
+
 // Every double written as `length` is: a length the files may have been
 // written from. `length` first, then those below it, then those above.
 std::vector<double> lengths_written_as(double length) {
@@ -78,7 +98,8 @@ std::string shape_name(const Mesh& mesh) {
 }
 
 // The read mesh's shape with the lengths `dim_x`, `dim_y`: sized, and its
-// nodes placed, as the construction does.
+// nodes placed, as the construction does; a graded axis on its lines as
+// read, whatever the length.
 Mesh reference_nodes(const Mesh& mesh, double dim_x, double dim_y) {
   Mesh reference;
   reference.level = mesh.level;
@@ -87,6 +108,14 @@ Mesh reference_nodes(const Mesh& mesh, double dim_x, double dim_y) {
   reference.pattern = mesh.pattern;
   reference.dim_x = dim_x;
   reference.dim_y = dim_y;
+  if (is_graded_axis(mesh, 0)) {
+    reference.x_lines = mesh.x_lines;
+    reference.dim_x = mesh.dim_x;
+  }
+  if (is_graded_axis(mesh, 1)) {
+    reference.y_lines = mesh.y_lines;
+    reference.dim_y = mesh.dim_y;
+  }
   if (mesh.level == 1) {
     size_mesh(reference);
   } else {
@@ -158,7 +187,7 @@ AxisDisagreements check_reals(const Mesh& mesh, const Mesh& reference, const boo
                      const double* want) {
     for (int a = 0; a < 2; ++a) {
       Disagreement& first = found.axis[a];
-      if (!is_checked[a] || first.is_found() || is_written_alike(got[a], want[a])) continue;
+      if (!is_checked[a] || first.is_found() || is_read_alike(mesh, a, got[a], want[a])) continue;
       first = {file, line,
                what + "'s " + kAxis[a] + " is " + field_text(got[a]) + ", not the " +
                    field_text(want[a]) + " of " + shape_name(mesh) + " on lengths " + lengths};
@@ -177,7 +206,10 @@ AxisDisagreements check_reals(const Mesh& mesh, const Mesh& reference, const boo
     volume_barycentre(reference.node_coords.row(nodes[0]), reference.node_coords.row(nodes[1]),
                       reference.node_coords.row(nodes[2]), barycentre);
     const double* got = mesh.barycentres.row(v);
-    if (is_written_alike(got[0], barycentre[0]) && is_written_alike(got[1], barycentre[1])) return;
+    if (is_read_alike(mesh, 0, got[0], barycentre[0]) &&
+        is_read_alike(mesh, 1, got[1], barycentre[1])) {
+      return;
+    }
     compare(2, v, "the barycentre of volume " + std::to_string(v), got, barycentre);
   };
   if (first_differing == nullptr) {
@@ -407,7 +439,9 @@ void MeshContentCheck::compare_barycentre(std::int32_t v, const double* read) {
   volume_barycentre(reference_.node_coords.row(nodes[0]), reference_.node_coords.row(nodes[1]),
                     reference_.node_coords.row(nodes[2]), barycentre);
   for (int a = 0; a < 2; ++a) {
-    if (first_differing_[a] == 0 && !is_written_alike(read[a], barycentre[a])) first_differing_[a] = v;
+    if (first_differing_[a] == 0 && !is_read_alike(mesh_, a, read[a], barycentre[a])) {
+      first_differing_[a] = v;
+    }
   }
 }
 

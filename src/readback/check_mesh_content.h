@@ -11,7 +11,9 @@
 // computed volume by volume as the construction computes it, so that no
 // second table is held beyond the nodes. Every real of "dados.ent" and
 // "baricentros.ent" must be written as the one computed for one choice of
-// each length, and every number must be the one computed. Then the first and
+// each length (on a graded lattice's graded axis, computed from its lines as
+// read, within a few units of the 16th digit, as those lines are rounded
+// once in print), and every number must be the one computed. Then the first and
 // the last node or volume of each of the other files present: the records
 // the program writes for the mesh read.
 // The barycentres are compared as they are read (compare_barycentre).

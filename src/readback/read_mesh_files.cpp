@@ -4,8 +4,10 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "mesh/lattice.h"
+#include "mesh/lattice_lines.h"
 #include "mesh/size_mesh.h"
 #include "readback/check_file_set.h"
 #include "readback/check_mesh_content.h"
@@ -178,6 +180,65 @@ std::int32_t far_corner_node(const Mesh& mesh) {
   return lattice_node(lattice, lattice.nx, lattice.ny);
 }
 
+// The files print 16 significant digits: a line read back lies within this
+// share of its size of the line written.
+constexpr double kPrinted = 1e-15;
+
+// The lines of a lattice read back from the nodes: row 1's x and column
+// 1's y. Along an axis whose lines print as the equal steps of its length
+// (as sizing places them) they stay empty, for sizing to place them again;
+// the other lines must be lattice lines (lines_fault), and every lattice
+// node must lie on its lines.
+void read_lattice_lines(RecordReader& reader, Mesh& mesh) {
+  const Lattice lattice = lattice_of(mesh);
+  const auto node_line = [](std::int32_t node) {
+    return text(node) + " (line " + text(node + 4) + ")";
+  };
+  const struct {
+    std::vector<double>* lines;
+    std::int32_t cells;
+    int column;
+    const char* name;
+  } axes[] = {{&mesh.x_lines, mesh.cells_x, 0, "x"}, {&mesh.y_lines, mesh.cells_y, 1, "y"}};
+  for (const auto& axis : axes) {
+    std::vector<double>& lines = *axis.lines;
+    lines.resize(static_cast<std::size_t>(axis.cells) + 1);
+    for (std::int32_t i = 0; i <= axis.cells; ++i) {
+      const std::int32_t node =
+          axis.column == 0 ? lattice_node(lattice, i + 1, 1) : lattice_node(lattice, 1, i + 1);
+      lines[i] = mesh.node_coords(node, axis.column + 1);
+    }
+    const double step = lines.back() / static_cast<double>(axis.cells);
+    bool printed_equal = true;
+    for (std::int32_t i = 0; i < axis.cells && printed_equal; ++i) {
+      const double equal = lattice_offset(i + 1, step);
+      printed_equal = std::fabs(lines[i] - equal) <= kPrinted * std::fabs(equal);
+    }
+    if (printed_equal) {
+      lines.clear();
+      continue;
+    }
+    if (const auto fault = lines_fault(lines, axis.name)) {
+      reader.fail("the lattice nodes of " + std::string(axis.column == 0 ? "row 1" : "column 1") +
+                  " do not lie on lattice lines: " + *fault);
+    }
+  }
+  // The lattice nodes on their lines: x of its column, y of its row.
+  for (std::int32_t j = 1; j <= mesh.cells_y + 1; ++j) {
+    for (std::int32_t i = 1; i <= mesh.cells_x + 1; ++i) {
+      const std::int32_t node = lattice_node(lattice, i, j);
+      const double* at = mesh.node_coords.row(node);
+      const double* x_of = mesh.node_coords.row(lattice_node(lattice, i, 1));
+      const double* y_of = mesh.node_coords.row(lattice_node(lattice, 1, j));
+      if (at[0] != x_of[0] || at[1] != y_of[1]) {
+        reader.fail("lattice node " + node_line(node) + " does not lie on the lines of node " +
+                    node_line(lattice_node(lattice, i, 1)) + " and node " +
+                    node_line(lattice_node(lattice, 1, j)));
+      }
+    }
+  }
+}
+
 void read_dados(Mesh& mesh, const std::string& path) {
   RecordReader reader(path);
   mesh.n_nodes = read_count(reader, "nodes");
@@ -221,6 +282,7 @@ void read_dados(Mesh& mesh, const std::string& path) {
   const double* corner = mesh.node_coords.row(far_corner_node(mesh));
   mesh.dim_x = corner[0];
   mesh.dim_y = corner[1];
+  if (is_lattice(mesh)) read_lattice_lines(reader, mesh);
   size_shape(mesh);
 }
 

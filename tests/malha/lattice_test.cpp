@@ -1,5 +1,6 @@
-// The lattice meshes: the level meshes are lattices, bit for bit; the
-// refusals name their reason; and at random lattices of both patterns the
+// The lattice meshes: the level meshes are lattices, bit for bit, and so
+// are lattices on equal lines; the refusals name their reason; and at
+// random lattices of both patterns, of equal and of graded cells, the
 // counts, areas, orientation, neighbours and ghosts, faces, angles and the
 // files read back hold what a solver relies on.
 #include <gtest/gtest.h>
@@ -8,8 +9,10 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "faces/faces.h"
+#include "formats/file_formats.h"
 #include "malha/malha.h"
 #include "mesh/lattice.h"
 #include "support/dialogue.h"
@@ -45,6 +48,14 @@ void expect_same_mesh(const Mesh& a, const Mesh& b, double reals_within = 0.0) {
   for (double M::*field : {&M::dim_x, &M::dim_y, &M::dx, &M::dy, &M::half_dx, &M::half_dy,
                            &M::two_dx, &M::two_dy}) {
     EXPECT_EQ(real_bits(a.*field), real_bits(b.*field)) << a.*field;
+  }
+  for (auto lines : {&M::x_lines, &M::y_lines}) {
+    ASSERT_EQ((a.*lines).size(), (b.*lines).size());
+    for (std::size_t i = 0; i < (a.*lines).size(); ++i) {
+      EXPECT_TRUE(reals_within == 0.0 ? real_bits((a.*lines)[i]) == real_bits((b.*lines)[i])
+                                      : std::fabs((a.*lines)[i] - (b.*lines)[i]) <= reals_within)
+          << "line " << i << ": " << (a.*lines)[i] << " " << (b.*lines)[i];
+    }
   }
   ASSERT_EQ(a.volume_nodes.rows(), b.volume_nodes.rows());
   EXPECT_TRUE(table_bytes(a.volume_nodes) == table_bytes(b.volume_nodes));
@@ -128,8 +139,9 @@ double signed_area(const Mesh& mesh, std::int32_t v) {
   return 0.5 * ((b[0] - a[0]) * (c[1] - a[1]) - (c[0] - a[0]) * (b[1] - a[1]));
 }
 
-// The properties of one lattice; `square_cells` when dx = dy.
-void check_lattice(const Mesh& mesh, bool square_cells) {
+// The properties of one lattice; `square_cells` when dx = dy;
+// `rewrite_files` to write the mesh read back again.
+void check_lattice(const Mesh& mesh, bool square_cells, bool rewrite_files = false) {
   const std::int64_t cx = mesh.cells_x;
   const std::int64_t cy = mesh.cells_y;
   const bool fan = mesh.pattern == LatticePattern::fan;
@@ -225,10 +237,19 @@ void check_lattice(const Mesh& mesh, bool square_cells) {
     EXPECT_LT(worst_angle, 1e-5);
   }
 
-  // The files give the same mesh back.
+  // The files give the same mesh back, and that mesh the same files.
   TempDir dir;
   write_mesh_files(mesh, dir.path());
-  expect_same_mesh(read_mesh_files(dir.path()), mesh, 1e-15 * 4 * scale);
+  const Mesh read = read_mesh_files(dir.path());
+  expect_same_mesh(read, mesh, 1e-15 * 4 * scale);
+  if (!rewrite_files) return;
+  TempDir again;
+  write_mesh_files(read, again.path());
+  for (const auto& file : kOutputFiles) {
+    EXPECT_TRUE(testing::read_file(dir.path() / file.name) ==
+                testing::read_file(again.path() / file.name))
+        << file.name;
+  }
 }
 
 TEST(LatticeMesh, RandomLatticesHoldWhatASolverReliesOn) {
@@ -256,6 +277,131 @@ TEST(LatticeMesh, RandomLatticesHoldWhatASolverReliesOn) {
                    (pattern == LatticePattern::fan ? ", fan" : ", crossed"));
       check_lattice(build_lattice_mesh(cx, cy, dim_x, dim_y, pattern), square_cells);
     }
+  }
+}
+
+// Random lattices of both patterns: `cells` (1 to 120, even for fan) and
+// lengths of random sign.
+struct RandomLattice {
+  std::int64_t cells_x, cells_y;
+  double dim_x, dim_y;
+  LatticePattern pattern;
+  std::string name() const {
+    return std::to_string(cells_x) + " x " + std::to_string(cells_y) + " cells of " +
+           std::to_string(dim_x) + " x " + std::to_string(dim_y) +
+           (pattern == LatticePattern::fan ? ", fan" : ", crossed");
+  }
+};
+
+std::vector<RandomLattice> random_lattices(std::uint64_t seed, int per_pattern) {
+  std::mt19937_64 random(seed);
+  std::uniform_int_distribution<std::int64_t> cells(1, 120);
+  // Lengths of up to four digits, which the files print exactly.
+  std::uniform_int_distribution<int> digits(1, 9999);
+  const auto length = [&](std::mt19937_64& r) { return digits(r) / 200.0; };
+  std::bernoulli_distribution negative(0.25);
+  std::vector<RandomLattice> lattices;
+  for (const LatticePattern pattern : {LatticePattern::crossed, LatticePattern::fan}) {
+    for (int i = 0; i < per_pattern; ++i) {
+      RandomLattice l{cells(random), cells(random), length(random), length(random), pattern};
+      if (pattern == LatticePattern::fan) {
+        l.cells_x += l.cells_x % 2;
+        l.cells_y += l.cells_y % 2;
+      }
+      if (negative(random)) l.dim_x = -l.dim_x;
+      if (negative(random)) l.dim_y = -l.dim_y;
+      lattices.push_back(l);
+    }
+  }
+  return lattices;
+}
+
+TEST(LatticeMesh, OnItsOwnLinesALatticeIsItselfBitForBit) {
+  for (const RandomLattice& l : random_lattices(20261210, 20)) {
+    SCOPED_TRACE(l.name());
+    const Mesh mesh = build_lattice_mesh(l.cells_x, l.cells_y, l.dim_x, l.dim_y, l.pattern);
+    expect_same_mesh(build_lattice_mesh(mesh.x_lines, mesh.y_lines, l.pattern), mesh);
+    // Equal grading gives those lines too.
+    EXPECT_TRUE(graded_lines(l.cells_x, l.dim_x, 1.0) == mesh.x_lines);
+    EXPECT_TRUE(two_sided_lines(l.cells_y, l.dim_y, 1.0) == mesh.y_lines);
+  }
+}
+
+TEST(LatticeMesh, RandomGradedLatticesHoldWhatASolverReliesOn) {
+  std::mt19937_64 random(20261211);
+  std::uniform_real_distribution<double> log_ratio(std::log(1.0 / 50), std::log(50.0));
+  std::bernoulli_distribution two_sided(0.5);
+  for (const RandomLattice& l : random_lattices(20261212, 20)) {
+    const double ratio_x = std::exp(log_ratio(random));
+    const double ratio_y = std::exp(log_ratio(random));
+    const bool both_ends = two_sided(random);
+    SCOPED_TRACE(l.name() + ", ratios " + std::to_string(ratio_x) + " and " +
+                 std::to_string(ratio_y) + (both_ends ? ", two-sided" : ""));
+    const auto lines = both_ends ? two_sided_lines : graded_lines;
+    const std::vector<double> xs = lines(l.cells_x, l.dim_x, ratio_x);
+    const std::vector<double> ys = lines(l.cells_y, l.dim_y, ratio_y);
+    ASSERT_EQ(xs.back(), l.dim_x);
+    ASSERT_EQ(ys.back(), l.dim_y);
+    const Mesh mesh = build_lattice_mesh(xs, ys, l.pattern);
+    EXPECT_TRUE(mesh.x_lines == xs && mesh.y_lines == ys);
+    // The last step over the first: the ratio (two-sided: of the end steps
+    // with 3 or more cells, 1).
+    if (!both_ends && l.cells_x > 1) {
+      EXPECT_NEAR((xs[l.cells_x] - xs[l.cells_x - 1]) / xs[1], ratio_x, 1e-9 * ratio_x);
+    }
+    check_lattice(mesh, false, true);
+  }
+}
+
+TEST(LatticeMesh, RefusedLinesNameTheirReason) {
+  const double nan = std::nan("");
+  const std::vector<double> two = {0.0, 1.0};
+  const struct {
+    std::vector<double> xs;
+    std::vector<double> ys;
+    LatticePattern pattern;
+    const char* description;
+  } cases[] = {
+      {{0.0}, two, LatticePattern::crossed, "xs holds 1 lines: a lattice takes 2 or more"},
+      {two, {0.5, 1.0}, LatticePattern::crossed, "ys[0] (0.5) is not 0: the lines start at 0"},
+      {{0.0, 1.0, 1.0}, two, LatticePattern::crossed,
+       "xs[2] (1) after xs[1] (1): the lines are not strictly increasing or strictly "
+       "decreasing"},
+      {{0.0, -1.0, 2.0}, two, LatticePattern::crossed,
+       "xs[2] (2) after xs[1] (-1): the lines are not strictly increasing or strictly "
+       "decreasing"},
+      {two, {0.0, nan}, LatticePattern::crossed, "ys[1] (nan) is not finite"},
+      {{0.0, 1.0, 2.0, 3.0}, two, LatticePattern::fan,
+       "cells_x (3 from xs) is odd: the fan pattern takes blocks of 2 x 2 cells"},
+      {std::vector<double>(23172, 0.0), std::vector<double>(23172, 0.0), LatticePattern::crossed,
+       "23171 x 23171 cells give n_volumes = 2147673648, more than 2147483647, the most a "
+       "32-bit count holds"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.description);
+    EXPECT_EQ(testing::thrown_report([&] { build_lattice_mesh(c.xs, c.ys, c.pattern); }),
+              testing::error_report("S5002", "ARGUMENT(build_lattice_mesh)", c.description));
+  }
+  const struct {
+    bool both_ends;
+    std::int64_t cells;
+    double length, ratio;
+    const char* description;
+  } helpers[] = {
+      {false, 0, 1.0, 2.0, "cells (0) is below 1"},
+      {true, 4, 0.0, 2.0, "length (0) is not a finite length other than 0"},
+      {false, 4, 1.0, -2.0, "ratio (-2) is not a finite number above 0"},
+      {true, 4, 1.0, nan, "ratio (nan) is not a finite number above 0"},
+  };
+  for (const auto& c : helpers) {
+    SCOPED_TRACE(c.description);
+    EXPECT_EQ(testing::thrown_report([&] {
+                (c.both_ends ? two_sided_lines : graded_lines)(c.cells, c.length, c.ratio);
+              }),
+              testing::error_report("S5002",
+                                    c.both_ends ? "ARGUMENT(two_sided_lines)"
+                                                : "ARGUMENT(graded_lines)",
+                                    c.description));
   }
 }
 

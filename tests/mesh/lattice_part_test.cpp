@@ -27,6 +27,7 @@ struct Lattice {
   std::int64_t cells_y;
   LatticePattern pattern;
   std::int32_t parts;
+  double ratio = 0.0;  // graded: x graded_lines, y two_sided_lines of this ratio
 };
 
 // Whether a grid of blocks can give each part at least one unit.
@@ -52,12 +53,22 @@ std::vector<std::int64_t> held_row(const Mesh& whole, std::int64_t g,
 void check_tiling(const Lattice& c) {
   const double dim_x = 0.7;
   const double dim_y = 1.3;
+  const std::vector<double> xs = c.ratio != 0.0 ? graded_lines(c.cells_x, dim_x, c.ratio)
+                                                : std::vector<double>{};
+  const std::vector<double> ys = c.ratio != 0.0 ? two_sided_lines(c.cells_y, -dim_y, c.ratio)
+                                                : std::vector<double>{};
+  const auto part_of = [&](std::int32_t p) {
+    return c.ratio != 0.0
+               ? build_lattice_part(xs, ys, c.pattern, p, c.parts)
+               : build_lattice_part(c.cells_x, c.cells_y, dim_x, dim_y, c.pattern, p, c.parts);
+  };
   if (!grid_fits(c)) {
-    EXPECT_THROW(build_lattice_part(c.cells_x, c.cells_y, dim_x, dim_y, c.pattern, 0, c.parts),
-                 Error);
+    EXPECT_THROW(part_of(0), Error);
     return;
   }
-  const Mesh whole = build_lattice_mesh(c.cells_x, c.cells_y, dim_x, dim_y, c.pattern);
+  const Mesh whole = c.ratio != 0.0
+                         ? build_lattice_mesh(xs, ys, c.pattern)
+                         : build_lattice_mesh(c.cells_x, c.cells_y, dim_x, dim_y, c.pattern);
   const Faces faces = build_faces(whole);
   const FaceGeometry geometry = face_geometry(whole, faces);
   std::unordered_map<std::int64_t, std::int32_t> whole_face;  // owner x n_volumes + neighbour
@@ -84,8 +95,7 @@ void check_tiling(const Lattice& c) {
   std::int64_t offset = 0;
   for (std::int32_t p = 0; p < c.parts; ++p) {
     SCOPED_TRACE("part " + std::to_string(p));
-    const MeshPart part =
-        build_lattice_part(c.cells_x, c.cells_y, dim_x, dim_y, c.pattern, p, c.parts);
+    const MeshPart part = part_of(p);
     const Mesh& mesh = part.mesh;
     ASSERT_EQ(owned_offset(partition, p), offset);
     offset += part.n_owned;
@@ -216,10 +226,14 @@ TEST(LatticePart, PartsTileTheLattice) {
     cases.push_back(
         {(cx + unit - 1) / unit * unit, (cy + unit - 1) / unit * unit, pattern, parts(random)});
   }
+  // Graded lattices: fine at x = 0 and at both ends of a negative y.
+  cases.push_back({40, 18, LatticePattern::crossed, 6, 30.0});
+  cases.push_back({24, 36, LatticePattern::fan, 5, 1.0 / 20});
   for (const Lattice& c : cases) {
     SCOPED_TRACE(std::to_string(c.cells_x) + " x " + std::to_string(c.cells_y) +
                  (c.pattern == LatticePattern::fan ? " fan, " : " crossed, ") +
-                 std::to_string(c.parts) + " parts");
+                 std::to_string(c.parts) + " parts" +
+                 (c.ratio != 0.0 ? ", graded " + std::to_string(c.ratio) : ""));
     check_tiling(c);
     if (testing::Test::HasFatalFailure()) return;
   }

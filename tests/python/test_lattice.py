@@ -2,6 +2,7 @@
 reader on random lattices, and one lattice from Python through its files,
 malha-vtk and back."""
 
+import math
 import os
 import random
 import subprocess
@@ -81,3 +82,47 @@ def test_a_lattice_through_its_files_malha_vtk_and_back(tmp_path):
                  "two_dy", "n_volumes", "n_nodes"):
         assert getattr(read, name) == getattr(mesh, name), name
     assert np.array_equal(read.volume_neighbours, mesh.volume_neighbours)
+
+
+@pytest.mark.parametrize("kwargs, kind, reason", [
+    (dict(xs=[0.0, 1.0, 1.0], ys=[0.0, 1.0]), malha.ArgumentError, r"xs\[2\] \(1\) after xs\[1\]"),
+    (dict(xs=[0.0, 1.0]), malha.ArgumentError, "xs and ys are given together"),
+    (dict(cells_x=2, xs=[0.0, 1.0], ys=[0.0, 1.0]), malha.ArgumentError, "give one or the other"),
+    (dict(xs=[[0.0, 1.0]], ys=[0.0, 1.0]), malha.ArgumentError, "one-dimensional"),
+    (dict(xs="01", ys=[0.0, 1.0]), TypeError, "sequence of real numbers"),
+], ids=["the library's refusal", "xs alone", "lines and counts", "two dimensions", "a str"])
+def test_build_lattice_on_lines_refuses_with_the_reason(kwargs, kind, reason):
+    with pytest.raises(kind, match=reason):
+        malha.build_lattice(**kwargs)
+
+
+@pytest.mark.parametrize("helper", [malha.graded_lines, malha.two_sided_lines])
+def test_grading_helpers(helper):
+    lines = helper(7, -3.0, 12.5)
+    assert lines.dtype == np.float64 and lines.shape == (8,) and lines[-1] == -3.0
+    with pytest.raises(malha.ArgumentError, match=r"ratio \(0\) is not a finite number above 0"):
+        helper(4, 1.0, 0)
+    with pytest.raises(TypeError):
+        helper(4.0, 1.0, 2.0)
+
+
+@pytest.mark.parametrize("pattern", ["crossed", "fan"])
+def test_graded_lattices_reach_vtk_meshio_and_time_series(tmp_path, pattern):
+    rng = random.Random(f"graded {pattern}")
+    for cells_x, cells_y, dim_x, dim_y, _ in random_lattices(pattern, count=6, seed=40):
+        xs = malha.graded_lines(cells_x, dim_x, math.exp(rng.uniform(-4, 4)))
+        ys = malha.two_sided_lines(cells_y, dim_y, math.exp(rng.uniform(-4, 4)))
+        mesh = malha.build_lattice(xs=list(xs), ys=ys, pattern=pattern)
+        assert np.array_equal(mesh.x_lines, xs) and np.array_equal(mesh.y_lines, ys)
+        assert not mesh.x_lines.flags.writeable
+        u = mesh.barycentres[:mesh.n_real_volumes, 0]
+        mesh.write_vtu(tmp_path / "graded.vtu", {"u": u})
+        points, triangles, _, arrays = read_with_vtk(tmp_path / "graded.vtu")
+        assert np.array_equal(points[:, :2], mesh.node_coords[:mesh.n_real_nodes])
+        assert np.array_equal(triangles, mesh.triangles[:mesh.n_real_volumes])
+        assert np.array_equal(arrays["u"], u)
+        series = malha.TimeSeries(mesh, tmp_path, "graded")
+        series.write(0.0, {"u": u})
+        assert read_with_vtk(tmp_path / "graded_0000.vtu")[1].shape == triangles.shape
+    pytest.importorskip("meshio")
+    assert np.array_equal(mesh.to_meshio().points[:, :2], mesh.node_coords)

@@ -6,15 +6,18 @@ import pytest
 import malha
 
 
-@pytest.mark.parametrize("pattern", ["crossed", "fan"])
-def test_pieces_read_back_as_the_whole_grid(tmp_path, pattern):
+@pytest.mark.parametrize("pattern, graded", [("crossed", False), ("fan", False), ("fan", True)])
+def test_pieces_read_back_as_the_whole_grid(tmp_path, pattern, graded):
     vtk = pytest.importorskip("vtkmodules.vtkIOXML")
     numpy_support = pytest.importorskip("vtkmodules.util.numpy_support")
-    whole = malha.build_lattice(24, 12, 2.0, 1.0, pattern)
+    lines = dict(xs=malha.graded_lines(24, 2.0, 20.0), ys=malha.two_sided_lines(12, 1.0, 5.0))
+    whole = (malha.build_lattice(pattern=pattern, **lines) if graded
+             else malha.build_lattice(24, 12, 2.0, 1.0, pattern))
     u = np.sin(whole.barycentres[:, 0]) * whole.barycentres[:, 1]
     pieces = []
     for p in range(4):
-        part = malha.build_lattice_part(24, 12, 2.0, 1.0, pattern, p, 4)
+        part = (malha.build_lattice_part(pattern=pattern, part=p, parts=4, **lines) if graded
+                else malha.build_lattice_part(24, 12, 2.0, 1.0, pattern, p, 4))
         numbers = part.global_volumes
         # 0-based, read-only tables of the whole mesh's numbers.
         assert numbers.dtype == np.int64 and not numbers.flags.writeable

@@ -27,7 +27,12 @@ using testing::TempDir;
 // Every field of a mesh and its four tables, as bytes.
 std::string mesh_bytes(const Mesh& mesh) {
   std::string bytes(reinterpret_cast<const char*>(&mesh.level),
-                    offsetof(Mesh, node_coords) - offsetof(Mesh, level));
+                    offsetof(Mesh, x_lines) - offsetof(Mesh, level));
+  bytes.append(reinterpret_cast<const char*>(&mesh.dx),
+               offsetof(Mesh, node_coords) - offsetof(Mesh, dx));
+  for (const std::vector<double>* lines : {&mesh.x_lines, &mesh.y_lines}) {
+    bytes.append(reinterpret_cast<const char*>(lines->data()), lines->size() * sizeof(double));
+  }
   auto add = [&bytes](const auto& table) {
     if (table.rows() > 0) {
       bytes.append(reinterpret_cast<const char*>(table.row(1)),
@@ -68,6 +73,9 @@ TEST(CheckMeshContent, EveryMixOfTwoRunsIsRefused) {
        build_lattice_mesh(6, 5, 1.5, 2.5), build_lattice_mesh(6, 5, 1.5, 2.5000000000000004)},
       {"fan 8 x 4 cells, 3 x 1 and 3 x -1", build_lattice_mesh(8, 4, 3.0, 1.0, LatticePattern::fan),
        build_lattice_mesh(8, 4, 3.0, -1.0, LatticePattern::fan)},
+      {"graded crossed 6 x 5, x ratio 20 and 10",
+       build_lattice_mesh(graded_lines(6, 1.5, 20.0), two_sided_lines(5, 2.5, 4.0)),
+       build_lattice_mesh(graded_lines(6, 1.5, 10.0), two_sided_lines(5, 2.5, 4.0))},
   };
   for (const Pair& pair : pairs) {
     SCOPED_TRACE(pair.name);

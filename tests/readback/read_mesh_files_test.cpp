@@ -183,5 +183,36 @@ TEST(ReadMeshFiles, CountsOfNoLevelNorLatticeAreRefused) {
   }
 }
 
+TEST(ReadMeshFiles, NodesOffLatticeLinesAreRefused) {
+  const struct {
+    const char* name;
+    int line;  // of the node record replaced
+    const char* record;
+    const char* description;
+  } cases[] = {
+      {"row 1 turning back", 6, "    3.000000000000000E+00    0.000000000000000E+00",
+       "line 33: the lattice nodes of row 1 do not lie on lattice lines: x[2] (2) after x[1] "
+       "(3): the lines are not strictly increasing or strictly decreasing"},
+      {"a node off its column", 9, "    1.500000000000000E+00    5.000000000000000E-01",
+       "line 33: lattice node 5 (line 9) does not lie on the lines of node 2 (line 6) and node "
+       "4 (line 8)"},
+  };
+  const fs::path golden = testing::kGoldenDir / "level3_2x1";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempDir dir;
+    for (const char* name : {kConectividadesEnt, kBaricentrosEnt}) {
+      fs::copy_file(golden / name, dir / name);
+    }
+    std::string dados = read_file(golden / kDadosEnt);
+    dados.replace(40 + static_cast<std::size_t>(c.line - 5) * 52, 50, c.record);  // 4 counts
+    testing::write_file(dir / kDadosEnt, dados);
+    Mesh mesh;
+    EXPECT_EQ(testing::thrown_report([&] { read_mesh_files(mesh, dir.path().string()); }),
+              testing::error_report("F4007", "READ(" + path_in(dir.path().string(), kDadosEnt) + ")",
+                                    c.description));
+  }
+}
+
 }  // namespace
 }  // namespace malha
