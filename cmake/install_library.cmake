@@ -4,7 +4,8 @@
 #   lib/libmalha.a
 #   include/malha/malha.h, faces.h, vtu.h, cell_gradients.h      (from src/malha/)
 #   include/malha/faces/faces.h, include/malha/faces/cell_gradients.h,
-#   include/malha/vtk/vtu.h, include/malha/mesh/mesh.h, include/malha/mesh/lattice_part.h,
+#   include/malha/vtk/vtu.h, include/malha/mesh/mesh.h, include/malha/mesh/lattice_lines.h,
+#   include/malha/mesh/lattice_part.h,
 #   include/malha/system/error.h
 #   lib/cmake/malha/malhaConfig.cmake, malhaConfigVersion.cmake, malhaTargets*.cmake
 #

@@ -41,7 +41,8 @@ expect_files "$linux_package" "malha-$version-linux-x86_64" \
   share/man/man1/malha.1.gz share/man/man1/malha-vtk.1.gz \
   include/malha/malha.h include/malha/faces.h include/malha/cell_gradients.h include/malha/vtu.h \
   include/malha/faces/faces.h include/malha/faces/cell_gradients.h include/malha/vtk/vtu.h \
-  include/malha/mesh/mesh.h include/malha/mesh/lattice_part.h include/malha/system/error.h \
+  include/malha/mesh/mesh.h include/malha/mesh/lattice_lines.h include/malha/mesh/lattice_part.h \
+  include/malha/system/error.h \
   lib/libmalha.a lib/cmake/malha/malhaConfig.cmake lib/cmake/malha/malhaConfigVersion.cmake \
   lib/cmake/malha/malhaTargets.cmake lib/cmake/malha/malhaTargets-release.cmake \
   lib/python3/dist-packages/malha/__init__.py lib/python3/dist-packages/malha/errors.py \

@@ -16,6 +16,7 @@ ls "$work/prefix/include/malha/malha.h" "$work/prefix/include/malha/faces.h" \
   "$work/prefix/include/malha/cell_gradients.h" "$work/prefix/include/malha/vtu.h" \
   "$work/prefix/include/malha/faces/faces.h" "$work/prefix/include/malha/faces/cell_gradients.h" \
   "$work/prefix/include/malha/vtk/vtu.h" "$work/prefix/include/malha/mesh/mesh.h" \
+  "$work/prefix/include/malha/mesh/lattice_lines.h" \
   "$work/prefix/include/malha/mesh/lattice_part.h" "$work/prefix/include/malha/system/error.h" \
   "$work/prefix/lib/libmalha.a" \
   "$work/prefix/lib/cmake/malha/malhaConfig.cmake" "$work/prefix/lib/cmake/malha/malhaConfigVersion.cmake"

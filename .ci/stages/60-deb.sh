@@ -43,7 +43,8 @@ expected=(
   /usr/lib/libmalha.a /usr/include/malha/malha.h /usr/include/malha/faces.h
   /usr/include/malha/cell_gradients.h /usr/include/malha/faces/faces.h
   /usr/include/malha/faces/cell_gradients.h /usr/include/malha/vtk/vtu.h
-  /usr/include/malha/vtu.h /usr/include/malha/mesh/mesh.h /usr/include/malha/mesh/lattice_part.h
+  /usr/include/malha/vtu.h /usr/include/malha/mesh/mesh.h /usr/include/malha/mesh/lattice_lines.h
+  /usr/include/malha/mesh/lattice_part.h
   /usr/include/malha/system/error.h /usr/lib/cmake/malha/malhaConfig.cmake
   /usr/lib/cmake/malha/malhaConfigVersion.cmake /usr/lib/cmake/malha/malhaTargets.cmake
   /usr/lib/cmake/malha/malhaTargets-release.cmake
