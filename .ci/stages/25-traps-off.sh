@@ -22,7 +22,11 @@ echo "traps off: MATH overflow report, exit status 1, no file"
 
 # The program built without hardware traps (MALHA_FP_TRAPS=OFF), as on a
 # platform that has none: the finiteness check alone finds the faults, and
-# the whole suite passes (the trap tests skip).
+# every test of the program and the library passes (the trap tests skip).
+# The option changes the program's process code only: the Python package,
+# the examples and the README snippets, which never reach it, are the
+# release build's of stage 10 and are not built or run again here.
 cmake -S . -B build-notraps -DMALHA_FP_TRAPS=OFF
-cmake --build build-notraps -j2
-ctest --test-dir build-notraps -j2 --output-on-failure
+cmake --build build-notraps -j2 --target malha malha-vtk malha_tests
+ctest --test-dir build-notraps -j2 --output-on-failure \
+  -E '^(PythonPackage|PoissonConvergence|HeatExample|ExampleOptions|ReadmeSnippets|ReadmePackages|LayerIncludes|WindowsUnderWine)$'
