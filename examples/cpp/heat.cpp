@@ -74,19 +74,9 @@ Options parse(const options::Reader& r) {
 
 int main(int argc, char** argv) {
   Options o;
-  try {
-    std::vector<options::Option> known = options::kMeshOptions;
-    known.insert(known.end(), {{"--steps", 1}, {"--end", 1}, {"--every", 1}, {"--folder", 1}});
-    const options::Reader reader(argc, argv, known);
-    if (reader.given("--help")) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    o = parse(reader);
-  } catch (const options::Refusal& refusal) {
-    std::fprintf(stderr, "heat: %s (--help: usage)\n", refusal.what());
-    return 2;
-  }
+  const int ended =
+      options::read_command_line(argc, argv, {{"--steps", 1}, {"--end", 1}, {"--every", 1}, {"--folder", 1}}, "heat", kUsage, parse, o);
+  if (ended >= 0) return ended;
   try {
     const auto began = std::chrono::steady_clock::now();
     const malha::Mesh mesh = options::build(o.mesh);

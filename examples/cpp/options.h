@@ -163,4 +163,27 @@ inline std::string describe(const MeshChoice& m) {
          (m.pattern == malha::LatticePattern::fan ? "fan" : "crossed") + graded;
 }
 
+// Reads the command line of `program`: the mesh options and `extra`, given
+// to `parse`, which fills `out`. Returns the exit status when the run ends
+// here (0 after printing `usage` for --help, 2 after a refusal, said on
+// standard error), or -1 when it goes on.
+template <typename Parsed, typename Parse>
+int read_command_line(int argc, char** argv, std::initializer_list<Option> extra,
+                      const char* program, const char* usage, Parse parse, Parsed& out) {
+  try {
+    std::vector<Option> known = kMeshOptions;
+    known.insert(known.end(), extra);
+    const Reader reader(argc, argv, known);
+    if (reader.given("--help")) {
+      std::fputs(usage, stdout);
+      return 0;
+    }
+    out = parse(reader);
+    return -1;
+  } catch (const Refusal& refusal) {
+    std::fprintf(stderr, "%s: %s (--help: usage)\n", program, refusal.what());
+    return 2;
+  }
+}
+
 }  // namespace options

@@ -70,19 +70,9 @@ Options parse(const options::Reader& r) {
 
 int main(int argc, char** argv) {
   Options o;
-  try {
-    std::vector<options::Option> known = options::kMeshOptions;
-    known.insert(known.end(), {{"--boundary", 1}, {"--grid", 1}});
-    const options::Reader reader(argc, argv, known);
-    if (reader.given("--help")) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    o = parse(reader);
-  } catch (const options::Refusal& refusal) {
-    std::fprintf(stderr, "poisson: %s (--help: usage)\n", refusal.what());
-    return 2;
-  }
+  const int ended =
+      options::read_command_line(argc, argv, {{"--boundary", 1}, {"--grid", 1}}, "poisson", kUsage, parse, o);
+  if (ended >= 0) return ended;
   try {
     const malha::Mesh mesh = options::build(o.mesh);
     const malha::Faces faces = malha::build_faces(mesh);

@@ -398,13 +398,14 @@ void check_part_counts(const PartBuilder& builder, std::int32_t part) {
     const char* name;
     std::int64_t count;
   } totals[] = {
-      {"n_volumes", builder.n_owned() + builder.n_halo() + builder.n_fict()},
-      {"n_nodes", builder.n_owned_nodes() + builder.n_halo_nodes() + builder.n_fict_nodes()}};
+      {"volumes", builder.n_owned() + builder.n_halo() + builder.n_fict()},
+      {"nodes", builder.n_owned_nodes() + builder.n_halo_nodes() + builder.n_fict_nodes()}};
   for (const auto& total : totals) {
     if (total.count <= INT32_MAX) continue;
-    fail_argument(kFunction, "part " + std::to_string(part) + " gives " + total.name + " = " +
-                                 std::to_string(total.count) + ", more than " +
-                                 std::to_string(INT32_MAX) + ", the most a 32-bit count holds");
+    fail_argument(kFunction, "part " + std::to_string(part) + " would hold " +
+                                 std::to_string(total.count) + " " + total.name +
+                                 " (owned, halo and fictitious), past the " +
+                                 std::to_string(INT32_MAX) + " a 32-bit count holds");
   }
 }
 

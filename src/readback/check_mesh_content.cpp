@@ -97,17 +97,24 @@ std::string shape_name(const Mesh& mesh) {
          " lattice of " + text(mesh.cells_x) + " x " + text(mesh.cells_y) + " cells";
 }
 
+// A mesh of the read mesh's level or lattice with the lengths `dim_x`,
+// `dim_y`, not yet sized.
+Mesh shape_with_lengths(const Mesh& mesh, double dim_x, double dim_y) {
+  Mesh shape;
+  shape.level = mesh.level;
+  shape.cells_x = mesh.cells_x;
+  shape.cells_y = mesh.cells_y;
+  shape.pattern = mesh.pattern;
+  shape.dim_x = dim_x;
+  shape.dim_y = dim_y;
+  return shape;
+}
+
 // The read mesh's shape with the lengths `dim_x`, `dim_y`: sized, and its
 // nodes placed, as the construction does; a graded axis on its lines as
 // read, whatever the length.
 Mesh reference_nodes(const Mesh& mesh, double dim_x, double dim_y) {
-  Mesh reference;
-  reference.level = mesh.level;
-  reference.cells_x = mesh.cells_x;
-  reference.cells_y = mesh.cells_y;
-  reference.pattern = mesh.pattern;
-  reference.dim_x = dim_x;
-  reference.dim_y = dim_y;
+  Mesh reference = shape_with_lengths(mesh, dim_x, dim_y);
   if (is_graded_axis(mesh, 0)) {
     reference.x_lines = mesh.x_lines;
     reference.dim_x = mesh.dim_x;
@@ -375,13 +382,8 @@ void check_companion_files(const Mesh& mesh, const std::string& folder) {
 // multiples of the spacing that tell most lengths apart before any table is
 // placed.
 bool does_side_agree(const Mesh& mesh, int axis, double length) {
-  Mesh sized;
-  sized.level = mesh.level;
-  sized.cells_x = mesh.cells_x;
-  sized.cells_y = mesh.cells_y;
-  sized.pattern = mesh.pattern;
-  sized.dim_x = axis == 0 ? length : mesh.dim_x;
-  sized.dim_y = axis == 0 ? mesh.dim_y : length;
+  Mesh sized = shape_with_lengths(mesh, axis == 0 ? length : mesh.dim_x,
+                                  axis == 0 ? mesh.dim_y : length);
   size_lattice(sized);
   const std::int32_t nx = sized.cells_x + 1;
   const std::int32_t n = axis == 0 ? nx : sized.cells_y + 1;

@@ -11,23 +11,17 @@
 #include <set>
 #include <string>
 
+#include "support/dialogue.h"
 #include "support/run_malha.h"
 
 namespace malha {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::names_in;
 using testing::read_file;
 using testing::TempDir;
 using testing::write_file;
-
-std::set<std::string> names_in(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
-}
 
 TEST(TemporaryFile, IsNamedBesideTheFinalFileAndGoesHoweverTheWriteEnds) {
   struct Row {
