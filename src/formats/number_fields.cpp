@@ -298,4 +298,7 @@ bool is_same_real_field_25_15(double a, double b) {
 
 void real_field_18_9(char* out, double value) { real_field<kRealField18Width, 10>(out, value); }
 
+RealFieldDigits real_field_25_15_digits(double value) { return rounded_digits<16>(value); }
+RealFieldDigits real_field_18_9_digits(double value) { return rounded_digits<10>(value); }
+
 }  // namespace malha

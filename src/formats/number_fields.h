@@ -46,6 +46,11 @@ struct RealFieldDigits {
   bool negative;
 };
 
+// The digits (16 or 10), exponent and sign that real_field_25_15 or
+// real_field_18_9 writes for a finite `value`, without writing the field.
+RealFieldDigits real_field_25_15_digits(double value);
+RealFieldDigits real_field_18_9_digits(double value);
+
 // Whether `a` and `b` are written as the same real_field_25_15, without
 // writing it (infinities and not-a-numbers all alike, as asterisks).
 bool is_same_real_field_25_15(double a, double b);

@@ -1,6 +1,7 @@
 #include "readback/record_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -41,16 +42,52 @@ std::string columns(int column, std::size_t width) {
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-// Whether the program writes `value` in `form` as the `form.width` bytes at
-// `field`.
-bool is_written_as(double value, const char* field, const RealFieldForm& form) {
-  char text[kRealField25Width];
-  if (form.width == kRealField25Width) {
-    real_field_25_15(text, value);
-  } else {
-    real_field_18_9(text, value);
+// A real field as read: its significant digits as one integer, the
+// exponent of its first digit, its sign, and whether its exponent has the
+// letter E.
+struct FieldNumber {
+  std::uint64_t digits = 0;
+  int exponent = 0;
+  bool negative = false;
+  bool has_letter = false;
+};
+
+// Whether the program writes `value` in `form` as the field `field`: the
+// same digits, exponent and sign, and the letter where the program writes
+// it (exponents -99 to 99).
+bool is_written_as(double value, const FieldNumber& field, const RealFieldForm& form) {
+  if (!std::isfinite(value)) return false;
+  const RealFieldDigits written = form.fraction_digits == kRealField25.fraction_digits
+                                      ? real_field_25_15_digits(value)
+                                      : real_field_18_9_digits(value);
+  return written.digits == field.digits && written.exponent == field.exponent &&
+         written.negative == field.negative &&
+         (written.exponent > -100 && written.exponent < 100) == field.has_letter;
+}
+
+// 10^0 to 10^22: the powers of ten that a double holds exactly.
+constexpr int kMaxExactPower = 22;
+constexpr std::array<double, kMaxExactPower + 1> kExactPow10 = [] {
+  std::array<double, kMaxExactPower + 1> table {};
+  double p = 1.0;
+  for (double& entry : table) {
+    entry = p;
+    p *= 10.0;
   }
-  return std::memcmp(text, field, static_cast<std::size_t>(form.width)) == 0;
+  return table;
+}();
+
+// The double nearest to `digits` x 10^`power`, where both operands are
+// exact doubles (digits up to 2^53, |power| up to 22): then one multiplication
+// or division, itself rounded to nearest, gives it. False otherwise.
+bool nearest_by_one_operation(std::uint64_t digits, int power, double& nearest) {
+  if (digits > (std::uint64_t {1} << 53) || power < -kMaxExactPower || power > kMaxExactPower) {
+    return false;
+  }
+  const auto mantissa = static_cast<double>(digits);
+  nearest = power >= 0 ? mantissa * kExactPow10[static_cast<std::size_t>(power)]
+                       : mantissa / kExactPow10[static_cast<std::size_t>(-power)];
+  return true;
 }
 
 // The distance from `magnitude` (finite, 0 or more) to the next double up:
@@ -67,7 +104,7 @@ double spacing_above(double magnitude) {
 // steps of a field can write the nearest double otherwise, and the double
 // that was written lies then within a few steps of it; `nearest` itself when
 // no double there is written as the field.
-double double_written_as(double nearest, const char* field, const RealFieldForm& form,
+double double_written_as(double nearest, const FieldNumber& field, const RealFieldForm& form,
                          bool& is_found) {
   is_found = true;
   if (is_written_as(nearest, field, form)) return nearest;
@@ -174,17 +211,23 @@ double read_real_field(const RecordReader& reader, const char* field, int column
   const auto width = static_cast<std::size_t>(form.width);
   const char* const last = field + width;
   const char* body = last - form.body_width();
-  bool is_well_formed = std::all_of(field, body - 1, [](char c) { return c == ' '; }) &&
-                        (body[-1] == ' ' || body[-1] == '-');
-  is_well_formed = is_well_formed && is_digit(body[0]) && body[1] == '.' &&
-                   std::all_of(body + 2, body + form.mantissa_width(), is_digit);
   const char* exponent = body + form.mantissa_width();
-  if (exponent[0] == 'E') {
-    is_well_formed = is_well_formed && (exponent[1] == '+' || exponent[1] == '-') &&
-                     is_digit(exponent[2]) && is_digit(exponent[3]);
-  } else {
-    is_well_formed = is_well_formed && (exponent[0] == '+' || exponent[0] == '-') &&
-                     is_digit(exponent[1]) && is_digit(exponent[2]) && is_digit(exponent[3]);
+  FieldNumber number;
+  number.negative = body[-1] == '-';
+  bool is_well_formed = std::all_of(field, body - 1, [](char c) { return c == ' '; }) &&
+                        (body[-1] == ' ' || number.negative) && is_digit(body[0]) &&
+                        body[1] == '.';
+  number.digits = static_cast<std::uint64_t>(body[0] - '0');
+  for (const char* c = body + 2; c < exponent && is_well_formed; ++c) {
+    is_well_formed = is_digit(*c);
+    number.digits = number.digits * 10 + static_cast<std::uint64_t>(*c - '0');
+  }
+  number.has_letter = exponent[0] == 'E';
+  const char* sign = number.has_letter ? exponent + 1 : exponent;
+  is_well_formed = is_well_formed && (*sign == '+' || *sign == '-');
+  for (const char* c = sign + 1; c < last && is_well_formed; ++c) {
+    is_well_formed = is_digit(*c);
+    number.exponent = number.exponent * 10 + (*c - '0');
   }
   if (!is_well_formed) {
     reader.fail(columns(column, width) + ", " + quoted(field, width) + ", are not a real field (d." +
@@ -192,25 +235,32 @@ double read_real_field(const RecordReader& reader, const char* field, int column
                 " with an exponent, right-aligned in " + std::to_string(form.width) +
                 " characters)");
   }
+  if (*sign == '-') number.exponent = -number.exponent;
 
-  // The same number with the exponent letter always present.
-  char text[32];
-  char* out = text;
-  if (body[-1] == '-') *out++ = '-';
-  out = std::copy(body, exponent, out);
-  *out++ = 'e';
-  out = std::copy(exponent[0] == 'E' ? exponent + 1 : exponent, last, out);
   double value = 0.0;
-  const auto [end, error] = std::from_chars(text, out, value, std::chars_format::scientific);
-  // The 16 digits of the largest double round up beyond it; they stand for
-  // the largest double, the only one the program writes with them.
-  constexpr std::string_view kLargest = "1.797693134862316e+308";
-  if (error == std::errc::result_out_of_range &&
-      std::string_view(text[0] == '-' ? text + 1 : text, out) == kLargest) {
-    value = text[0] == '-' ? -std::numeric_limits<double>::max() : std::numeric_limits<double>::max();
-  } else if (error != std::errc() || end != out) {
-    reader.fail(columns(column, width) + ", " + quoted(field, width) +
-                ", hold a number beyond the range of a double");
+  if (nearest_by_one_operation(number.digits, number.exponent - form.fraction_digits, value)) {
+    if (number.negative) value = -value;
+  } else {
+    // The same number with the exponent letter always present, for the
+    // standard library's conversion.
+    char text[32];
+    char* out = text;
+    if (number.negative) *out++ = '-';
+    out = std::copy(body, exponent, out);
+    *out++ = 'e';
+    out = std::copy(sign, last, out);
+    const auto [end, error] = std::from_chars(text, out, value, std::chars_format::scientific);
+    // The 16 digits of the largest double round up beyond it; they stand for
+    // the largest double, the only one the program writes with them.
+    constexpr std::string_view kLargest = "1.797693134862316e+308";
+    if (error == std::errc::result_out_of_range &&
+        std::string_view(number.negative ? text + 1 : text, out) == kLargest) {
+      value = number.negative ? -std::numeric_limits<double>::max()
+                              : std::numeric_limits<double>::max();
+    } else if (error != std::errc() || end != out) {
+      reader.fail(columns(column, width) + ", " + quoted(field, width) +
+                  ", hold a number beyond the range of a double");
+    }
   }
   // The nearest double lies within half its spacing of the decimal; where
   // that spacing is below 0.889 of the field's last digit, the two rounding
@@ -226,7 +276,7 @@ double read_real_field(const RecordReader& reader, const char* field, int column
     return value;
   }
   bool is_found = false;
-  const double written = double_written_as(value, field, form, is_found);
+  const double written = double_written_as(value, number, form, is_found);
   if (!is_found) {
     reader.fail(columns(column, width) + ", " + quoted(field, width) +
                 ", are not the field of any double (the program writes no such field)");

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <iterator>
+#include <random>
 #include <string>
 
 #include "mesh/mesh.h"
@@ -129,6 +132,44 @@ TEST(ReadMeshFiles, ReadsEveryExponentForm) {
     real_field_25_15(written, values[i % kValues]);
     real_field_25_15(rewritten, read);
     EXPECT_EQ(std::string(rewritten, kRealField25Width), std::string(written, kRealField25Width));
+  }
+}
+
+// Random doubles of every magnitude (random bit patterns) and of the
+// magnitudes a mesh holds, in both real field forms: each is read back as
+// the double nearest to the field's decimal where that one is written as
+// the field, else as a neighbour written so: the same bytes again.
+TEST(ReadMeshFiles, EveryDoubleReadsBackAsItsField) {
+  TempDir dir;
+  testing::write_file(dir / "field", "x");
+  const RecordReader reader((dir / "field").string());
+  std::mt19937_64 random(20261210);
+  std::uniform_real_distribution<double> typical(-1e6, 1e6);
+  for (int i = 0; i < 200'000; ++i) {
+    double value = i % 2 == 0 ? std::bit_cast<double>(random()) : typical(random) / (1 + i % 7);
+    if (!std::isfinite(value)) continue;
+    for (const RealFieldForm& form : {kRealField25, kRealField18}) {
+      char field[kRealField25Width];
+      char again[kRealField25Width];
+      const auto write = form.width == kRealField25.width ? real_field_25_15 : real_field_18_9;
+      write(field, value);
+      const double read = read_real_field(reader, field, 1, form);
+      write(again, read);
+      const std::string_view text(field, static_cast<std::size_t>(form.width));
+      ASSERT_EQ(std::string_view(again, text.size()), text) << value;
+      // The field's decimal, converted by the standard library.
+      const std::string_view shown = text.substr(text.find_first_not_of(' '));
+      const std::size_t sign = shown.find_last_of("+-");
+      std::string decimal(shown.substr(0, sign));
+      if (shown[sign - 1] != 'E') decimal += 'E';
+      decimal += shown.substr(sign);
+      double nearest = 0.0;
+      std::from_chars(decimal.data(), decimal.data() + decimal.size(), nearest);
+      write(again, nearest);
+      if (std::string_view(again, text.size()) == text) {
+        ASSERT_EQ(read, nearest) << text;
+      }
+    }
   }
 }
 
