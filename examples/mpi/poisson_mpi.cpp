@@ -156,9 +156,10 @@ void default_option(const char* name, const char* value) {
 }
 
 // Algebraic multigrid: hypre's BoomerAMG where PETSc has it, with HMIS
-// coarsening, extended+i interpolation of at most 4 entries a row and one
-// level of aggressive coarsening (on these lattices its set-up and sweeps
-// take about 0.7 of PETSc's own GAMG's time and 0.9 of its memory);
+// coarsening, extended+i interpolation of at most 4 entries a row, one
+// level of aggressive coarsening and single Gauss-Seidel sweeps (on these
+// lattices its set-up and sweeps take about 0.7 of PETSc's own GAMG's time
+// and 0.9 of its memory);
 // otherwise GAMG. The command line's -pc_type and -pc_hypre_* options come
 // after these.
 void use_default_preconditioner(PC pc) {
@@ -174,6 +175,22 @@ void use_default_preconditioner(PC pc) {
   default_option("-pc_hypre_boomeramg_interp_type", "ext+i");
   default_option("-pc_hypre_boomeramg_P_max", "4");
   default_option("-pc_hypre_boomeramg_agg_nl", "1");
+  // One forward Gauss-Seidel sweep going down and one backward going up:
+  // the cycle stays symmetric, as conjugate gradients need, with half the
+  // sweeps of PETSc's default (a symmetric sweep each way). A sweep the
+  // command line chooses replaces both.
+  PetscBool is_given = PETSC_FALSE;
+  for (const char* sweep : {"-pc_hypre_boomeramg_relax_type_all",
+                            "-pc_hypre_boomeramg_relax_type_down",
+                            "-pc_hypre_boomeramg_relax_type_up"}) {
+    PetscBool has = PETSC_FALSE;
+    check(PetscOptionsHasName(nullptr, nullptr, sweep, &has));
+    if (has) is_given = PETSC_TRUE;
+  }
+  if (!is_given) {
+    check(PetscOptionsSetValue(nullptr, "-pc_hypre_boomeramg_relax_type_down", "SOR/Jacobi"));
+    check(PetscOptionsSetValue(nullptr, "-pc_hypre_boomeramg_relax_type_up", "backward-SOR/Jacobi"));
+  }
 }
 
 void update_ghosts(Vec v) {
