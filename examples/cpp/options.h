@@ -1,6 +1,7 @@
 #pragma once
-// The command line of the solver examples (poisson, heat): one reader, so that
-// an option means the same in each, and in examples/options.py. Options are
+// The command line of the solver examples (poisson, heat, poisson_mpi): one
+// reader, so that an option means the same in each, and in
+// examples/options.py. Options are
 // "--name" followed by a fixed number of values. A line that names an unknown
 // option, misses a value, gives an option twice, or pairs options that
 // exclude each other is refused by a `Refusal` whose what() is one line
@@ -35,10 +36,14 @@ inline const std::vector<Option> kMeshOptions = {
 
 class Reader {
  public:
-  Reader(int argc, char** argv, std::vector<Option> known) {
+  // With `passes_others`, the arguments that do not begin with "--" belong
+  // to another reader (the solver library's options, each name with its
+  // values) and are passed over; without, each is an unknown option.
+  Reader(int argc, char** argv, std::vector<Option> known, bool passes_others = false) {
     known.push_back({"--help", 0});
     for (int a = 1; a < argc; ++a) {
       const std::string name = argv[a];
+      if (passes_others && name.rfind("--", 0) != 0) continue;
       const auto option = std::find_if(known.begin(), known.end(),
                                        [&](const Option& o) { return o.name == name; });
       if (option == known.end()) throw Refusal("unknown option " + name);

@@ -1,13 +1,16 @@
 // Solves the Poisson problems of examples/cpp/poisson.cpp on MPI ranks with
 // PETSc; each rank builds only its own part of the lattice:
 //
-//   mpiexec -n R poisson_mpi [--level L | --cells NX NY [--pattern crossed|fan]]
-//           [--lengths X Y] [--scheme two-point|corrected] [--boundary dirichlet|mixed]
+//   mpiexec -n R poisson_mpi [--level L | --cells NX NY [--pattern crossed|fan]
+//                             [--grading RX RY [--two-sided]]] [--lengths X Y]
+//           [--scheme two-point|corrected] [--boundary dirichlet|mixed]
 //           [--grid FILE.pvtu] [PETSc options]
 //   (defaults: --level 10 --lengths 2 1 --scheme corrected --boundary dirichlet)
 //
-// Rank r of R builds part r of R of the lattice (malha::build_lattice_part;
-// a level's mesh is the lattice of its cells) and owns the unknowns of its
+// The options are poisson's (examples/cpp/options.h); every argument that
+// does not begin with "--" is PETSc's. Rank r of R builds part r of R of
+// the lattice (malha::build_lattice_part; a level's mesh is the lattice of
+// its cells, and --grading places the cells on graded lines) and owns the unknowns of its
 // owned real volumes, numbered contiguously by part: the part's offset
 // (malha::owned_offset) plus the local number. The two-point matrix is a
 // PETSc MPIAIJ matrix, each rank setting the rows of its own volumes; a face
@@ -47,79 +50,33 @@
 #include <string>
 #include <vector>
 
+#include "../cpp/options.h"
 #include "../cpp/poisson_problem.h"
 
 namespace {
 
+constexpr const char* kUsage =
+    "usage: mpiexec -n R poisson_mpi [--level L | --cells NX NY [--pattern crossed|fan]\n"
+    "                                 [--grading RX RY [--two-sided]]] [--lengths X Y]\n"
+    "               [--scheme corrected|two-point] [--boundary dirichlet|mixed]\n"
+    "               [--grid FILE.pvtu] [PETSc options]\n"
+    "(defaults: --level 10 --lengths 2 1 --scheme corrected --boundary dirichlet; no grid)\n";
+
 struct Options {
-  int level = 10;
-  std::int64_t cells_x = 0;  // 0: the level's lattice
-  std::int64_t cells_y = 0;
-  malha::LatticePattern pattern = malha::LatticePattern::crossed;
-  double dim_x = 2.0;
-  double dim_y = 1.0;
+  options::MeshChoice mesh;
   bool corrected = true;
   bool mixed = false;
   std::string grid;
 };
 
-// Reads the options that begin with "--"; every other argument is PETSc's.
-Options parse(int argc, char** argv) {
+// The options of examples/cpp/poisson; every argument that does not begin
+// with "--" is PETSc's.
+Options parse(const options::Reader& r) {
   Options o;
-  bool has_level = false;
-  bool has_pattern = false;
-  for (int a = 1; a < argc; ++a) {
-    const std::string option = argv[a];
-    if (option.rfind("--", 0) != 0) continue;
-    const auto value = [&](int count) -> std::string {
-      if (a + count >= argc) throw std::invalid_argument(option + " needs a value");
-      return argv[a + count];
-    };
-    const auto number = [&](int count) {
-      const std::string text = value(count);
-      char* end = nullptr;
-      const double parsed = std::strtod(text.c_str(), &end);
-      if (text.empty() || *end != '\0') throw std::invalid_argument("not a number: " + text);
-      return parsed;
-    };
-    const auto choice = [&](const char* first, const char* second) {
-      const std::string text = value(1);
-      if (text != first && text != second) throw std::invalid_argument(option + " " + text);
-      return text == first;
-    };
-    if (option == "--level") {
-      o.level = static_cast<int>(std::clamp(number(1), -1.0, 99.0));  // beyond: refused as well
-      has_level = true;
-      a += 1;
-    } else if (option == "--cells") {
-      o.cells_x = static_cast<std::int64_t>(number(1));
-      o.cells_y = static_cast<std::int64_t>(number(2));
-      a += 2;
-    } else if (option == "--pattern") {
-      o.pattern =
-          choice("crossed", "fan") ? malha::LatticePattern::crossed : malha::LatticePattern::fan;
-      has_pattern = true;
-      a += 1;
-    } else if (option == "--lengths") {
-      o.dim_x = number(1);
-      o.dim_y = number(2);
-      a += 2;
-    } else if (option == "--scheme") {
-      o.corrected = !choice("two-point", "corrected");
-      a += 1;
-    } else if (option == "--boundary") {
-      o.mixed = !choice("dirichlet", "mixed");
-      a += 1;
-    } else if (option == "--grid") {
-      o.grid = value(1);
-      a += 1;
-    } else {
-      throw std::invalid_argument("unknown option " + option);
-    }
-  }
-  if (has_level && o.cells_x != 0)
-    throw std::invalid_argument("--level and --cells exclude each other");
-  if (has_pattern && o.cells_x == 0) throw std::invalid_argument("--pattern goes with --cells");
+  o.mesh = options::mesh_choice(r, 10);
+  o.corrected = r.choice("--scheme", {"corrected", "two-point"}) == "corrected";
+  o.mixed = r.choice("--boundary", {"dirichlet", "mixed"}) == "mixed";
+  o.grid = r.text("--grid");
   return o;
 }
 
@@ -417,13 +374,23 @@ class PartSolver {
   KSP ksp_ = nullptr;
 };
 
-// The lattice of the options: --cells, or the level's.
-void lattice_of(Options& o) {
-  if (o.cells_x != 0) return;
-  const malha::LevelLattice lattice = malha::lattice_of_level(o.level);
-  o.cells_x = lattice.cells_x;
-  o.cells_y = lattice.cells_y;
-  o.pattern = lattice.pattern;
+// The lattice the mesh options name: --cells, or the level's.
+malha::LevelLattice lattice_of(const options::MeshChoice& m) {
+  if (!m.is_lattice) return malha::lattice_of_level(static_cast<std::int32_t>(m.level));
+  return {m.cells_x, m.cells_y, m.pattern};
+}
+
+// Part `part` of `parts` of the lattice: of equal cells, or on the graded
+// lines of --grading (as options::build places them).
+malha::MeshPart build_part(const options::MeshChoice& m, const malha::LevelLattice& lattice,
+                           int part, int parts) {
+  if (!m.is_graded) {
+    return malha::build_lattice_part(lattice.cells_x, lattice.cells_y, m.dim_x, m.dim_y,
+                                     lattice.pattern, part, parts);
+  }
+  const auto lines = m.two_sided ? malha::two_sided_lines : malha::graded_lines;
+  return malha::build_lattice_part(lines(m.cells_x, m.dim_x, m.ratio_x),
+                                   lines(m.cells_y, m.dim_y, m.ratio_y), m.pattern, part, parts);
 }
 
 // Each rank writes its owned volumes as the piece FILE_R.vtu beside
@@ -443,12 +410,12 @@ void write_grid(const malha::MeshPart& part, const std::filesystem::path& file,
 }
 
 // Builds this rank's part, solves, and prints the line on rank 0.
-void run(const Options& o, const malha::LatticePartition& partition, bool is_level) {
+void run(const Options& o, const malha::LevelLattice& lattice,
+         const malha::LatticePartition& partition) {
   int rank = 0;
   MPI_Comm_rank(PETSC_COMM_WORLD, &rank);
   const int ranks = partition.parts;
-  const malha::MeshPart part =
-      malha::build_lattice_part(o.cells_x, o.cells_y, o.dim_x, o.dim_y, o.pattern, rank, ranks);
+  const malha::MeshPart part = build_part(o.mesh, lattice, rank, ranks);
 
   check(PetscBarrier(nullptr));
   const double start = MPI_Wtime();
@@ -484,14 +451,11 @@ void run(const Options& o, const malha::LatticePartition& partition, bool is_lev
   if (rank != 0) return;
 
   const std::int64_t volumes = malha::owned_offset(partition, ranks);
-  const std::string shape =
-      is_level ? "level " + std::to_string(o.level)
-               : "cells " + std::to_string(o.cells_x) + " x " + std::to_string(o.cells_y) +
-                     ", pattern " + (o.pattern == malha::LatticePattern::fan ? "fan" : "crossed");
+  const std::string shape = options::describe(o.mesh);
   std::printf(
       "%s, lengths %g x %g, scheme %s, boundary %s, n_real_volumes %lld, ranks %d, "
       "iterations %d, krylov iterations %lld, solve %.3f s, h %.17g, error %.17g\n",
-      shape.c_str(), o.dim_x, o.dim_y, o.corrected ? "corrected" : "two-point",
+      shape.c_str(), o.mesh.dim_x, o.mesh.dim_y, o.corrected ? "corrected" : "two-point",
       o.mixed ? "mixed" : "dirichlet", static_cast<long long>(volumes), ranks, result.corrections,
       static_cast<long long>(result.krylov_iterations), seconds,
       std::sqrt(totals[1] / static_cast<double>(volumes)), std::sqrt(totals[0]));
@@ -505,15 +469,26 @@ int main(int argc, char** argv) {
   int ranks = 1;
   MPI_Comm_rank(PETSC_COMM_WORLD, &rank);
   MPI_Comm_size(PETSC_COMM_WORLD, &ranks);
-  // Refused options and lattices are refused alike on every rank.
+  // Refused options and lattices are refused alike on every rank, and said
+  // once: options with status 2, as the serial examples do, lattices with 1.
   Options o;
+  malha::LevelLattice lattice;
   malha::LatticePartition partition;
-  bool is_level = false;
   try {
-    o = parse(argc, argv);
-    is_level = o.cells_x == 0;
-    lattice_of(o);
-    partition = malha::partition_lattice(o.cells_x, o.cells_y, o.pattern, ranks);
+    std::vector<options::Option> known = options::kMeshOptions;
+    known.insert(known.end(), {{"--boundary", 1}, {"--grid", 1}});
+    const options::Reader reader(argc, argv, known, /*passes_others=*/true);
+    if (reader.given("--help")) {
+      if (rank == 0) std::fputs(kUsage, stdout);
+      return PetscFinalize() == 0 ? 0 : 1;
+    }
+    o = parse(reader);
+    lattice = lattice_of(o.mesh);
+    partition = malha::partition_lattice(lattice.cells_x, lattice.cells_y, lattice.pattern, ranks);
+  } catch (const options::Refusal& refusal) {
+    if (rank == 0) std::fprintf(stderr, "poisson_mpi: %s (--help: usage)\n", refusal.what());
+    PetscFinalize();
+    return 2;
   } catch (const std::exception& failure) {
     if (rank == 0) std::fprintf(stderr, "poisson_mpi: %s\n", failure.what());
     PetscFinalize();
@@ -521,7 +496,7 @@ int main(int argc, char** argv) {
   }
   // A rank that fails later cannot finish with the others: it ends them all.
   try {
-    run(o, partition, is_level);
+    run(o, lattice, partition);
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "poisson_mpi: rank %d: %s\n", rank, failure.what());
     MPI_Abort(PETSC_COMM_WORLD, 1);

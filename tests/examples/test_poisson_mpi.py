@@ -4,8 +4,8 @@ poisson_mpi solves with PETSc's conjugate gradients and algebraic multigrid
 (here to -ksp_rtol 1e-13) the systems that poisson solves by Eigen's sparse
 LDL^T, each rank holding one part of the lattice; at 1, 2, 3 and 4 ranks
 their errors agree to 1e-8 relative. The cases cover both schemes and both
-boundaries, a level's mesh, both patterns and the three rectangles of the
-convergence study; the 4-rank grid, read by VTK's parallel reader, holds
+boundaries, a level's mesh, both patterns, a graded lattice and the three
+rectangles of the convergence study; the 4-rank grid, read by VTK's parallel reader, holds
 the serial grid's u, volume by volume through `global_volume`.
 
 Needs MALHA_POISSON_EXE, MALHA_POISSON_MPI_EXE and MALHA_MPIEXEC (with
@@ -24,8 +24,8 @@ CASES = {
     1: ["--cells", "32", "16", "--lengths", "2", "1", "--scheme", "two-point",
         "--boundary", "mixed"],
     2: ["--level", "9", "--lengths", "2", "1", "--scheme", "corrected", "--boundary", "dirichlet"],
-    3: ["--cells", "16", "48", "--pattern", "fan", "--lengths", "1", "3", "--scheme", "corrected",
-        "--boundary", "mixed"],
+    3: ["--cells", "16", "48", "--pattern", "fan", "--grading", "0.2", "3", "--lengths", "1", "3",
+        "--scheme", "corrected", "--boundary", "mixed"],
     4: ["--cells", "48", "16", "--lengths", "1", "1", "--scheme", "corrected",
         "--boundary", "mixed"],
 }
