@@ -452,4 +452,20 @@ inline NodeCoords fictitious_node_coords(const Mesh& mesh, std::int64_t f) {
   return fictitious_node_coords(lattice_spacings(mesh), f);
 }
 
+// Node n (1 .. the lattice's nodes) from its number alone, as place_lattice
+// stores it: lattice node (i, j), then in the crossed pattern the centre of
+// cell (i, j), then fictitious node f.
+inline NodeCoords node_coords_of(const LatticeSpacings& at, const Lattice& lattice,
+                                 std::int32_t n) {
+  const std::int32_t lattice_nodes = lattice.nx * lattice.ny;
+  if (n <= lattice_nodes) {
+    return lattice_node_coords(at, (n - 1) % lattice.nx + 1, (n - 1) / lattice.nx + 1);
+  }
+  if (n <= lattice.n_real_nodes) {
+    const std::int32_t cell = n - lattice_nodes - 1;
+    return centre_node_coords(at, cell % lattice.fans_x + 1, cell / lattice.fans_x + 1);
+  }
+  return fictitious_node_coords(at, n - lattice.n_real_nodes);
+}
+
 }  // namespace malha

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -24,6 +25,23 @@
 #include "system/run_error.h"
 
 namespace malha {
+
+bool is_written_alike(double a, double b) { return a == b || is_same_real_field_25_15(a, b); }
+
+std::vector<double> lengths_written_as(double length) {
+  std::vector<double> lengths = {length};
+  for (const double towards : {-std::numeric_limits<double>::infinity(),
+                               std::numeric_limits<double>::infinity()}) {
+    double next = length;
+    for (;;) {
+      next = std::nextafter(next, towards);
+      if (!std::isfinite(next) || !is_written_alike(next, length)) break;
+      lengths.push_back(next);
+    }
+  }
+  return lengths;
+}
+
 namespace {
 
 std::string text(std::int64_t value) { return std::to_string(value); }
@@ -52,43 +70,11 @@ std::string field_text(double value) {
   return std::string(shown.substr(shown.find_first_not_of(' ')));
 }
 
-// Whether the program writes `a` and `b` as the same real field.
-bool is_written_alike(double a, double b) { return a == b || is_same_real_field_25_15(a, b); }
-
 // Whether `mesh` (a lattice read back) is graded along `axis` (0: x):
 // its lines, read from the nodes, are no equal steps (size_lattice).
 bool is_graded_axis(const Mesh& mesh, int axis) {
   return is_lattice(mesh) && (axis == 0 ? mesh.dx == 0.0 && mesh.dim_x != 0.0
                                         : mesh.dy == 0.0 && mesh.dim_y != 0.0);
-}
-
-// A graded axis's reals are computed from its lines as read, each printed
-// to 16 digits: so within a few units of the 16th digit of the axis's
-// length of those written, not always written alike.
-constexpr double kGradedSlack = 8e-15;
-
-// Whether `got`, read on `axis`, is the `want` computed for `mesh`: written
-// alike, or on a graded axis within kGradedSlack of its length.
-bool is_read_alike(const Mesh& mesh, int axis, double got, double want) {
-  if (is_written_alike(got, want)) return true;
-  if (!is_graded_axis(mesh, axis)) return false;
-  return std::fabs(got - want) <= kGradedSlack * std::fabs(axis == 0 ? mesh.dim_x : mesh.dim_y);
-}
-
-// Every double written as `length` is: a length the files may have been
-// written from. `length` first, then those below it, then those above.
-std::vector<double> lengths_written_as(double length) {
-  std::vector<double> lengths = {length};
-  for (const double towards : {-std::numeric_limits<double>::infinity(),
-                               std::numeric_limits<double>::infinity()}) {
-    double next = length;
-    for (;;) {
-      next = std::nextafter(next, towards);
-      if (!std::isfinite(next) || !is_written_alike(next, length)) break;
-      lengths.push_back(next);
-    }
-  }
-  return lengths;
 }
 
 std::string shape_name(const Mesh& mesh) {
@@ -110,18 +96,24 @@ Mesh shape_with_lengths(const Mesh& mesh, double dim_x, double dim_y) {
   return shape;
 }
 
+// The lines an axis's nodes are placed on, where given (`lines[axis]`).
+using AxisLines = const std::vector<double>* [2];
+
 // The read mesh's shape with the lengths `dim_x`, `dim_y`: sized, and its
-// nodes placed, as the construction does; a graded axis on its lines as
-// read, whatever the length.
-Mesh reference_nodes(const Mesh& mesh, double dim_x, double dim_y) {
+// nodes placed, as the construction does. An axis with `lines` is placed on
+// them, as build_lattice_mesh places given lines (equal steps where they
+// are, bit for bit); a graded axis without them on its lines as read; each
+// of these has its last line as its length, whatever `dim_x` or `dim_y`.
+Mesh reference_nodes(const Mesh& mesh, double dim_x, double dim_y,
+                     const AxisLines& lines = {nullptr, nullptr}) {
   Mesh reference = shape_with_lengths(mesh, dim_x, dim_y);
-  if (is_graded_axis(mesh, 0)) {
-    reference.x_lines = mesh.x_lines;
-    reference.dim_x = mesh.dim_x;
+  if (lines[0] != nullptr || is_graded_axis(mesh, 0)) {
+    reference.x_lines = lines[0] != nullptr ? *lines[0] : mesh.x_lines;
+    reference.dim_x = reference.x_lines.back();
   }
-  if (is_graded_axis(mesh, 1)) {
-    reference.y_lines = mesh.y_lines;
-    reference.dim_y = mesh.dim_y;
+  if (lines[1] != nullptr || is_graded_axis(mesh, 1)) {
+    reference.y_lines = lines[1] != nullptr ? *lines[1] : mesh.y_lines;
+    reference.dim_y = reference.y_lines.back();
   }
   if (mesh.level == 1) {
     size_mesh(reference);
@@ -194,7 +186,7 @@ AxisDisagreements check_reals(const Mesh& mesh, const Mesh& reference, const boo
                      const double* want) {
     for (int a = 0; a < 2; ++a) {
       Disagreement& first = found.axis[a];
-      if (!is_checked[a] || first.is_found() || is_read_alike(mesh, a, got[a], want[a])) continue;
+      if (!is_checked[a] || first.is_found() || is_written_alike(got[a], want[a])) continue;
       first = {file, line,
                what + "'s " + kAxis[a] + " is " + field_text(got[a]) + ", not the " +
                    field_text(want[a]) + " of " + shape_name(mesh) + " on lengths " + lengths};
@@ -213,8 +205,8 @@ AxisDisagreements check_reals(const Mesh& mesh, const Mesh& reference, const boo
     volume_barycentre(reference.node_coords.row(nodes[0]), reference.node_coords.row(nodes[1]),
                       reference.node_coords.row(nodes[2]), barycentre);
     const double* got = mesh.barycentres.row(v);
-    if (is_read_alike(mesh, 0, got[0], barycentre[0]) &&
-        is_read_alike(mesh, 1, got[1], barycentre[1])) {
+    if (is_written_alike(got[0], barycentre[0]) &&
+        is_written_alike(got[1], barycentre[1])) {
       return;
     }
     compare(2, v, "the barycentre of volume " + std::to_string(v), got, barycentre);
@@ -235,7 +227,8 @@ AxisDisagreements check_reals(const Mesh& mesh, const Mesh& reference, const boo
 // that agrees longest, none where one agrees throughout.
 Disagreement check_reals_for_some_lengths(const Mesh& mesh, const Mesh& as_read,
                                           const std::int32_t (&first_differing)[2],
-                                          const std::vector<double> (&lengths)[2]) {
+                                          const std::vector<double> (&lengths)[2],
+                                          const AxisLines& lines) {
   std::size_t choice[2] = {0, 0};
   bool is_settled[2] = {false, false};
   Disagreement best[2];
@@ -245,7 +238,7 @@ Disagreement check_reals_for_some_lengths(const Mesh& mesh, const Mesh& as_read,
     const AxisDisagreements found =
         is_first ? check_reals(mesh, as_read, is_checked, first_differing)
                  : check_reals(mesh,
-                               reference_nodes(mesh, lengths[0][choice[0]], lengths[1][choice[1]]),
+                               reference_nodes(mesh, lengths[0][choice[0]], lengths[1][choice[1]], lines),
                                is_checked, nullptr);
     for (int a = 0; a < 2; ++a) {
       if (is_settled[a]) continue;
@@ -264,6 +257,133 @@ Disagreement check_reals_for_some_lengths(const Mesh& mesh, const Mesh& as_read,
   }
   return best[1].is_found() && (!best[0].is_found() || best[1].is_before(best[0])) ? best[1]
                                                                                      : best[0];
+}
+
+// The lines of lattice `axis` that reproduce the reals read: each line one
+// of the doubles written as the line read (lengths_written_as), chosen so
+// that every node and barycentre computed from them is written as read.
+// The files print each line rounded to 16 digits, and the double read back
+// need not be the one written, nor give the same nodes between them; the
+// lines themselves are written alike whichever is chosen. The lines read
+// are those of the lattice nodes of row 1 (x) or column 1 (y): an axis read
+// as equal steps may have been written from lines that are not, and print
+// alike.
+//
+// A real on this axis depends on the two lines of its cell (its column on
+// x, its row on y) alone: the cell whose read lines hold it. The lines are
+// chosen from the first on, each choice kept while its cell's reals are
+// computed (node_coords_of, volume_barycentre) as read, and given up for
+// the next where none of the following line's choices keeps its cell; a
+// line's choice that leads nowhere is not tried again. The read lines come
+// first, and usually hold. Empty where no choice holds every cell (the
+// check then reports the first real that disagrees with the lines read).
+std::vector<double> choose_lattice_lines(const Mesh& mesh, int axis) {
+  const Lattice lattice = lattice_of(mesh);
+  const std::int32_t along = axis == 0 ? mesh.cells_x : mesh.cells_y;
+  const auto cells = static_cast<std::size_t>(along);
+  std::vector<double> read(cells + 1);
+  for (std::int32_t i = 0; i <= along; ++i) {
+    const std::int32_t node =
+        axis == 0 ? lattice_node(lattice, i + 1, 1) : lattice_node(lattice, 1, i + 1);
+    read[static_cast<std::size_t>(i)] = mesh.node_coords(node, axis + 1);
+  }
+  std::vector<std::vector<double>> choices;
+  std::size_t most = 0;
+  for (const double line : read) {
+    choices.push_back(lengths_written_as(line));
+    most = std::max(most, choices.back().size());
+  }
+  // The cell (0-based) whose read lines hold `value`; those beyond the
+  // first or the last line are the first or the last cell's (the sides'
+  // mirrors).
+  const bool is_ascending = read.back() >= read.front();
+  const auto cell_of = [&](double value) -> std::size_t {
+    const auto above = is_ascending
+                           ? std::upper_bound(read.begin(), read.end(), value)
+                           : std::upper_bound(read.begin(), read.end(), value, std::greater<>());
+    const auto index = static_cast<std::size_t>(above - read.begin());
+    return std::clamp<std::size_t>(index, 1, cells) - 1;
+  };
+  // The reals of each cell: the nodes that are no lattice node (theirs are
+  // lines, written alike whatever the choice), then every volume, as
+  // indices grouped by cell (a negative index -v for volume v).
+  std::vector<std::size_t> starts(cells + 2, 0);
+  std::vector<std::int32_t> reals;
+  const std::int32_t first_node = lattice.nx * lattice.ny + 1;
+  const auto each_real = [&](auto&& visit) {
+    for (std::int32_t n = first_node; n <= mesh.n_nodes; ++n) {
+      visit(cell_of(mesh.node_coords(n, axis + 1)), n);
+    }
+    for (std::int32_t v = 1; v <= mesh.n_volumes; ++v) visit(cell_of(mesh.barycentres(v, axis + 1)), -v);
+  };
+  each_real([&](std::size_t cell, std::int32_t) { ++starts[cell + 2]; });
+  for (std::size_t c = 2; c < starts.size(); ++c) starts[c] += starts[c - 1];
+  reals.resize(starts.back());
+  each_real([&](std::size_t cell, std::int32_t real) { reals[starts[cell + 1]++] = real; });
+
+  std::vector<double> lines = read;
+  LatticeSpacings at = lattice_spacings(mesh);
+  LatticeAxis& trial = axis == 0 ? at.x : at.y;
+  trial.lines = lines.data();
+  trial.equal = false;
+  const auto coordinate = [&](std::int32_t n) {
+    const NodeCoords node = node_coords_of(at, lattice, n);
+    return axis == 0 ? node.x : node.y;
+  };
+  // Whether every real of `cell` is computed as read from the lines now set.
+  const auto does_cell_agree = [&](std::size_t cell) {
+    trial.length = lines[cells];
+    for (std::size_t r = starts[cell]; r < starts[cell + 1]; ++r) {
+      const std::int32_t real = reals[r];
+      if (real > 0) {
+        if (!is_written_alike(mesh.node_coords(real, axis + 1), coordinate(real))) return false;
+        continue;
+      }
+      // The barycentre on this axis, the other coordinates 0 (each axis
+      // sums its three in an order of its own).
+      const std::int32_t* nodes = mesh.volume_nodes.row(-real);
+      double p[3][2] = {};
+      for (int corner = 0; corner < 3; ++corner) p[corner][axis] = coordinate(nodes[corner]);
+      double barycentre[2];
+      volume_barycentre(p[0], p[1], p[2], barycentre);
+      if (!is_written_alike(mesh.barycentres(-real, axis + 1), barycentre[axis])) return false;
+    }
+    return true;
+  };
+  // pick[k]: line k's choice; next[k]: the next choice of line k to try;
+  // dead[k * most + c]: no choice of the lines after k keeps their cells
+  // with line k at choice c.
+  std::vector<std::size_t> pick(cells + 1, 0);
+  std::vector<std::size_t> next(cells + 1, 0);
+  std::vector<char> dead((cells + 1) * most, 0);
+  std::size_t k = 0;
+  lines[0] = choices[0][0];
+  next[0] = 1;
+  for (;;) {
+    if (k == cells) return lines;
+    bool is_extended = false;
+    while (next[k + 1] < choices[k + 1].size()) {
+      const std::size_t c = next[k + 1]++;
+      if (dead[(k + 1) * most + c] != 0) continue;
+      lines[k + 1] = choices[k + 1][c];
+      if (does_cell_agree(k)) {
+        pick[++k] = c;
+        if (k < cells) next[k + 1] = 0;
+        is_extended = true;
+        break;
+      }
+    }
+    if (is_extended) continue;
+    dead[k * most + pick[k]] = 1;
+    if (k > 0) {
+      --k;
+      continue;
+    }
+    if (next[0] == choices[0].size()) return {};
+    pick[0] = next[0]++;
+    lines[0] = choices[0][pick[0]];
+    next[1] = 0;
+  }
 }
 
 // The records of node or volume `i` in the last record group of `file`, as
@@ -400,6 +520,10 @@ bool does_side_agree(const Mesh& mesh, int axis, double length) {
 
 MeshContentCheck::MeshContentCheck(const Mesh& mesh)
     : mesh_(mesh), lengths_{lengths_written_as(mesh.dim_x), lengths_written_as(mesh.dim_y)} {
+  // A graded axis's reals follow its lines, not its length.
+  for (int a = 0; a < 2; ++a) {
+    if (is_graded_axis(mesh, a)) lengths_[a].resize(1);
+  }
   // The lengths whose bottom row and left column agree first.
   if (is_lattice(mesh)) {
     for (int a = 0; a < 2; ++a) {
@@ -441,7 +565,7 @@ void MeshContentCheck::compare_barycentre(std::int32_t v, const double* read) {
   volume_barycentre(reference_.node_coords.row(nodes[0]), reference_.node_coords.row(nodes[1]),
                     reference_.node_coords.row(nodes[2]), barycentre);
   for (int a = 0; a < 2; ++a) {
-    if (first_differing_[a] == 0 && !is_read_alike(mesh_, a, read[a], barycentre[a])) {
+    if (first_differing_[a] == 0 && !is_written_alike(read[a], barycentre[a])) {
       first_differing_[a] = v;
     }
   }
@@ -449,10 +573,31 @@ void MeshContentCheck::compare_barycentre(std::int32_t v, const double* read) {
 
 void MeshContentCheck::check(const std::string& folder) {
   Disagreement first = check_numbers(mesh_);
+  // A lattice axis whose reals disagree with its lines as read, or with
+  // every length's equal steps: the lines chosen to reproduce them, if any,
+  // and the reals compared again.
+  std::vector<double> chosen[2];
+  AxisLines lines = {nullptr, nullptr};
+  for (int a = 0; a < 2; ++a) {
+    if (is_lattice(mesh_) && !first.is_found() &&
+        (!do_nodes_agree_[a] || first_differing_[a] != 0)) {
+      chosen[a] = choose_lattice_lines(mesh_, a);
+      if (!chosen[a].empty()) lines[a] = &chosen[a];
+    }
+  }
+  if (lines[0] != nullptr || lines[1] != nullptr) {
+    reference_ = reference_nodes(mesh_, lengths_[0][0], lengths_[1][0], lines);
+    const bool is_checked[2] = {true, true};
+    constexpr std::int32_t kNodesOnly[2] = {0, 0};
+    const AxisDisagreements found = check_reals(mesh_, reference_, is_checked, kNodesOnly);
+    first_differing_[0] = first_differing_[1] = 0;
+    for (std::int32_t v = 1; v <= mesh_.n_volumes; ++v) compare_barycentre(v, mesh_.barycentres.row(v));
+    for (int a = 0; a < 2; ++a) do_nodes_agree_[a] = !found.axis[a].is_found();
+  }
   if (!do_nodes_agree_[0] || !do_nodes_agree_[1] || first_differing_[0] != 0 ||
       first_differing_[1] != 0) {
     const Disagreement reals =
-        check_reals_for_some_lengths(mesh_, reference_, first_differing_, lengths_);
+        check_reals_for_some_lengths(mesh_, reference_, first_differing_, lengths_, lines);
     if (reals.is_found() && reals.is_before(first)) first = reals;
   }
   if (first.is_found()) fail_record(path_in(folder, kReadFiles[first.file]), first.line, first.what);

@@ -11,11 +11,11 @@
 // computed volume by volume as the construction computes it, so that no
 // second table is held beyond the nodes. Every real of "dados.ent" and
 // "baricentros.ent" must be written as the one computed for one choice of
-// each length (on a graded lattice's graded axis, computed from its lines as
-// read, within a few units of the 16th digit, as those lines are rounded
-// once in print), and every number must be the one computed. Then the first and
-// the last node or volume of each of the other files present: the records
-// the program writes for the mesh read.
+// each length, or, along a lattice's axis whose reals no length's equal
+// steps give (a graded axis), for one choice of each of its lines among
+// the doubles written as the line read; and every number must be the one
+// computed. Then the first and the last node or volume of each of the
+// other files present: the records the program writes for the mesh read.
 // The barycentres are compared as they are read (compare_barycentre).
 // Throws: the READ report (F4007) at the first file and line that disagrees
 // (with the lengths that agree longest), naming what the mesh gives there;
@@ -29,6 +29,14 @@
 #include "mesh/mesh.h"
 
 namespace malha {
+
+// Whether the program writes `a` and `b` as the same real field.
+bool is_written_alike(double a, double b);
+
+// Every double written as `value` is: a length or a line the files may
+// have been written from. `value` first, then those below it, then those
+// above.
+std::vector<double> lengths_written_as(double value);
 
 class MeshContentCheck {
  public:

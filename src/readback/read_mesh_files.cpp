@@ -180,15 +180,11 @@ std::int32_t far_corner_node(const Mesh& mesh) {
   return lattice_node(lattice, lattice.nx, lattice.ny);
 }
 
-// The files print 16 significant digits: a line read back lies within this
-// share of its size of the line written.
-constexpr double kPrinted = 1e-15;
-
 // The lines of a lattice read back from the nodes: row 1's x and column
-// 1's y. Along an axis whose lines print as the equal steps of its length
-// (as sizing places them) they stay empty, for sizing to place them again;
-// the other lines must be lattice lines (lines_fault), and every lattice
-// node must lie on its lines.
+// 1's y. Along an axis whose lines print as the equal steps of a length
+// written as its last line (as sizing places them) they stay empty, for
+// sizing to place them again; the other lines must be lattice lines
+// (lines_fault), and every lattice node must lie on its lines.
 void read_lattice_lines(RecordReader& reader, Mesh& mesh) {
   const Lattice lattice = lattice_of(mesh);
   const auto node_line = [](std::int32_t node) {
@@ -208,11 +204,14 @@ void read_lattice_lines(RecordReader& reader, Mesh& mesh) {
           axis.column == 0 ? lattice_node(lattice, i + 1, 1) : lattice_node(lattice, 1, i + 1);
       lines[i] = mesh.node_coords(node, axis.column + 1);
     }
-    const double step = lines.back() / static_cast<double>(axis.cells);
-    bool printed_equal = true;
-    for (std::int32_t i = 0; i < axis.cells && printed_equal; ++i) {
-      const double equal = lattice_offset(i + 1, step);
-      printed_equal = std::fabs(lines[i] - equal) <= kPrinted * std::fabs(equal);
+    bool printed_equal = false;
+    for (const double length : lengths_written_as(lines.back())) {
+      const double step = length / static_cast<double>(axis.cells);
+      printed_equal = true;
+      for (std::int32_t i = 0; i < axis.cells && printed_equal; ++i) {
+        printed_equal = is_written_alike(lines[i], lattice_offset(i + 1, step));
+      }
+      if (printed_equal) break;
     }
     if (printed_equal) {
       lines.clear();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "formats/file_formats.h"
+#include "readback/read_mesh_files.h"
 #include "malha/malha.h"
 #include "support/dialogue.h"
 #include "support/run_malha.h"
@@ -188,14 +189,66 @@ TEST(CheckMeshContent, ADamagedFolderIsRefusedOrReadAlike) {
   }
 }
 
+// On graded lattices, whose lines print rounded and read back as doubles
+// that need not give the same nodes, the last digit of one real of
+// "dados.ent" or "baricentros.ent" raised or lowered by one: every such
+// folder is refused, the run's own folder read.
+TEST(CheckMeshContent, AGradedRealOffInItsLastDigitIsRefused) {
+  const NamedMesh runs[] = {
+      {"crossed 12 x 9, graded 20 and two-sided 5",
+       build_lattice_mesh(graded_lines(12, 1.7, 20.0), two_sided_lines(9, 2.3, 5.0))},
+      {"fan 8 x 6, graded 0.05 and 7",
+       build_lattice_mesh(graded_lines(8, 3.1, 0.05), graded_lines(6, -0.9, 7.0),
+                          LatticePattern::fan)}};
+  std::mt19937_64 random(4040);
+  for (const NamedMesh& run : runs) {
+    SCOPED_TRACE(run.name);
+    TempDir dir;
+    write_mesh_files(run.mesh, dir.path());
+    EXPECT_EQ(testing::thrown_report([&] { read_mesh_files(dir.path()); }), "");
+    const std::pair<const char*, std::int64_t> files[] = {
+        {kDadosEnt, 4}, {kBaricentrosEnt, 0}};  // the lines before the first real
+    for (int trial = 0; trial < 200; ++trial) {
+      const auto& [name, before] = files[trial % 2];
+      const std::string bytes = read_file(dir / name);
+      const std::size_t record_bytes = kPair.length() + kLineEnd.size();
+      const std::size_t count = (bytes.size() - static_cast<std::size_t>(before) *
+                                                    (kSingleInteger.length() + kLineEnd.size())) /
+                                record_bytes;
+      // Of "dados.ent", the node records alone.
+      const std::size_t records =
+          before == 0 ? count : static_cast<std::size_t>(run.mesh.n_nodes);
+      const std::size_t record = random() % records;
+      const std::size_t field = random() % 2;
+      const std::size_t last_digit =
+          static_cast<std::size_t>(before) * (kSingleInteger.length() + kLineEnd.size()) +
+          record * record_bytes + (field + 1) * kRealField25Width - kRealExponentWidth - 1;
+      std::string damaged = bytes;
+      damaged[last_digit] = damaged[last_digit] == '9' ? '8' : static_cast<char>(damaged[last_digit] + 1);
+      testing::write_file(dir / name, damaged);
+      EXPECT_NE(testing::thrown_report([&] { read_mesh_files(dir.path()); }), "")
+          << name << ", record " << record + 1 << ", field " << field + 1;
+      testing::write_file(dir / name, bytes);
+    }
+  }
+}
+
 // A mesh written, read and written again gives the same eleven files, at
-// random levels and lattices with random lengths; the named row is a
-// lattice whose node 1562 has an x that the double nearest to its 16 digits
-// writes otherwise.
+// random levels and lattices with random lengths. The named rows: a lattice
+// whose node 1562 has an x that the double nearest to its 16 digits writes
+// otherwise; lines i x L / 5, not the equal steps of L bit for bit (so
+// placed as graded lines) but printed as them.
 TEST(CheckMeshContent, WritingWhatWasReadGivesTheSameFiles) {
   std::vector<NamedMesh> runs;
   runs.push_back({"lattice 124 x 11, node 1562",
                   build_lattice_mesh(124, 11, 15932.948842382508, -556174.0814511782)});
+  std::vector<double> xs(13);
+  std::vector<double> ys(6);
+  for (std::size_t i = 0; i < xs.size(); ++i) xs[i] = static_cast<double>(i) * (2.0 / 12);
+  for (std::size_t i = 0; i < ys.size(); ++i) ys[i] = static_cast<double>(i) * 9.019e-05 / 5;
+  xs.back() = 2.0;
+  runs.push_back({"lattice 12 x 5, y lines i x L / 5", build_lattice_mesh(xs, ys)});
+  ASSERT_EQ(runs.back().mesh.dy, 0.0);  // graded, as the row needs
   std::mt19937_64 random(3939);
   auto length = [&random] {
     const double mantissa = std::uniform_real_distribution<double>(-1.0, 1.0)(random);
