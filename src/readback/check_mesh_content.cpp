@@ -42,6 +42,18 @@ std::vector<double> lengths_written_as(double length) {
   return lengths;
 }
 
+std::vector<double> lines_of_nodes(const Mesh& mesh, int axis) {
+  const Lattice lattice = lattice_of(mesh);
+  const std::int32_t cells = axis == 0 ? mesh.cells_x : mesh.cells_y;
+  std::vector<double> lines(static_cast<std::size_t>(cells) + 1);
+  for (std::int32_t i = 0; i <= cells; ++i) {
+    const std::int32_t node =
+        axis == 0 ? lattice_node(lattice, i + 1, 1) : lattice_node(lattice, 1, i + 1);
+    lines[static_cast<std::size_t>(i)] = mesh.node_coords(node, axis + 1);
+  }
+  return lines;
+}
+
 namespace {
 
 std::string text(std::int64_t value) { return std::to_string(value); }
@@ -279,14 +291,8 @@ Disagreement check_reals_for_some_lengths(const Mesh& mesh, const Mesh& as_read,
 // check then reports the first real that disagrees with the lines read).
 std::vector<double> choose_lattice_lines(const Mesh& mesh, int axis) {
   const Lattice lattice = lattice_of(mesh);
-  const std::int32_t along = axis == 0 ? mesh.cells_x : mesh.cells_y;
-  const auto cells = static_cast<std::size_t>(along);
-  std::vector<double> read(cells + 1);
-  for (std::int32_t i = 0; i <= along; ++i) {
-    const std::int32_t node =
-        axis == 0 ? lattice_node(lattice, i + 1, 1) : lattice_node(lattice, 1, i + 1);
-    read[static_cast<std::size_t>(i)] = mesh.node_coords(node, axis + 1);
-  }
+  const std::vector<double> read = lines_of_nodes(mesh, axis);
+  const std::size_t cells = read.size() - 1;
   std::vector<std::vector<double>> choices;
   std::size_t most = 0;
   for (const double line : read) {

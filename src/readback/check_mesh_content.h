@@ -38,6 +38,10 @@ bool is_written_alike(double a, double b);
 // above.
 std::vector<double> lengths_written_as(double value);
 
+// The lines of lattice `mesh`'s axis (0: x) that its lattice nodes of row
+// 1 (x) or column 1 (y) hold, as read.
+std::vector<double> lines_of_nodes(const Mesh& mesh, int axis);
+
 class MeshContentCheck {
  public:
   // For `mesh` as read from "dados.ent" (its shape, lengths and tables),

@@ -198,12 +198,7 @@ void read_lattice_lines(RecordReader& reader, Mesh& mesh) {
   } axes[] = {{&mesh.x_lines, mesh.cells_x, 0, "x"}, {&mesh.y_lines, mesh.cells_y, 1, "y"}};
   for (const auto& axis : axes) {
     std::vector<double>& lines = *axis.lines;
-    lines.resize(static_cast<std::size_t>(axis.cells) + 1);
-    for (std::int32_t i = 0; i <= axis.cells; ++i) {
-      const std::int32_t node =
-          axis.column == 0 ? lattice_node(lattice, i + 1, 1) : lattice_node(lattice, 1, i + 1);
-      lines[i] = mesh.node_coords(node, axis.column + 1);
-    }
+    lines = lines_of_nodes(mesh, axis.column);
     bool printed_equal = false;
     for (const double length : lengths_written_as(lines.back())) {
       const double step = length / static_cast<double>(axis.cells);

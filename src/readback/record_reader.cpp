@@ -1,7 +1,6 @@
 #include "readback/record_reader.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -67,15 +66,9 @@ bool is_written_as(double value, const FieldNumber& field, const RealFieldForm& 
 
 // 10^0 to 10^22: the powers of ten that a double holds exactly.
 constexpr int kMaxExactPower = 22;
-constexpr std::array<double, kMaxExactPower + 1> kExactPow10 = [] {
-  std::array<double, kMaxExactPower + 1> table {};
-  double p = 1.0;
-  for (double& entry : table) {
-    entry = p;
-    p *= 10.0;
-  }
-  return table;
-}();
+constexpr double kExactPow10[kMaxExactPower + 1] = {
+    1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // The double nearest to `digits` x 10^`power`, where both operands are
 // exact doubles (digits up to 2^53, |power| up to 22): then one multiplication

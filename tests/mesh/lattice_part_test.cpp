@@ -258,7 +258,7 @@ TEST(LatticePart, Refusals) {
        "parts must be a product a x b with a <= 5 and b <= 5"},
       {"odd fan", 3, 4, LatticePattern::fan, 0, 1, "cells_x (3) is odd"},
       {"part past 32 bits", 65536, 65536, LatticePattern::crossed, 0, 1,
-       "part 0 would hold 17180131328 volumes"},
+       "17180131328 volumes (owned, halo and fictitious)"},
       {"cells past a lattice", std::int64_t{1} << 31, 2, LatticePattern::crossed, 0, 1,
        "pass 1073741824 cells a side"},
   };

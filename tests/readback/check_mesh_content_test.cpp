@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "formats/file_formats.h"
@@ -131,13 +132,31 @@ TEST(CheckMeshContent, EveryMixOfTwoRunsIsRefused) {
 }
 
 // One random change to one file of a run's folder: a byte replaced, a line
-// removed, doubled or swapped with the next, the file cut short. The folder
-// is refused, or it is read as the same mesh (a change the records cannot
-// show, such as one outside the three files read whole and the records the
-// check reads of the others).
+// removed, doubled or swapped with the next, the file cut short, or the
+// last digit of a node's or a barycentre's real one up or down (on graded
+// lattices, whose lines read back as doubles that need not give the same
+// reals, the change a tolerance would let through). The folder is refused,
+// or it is read as the same mesh (a change the records cannot show, such as
+// one outside the three files read whole and the records the check reads
+// of the others).
 TEST(CheckMeshContent, ADamagedFolderIsRefusedOrReadAlike) {
-  const NamedMesh runs[] = {{"level 6, 2.5 x 0.7", build_mesh(6, 2.5, 0.7)},
-                      {"fan 6 x 4 cells", build_lattice_mesh(6, 4, 0.3, 7.0, LatticePattern::fan)}};
+  const NamedMesh runs[] = {
+      {"level 6, 2.5 x 0.7", build_mesh(6, 2.5, 0.7)},
+      {"fan 6 x 4 cells", build_lattice_mesh(6, 4, 0.3, 7.0, LatticePattern::fan)},
+      {"crossed 12 x 9, graded 20 and two-sided 5",
+       build_lattice_mesh(graded_lines(12, 1.7, 20.0), two_sided_lines(9, 2.3, 5.0))},
+      {"fan 8 x 6, graded 0.05 and 7",
+       build_lattice_mesh(graded_lines(8, 3.1, 0.05), graded_lines(6, -0.9, 7.0),
+                          LatticePattern::fan)}};
+  // The reals of "dados.ent" (its node records, after the 4 counts) and of
+  // "baricentros.ent": the file's index, the bytes before them, their records.
+  const auto file_index = [](const char* name) {
+    std::size_t f = 0;
+    while (std::string_view(kOutputFiles[f].name) != name) ++f;
+    return f;
+  };
+  const std::size_t kCountBytes = 4 * (kSingleInteger.length() + kLineEnd.size());
+  const std::size_t kPairBytes = kPair.length() + kLineEnd.size();
   std::mt19937_64 random(39);
   for (const NamedMesh& run : runs) {
     SCOPED_TRACE(run.name);
@@ -151,15 +170,26 @@ TEST(CheckMeshContent, ADamagedFolderIsRefusedOrReadAlike) {
     fs::copy(original, damaged);
     int refused = 0;
     for (int trial = 0; trial < 500; ++trial) {
-      const auto f = static_cast<std::size_t>(random() % kOutputFileCount);
+      const int kind = static_cast<int>(random() % 6);
+      const char* kinds[] = {"byte", "line removed", "line doubled", "lines swapped", "cut",
+                             "last digit"};
+      auto f = static_cast<std::size_t>(random() % kOutputFileCount);
+      std::size_t at = 0;
+      if (kind == 5) {
+        const bool is_node = random() % 2 == 0;
+        f = file_index(is_node ? kDadosEnt : kBaricentrosEnt);
+        const auto records = static_cast<std::size_t>(is_node ? run.mesh.n_nodes : run.mesh.n_volumes);
+        at = (is_node ? kCountBytes : 0) + random() % records * kPairBytes +
+             (random() % 2 + 1) * kRealField25Width - kRealExponentWidth - 1;
+      }
       std::string bytes = files[f];
-      const std::size_t at = random() % bytes.size();
+      if (kind != 5) at = random() % bytes.size();
       const std::size_t line_start = bytes.rfind('\n', at) == std::string::npos ? 0 : bytes.rfind('\n', at) + 1;
       const std::size_t line_end = std::min(bytes.find('\n', at) + 1, bytes.size());
       const std::string line = bytes.substr(line_start, line_end - line_start);
-      const int kind = static_cast<int>(random() % 5);
-      const char* kinds[] = {"byte", "line removed", "line doubled", "lines swapped", "cut"};
-      if (kind == 0) {
+      if (kind == 5) {
+        bytes[at] = bytes[at] == '9' ? '8' : static_cast<char>(bytes[at] + 1);
+      } else if (kind == 0) {
         const char replacements[] = "0123456789 -+.E\r\n9";
         bytes[at] = replacements[random() % (sizeof(replacements) - 1)];
       } else if (kind == 1) {
@@ -186,50 +216,6 @@ TEST(CheckMeshContent, ADamagedFolderIsRefusedOrReadAlike) {
       testing::write_file(damaged / kOutputFiles[f].name, files[f]);
     }
     EXPECT_GT(refused, 250);
-  }
-}
-
-// On graded lattices, whose lines print rounded and read back as doubles
-// that need not give the same nodes, the last digit of one real of
-// "dados.ent" or "baricentros.ent" raised or lowered by one: every such
-// folder is refused, the run's own folder read.
-TEST(CheckMeshContent, AGradedRealOffInItsLastDigitIsRefused) {
-  const NamedMesh runs[] = {
-      {"crossed 12 x 9, graded 20 and two-sided 5",
-       build_lattice_mesh(graded_lines(12, 1.7, 20.0), two_sided_lines(9, 2.3, 5.0))},
-      {"fan 8 x 6, graded 0.05 and 7",
-       build_lattice_mesh(graded_lines(8, 3.1, 0.05), graded_lines(6, -0.9, 7.0),
-                          LatticePattern::fan)}};
-  std::mt19937_64 random(4040);
-  for (const NamedMesh& run : runs) {
-    SCOPED_TRACE(run.name);
-    TempDir dir;
-    write_mesh_files(run.mesh, dir.path());
-    EXPECT_EQ(testing::thrown_report([&] { read_mesh_files(dir.path()); }), "");
-    const std::pair<const char*, std::int64_t> files[] = {
-        {kDadosEnt, 4}, {kBaricentrosEnt, 0}};  // the lines before the first real
-    for (int trial = 0; trial < 200; ++trial) {
-      const auto& [name, before] = files[trial % 2];
-      const std::string bytes = read_file(dir / name);
-      const std::size_t record_bytes = kPair.length() + kLineEnd.size();
-      const std::size_t count = (bytes.size() - static_cast<std::size_t>(before) *
-                                                    (kSingleInteger.length() + kLineEnd.size())) /
-                                record_bytes;
-      // Of "dados.ent", the node records alone.
-      const std::size_t records =
-          before == 0 ? count : static_cast<std::size_t>(run.mesh.n_nodes);
-      const std::size_t record = random() % records;
-      const std::size_t field = random() % 2;
-      const std::size_t last_digit =
-          static_cast<std::size_t>(before) * (kSingleInteger.length() + kLineEnd.size()) +
-          record * record_bytes + (field + 1) * kRealField25Width - kRealExponentWidth - 1;
-      std::string damaged = bytes;
-      damaged[last_digit] = damaged[last_digit] == '9' ? '8' : static_cast<char>(damaged[last_digit] + 1);
-      testing::write_file(dir / name, damaged);
-      EXPECT_NE(testing::thrown_report([&] { read_mesh_files(dir.path()); }), "")
-          << name << ", record " << record + 1 << ", field " << field + 1;
-      testing::write_file(dir / name, bytes);
-    }
   }
 }
 

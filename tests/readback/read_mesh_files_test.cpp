@@ -31,6 +31,23 @@ namespace fs = std::filesystem;
 using testing::read_file;
 using testing::TempDir;
 
+// Level 3 on 2 x 1, whose files the tests below damage.
+fs::path level3_folder() { return testing::kGoldenDir / "level3_2x1"; }
+
+// Level 3's folder with `dados` for its "dados.ent" is refused at that
+// file with `description`.
+void expect_dados_refused(const std::string& dados, const std::string& description) {
+  TempDir dir;
+  for (const char* name : {kConectividadesEnt, kBaricentrosEnt}) {
+    fs::copy_file(level3_folder() / name, dir / name);
+  }
+  testing::write_file(dir / kDadosEnt, dados);
+  Mesh mesh;
+  EXPECT_EQ(testing::thrown_report([&] { read_mesh_files(mesh, dir.path().string()); }),
+            testing::error_report("F4007", "READ(" + path_in(dir.path().string(), kDadosEnt) + ")",
+                                  description));
+}
+
 // The three files read back, written again from the mesh read.
 void expect_rewritten_alike(const Mesh& mesh, const fs::path& folder) {
   testing::MemoryOutput output;
@@ -204,23 +221,14 @@ TEST(ReadMeshFiles, CountsOfNoLevelNorLatticeAreRefused) {
        "line 19: volumes 1 and 2 are not the first volumes of a lattice of these counts",
        "       5       2       6"},
   };
-  const fs::path golden = testing::kGoldenDir / "level3_2x1";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    TempDir dir;
-    for (const char* name : {kConectividadesEnt, kBaricentrosEnt}) {
-      fs::copy_file(golden / name, dir / name);
-    }
-    std::string dados = read_file(golden / kDadosEnt);
+    std::string dados = read_file(level3_folder() / kDadosEnt);
     std::string counts;
     for (int i = 0; i < 4; ++i) counts += std::string(c.counts + 8 * i, 8) + "\r\n";
     dados.replace(0, counts.size(), counts);
     if (c.volume_2 != nullptr) dados.replace(dados.find("       5       2       3"), 24, c.volume_2);
-    testing::write_file(dir / kDadosEnt, dados);
-    Mesh mesh;
-    EXPECT_EQ(testing::thrown_report([&] { read_mesh_files(mesh, dir.path().string()); }),
-              testing::error_report("F4007", "READ(" + path_in(dir.path().string(), kDadosEnt) + ")",
-                                    c.description));
+    expect_dados_refused(dados, c.description);
   }
 }
 
@@ -238,20 +246,11 @@ TEST(ReadMeshFiles, NodesOffLatticeLinesAreRefused) {
        "line 33: lattice node 5 (line 9) does not lie on the lines of node 2 (line 6) and node "
        "4 (line 8)"},
   };
-  const fs::path golden = testing::kGoldenDir / "level3_2x1";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TempDir dir;
-    for (const char* name : {kConectividadesEnt, kBaricentrosEnt}) {
-      fs::copy_file(golden / name, dir / name);
-    }
-    std::string dados = read_file(golden / kDadosEnt);
+    std::string dados = read_file(level3_folder() / kDadosEnt);
     dados.replace(40 + static_cast<std::size_t>(c.line - 5) * 52, 50, c.record);  // 4 counts
-    testing::write_file(dir / kDadosEnt, dados);
-    Mesh mesh;
-    EXPECT_EQ(testing::thrown_report([&] { read_mesh_files(mesh, dir.path().string()); }),
-              testing::error_report("F4007", "READ(" + path_in(dir.path().string(), kDadosEnt) + ")",
-                                    c.description));
+    expect_dados_refused(dados, c.description);
   }
 }
 
