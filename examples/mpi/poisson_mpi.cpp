@@ -18,12 +18,14 @@
 // corrected scheme's deferred correction needs, on each rank, u and the
 // gradients of its halo volumes: both are ghosted PETSc vectors, updated by
 // VecGhostUpdate after each solve. The solver is PETSc's KSP, by default
-// conjugate gradients with algebraic multigrid (hypre's BoomerAMG, or
-// PETSc's GAMG where PETSc was built without hypre) to a relative residual
-// of 1e-10, each correction starting from the last u; PETSc's own
-// options (-ksp_type, -pc_type, -ksp_rtol, -ksp_monitor, -log_view, ...) are
-// read after those defaults. Corrections stop when u changes by at most
-// 1e-12 relative, as in the serial example (or after 200).
+// conjugate gradients with PETSc's multigrid (PCMG) on the lattice's own
+// coarsening (lattice_multigrid.h; algebraic multigrid on graded lines) to
+// a relative residual of 1e-10, each
+// correction starting from the last u. PETSc's own options (-ksp_type,
+// -pc_type, -ksp_rtol, -ksp_monitor, -log_view, ...) are read after those
+// defaults; -pc_type hypre (or gamg) gives algebraic multigrid. Corrections
+// stop when u changes by at most 1e-12 relative, as in the serial example
+// (or after 200).
 //
 // Rank 0 prints one line: the mesh, the scheme, the boundary, the real
 // volumes, the ranks, the corrections and Krylov iterations taken, the
@@ -52,6 +54,8 @@
 
 #include "../cpp/options.h"
 #include "../cpp/poisson_problem.h"
+#include "lattice_multigrid.h"
+#include "lattice_multigrid.h"
 
 namespace {
 
@@ -80,9 +84,7 @@ Options parse(const options::Reader& r) {
   return o;
 }
 
-void check(PetscErrorCode code) {
-  if (code != 0) throw std::runtime_error("PETSc error " + std::to_string(code));
-}
+using lattice_multigrid::check;
 
 // A ghosted vector's values on this rank: its owned entries, then its ghosts.
 class LocalValues {
@@ -112,14 +114,13 @@ void default_option(const char* name, const char* value) {
   if (!is_given) check(PetscOptionsSetValue(nullptr, name, value));
 }
 
-// Algebraic multigrid: hypre's BoomerAMG where PETSc has it, with HMIS
-// coarsening, extended+i interpolation of at most 4 entries a row, one
-// level of aggressive coarsening and single Gauss-Seidel sweeps (on these
-// lattices its set-up and sweeps take about 0.7 of PETSc's own GAMG's time
-// and 0.9 of its memory);
-// otherwise GAMG. The command line's -pc_type and -pc_hypre_* options come
-// after these.
-void use_default_preconditioner(PC pc) {
+// On graded lines, or where the command line names a -pc_type: hypre's
+// BoomerAMG where PETSc has it (-pc_type hypre takes it), with HMIS
+// coarsening, extended+i interpolation of at most 4 entries a row, one level
+// of aggressive coarsening and single Gauss-Seidel sweeps, unless the
+// command line's -pc_hypre_* options say otherwise; otherwise GAMG. A
+// -pc_type given then replaces the type.
+void use_algebraic_multigrid(PC pc) {
   PetscBool has_hypre = PETSC_FALSE;
   check(PetscHasExternalPackage("hypre", &has_hypre));
   if (!has_hypre) {
@@ -253,13 +254,27 @@ class PartSolver {
     check(MatAssemblyEnd(matrix_, MAT_FINAL_ASSEMBLY));
     check(MatSetOption(matrix_, MAT_SPD, PETSC_TRUE));
     if (corrected_) weights_ = malha::gradient_weights(part.mesh, faces);
+  }
 
+  // Chooses the Krylov solver and its preconditioner, once the faces are
+  // freed: on a lattice of equal cells the lattice's multigrid, unless the
+  // command line names a -pc_type; on graded lines, whose cells change
+  // shape from place to place, algebraic multigrid, which follows the
+  // couplings where they are. PETSc's options are read after these defaults.
+  void choose_solver(const malha::LatticePartition& partition, bool equal_cells) {
     check(KSPCreate(PETSC_COMM_WORLD, &ksp_));
     check(KSPSetOperators(ksp_, matrix_, matrix_));
     check(KSPSetType(ksp_, KSPCG));
     PC pc = nullptr;
     check(KSPGetPC(ksp_, &pc));
-    use_default_preconditioner(pc);
+    PetscBool pc_given = PETSC_FALSE;
+    check(PetscOptionsHasName(nullptr, nullptr, "-pc_type", &pc_given));
+    if (pc_given || !equal_cells) {
+      use_algebraic_multigrid(pc);
+    } else {
+      const auto offset = static_cast<PetscInt>(malha::owned_offset(partition, part_.part));
+      lattice_multigrid::use_lattice_multigrid(pc, part_, partition, offset);
+    }
     check(KSPSetTolerances(ksp_, 1e-10, PETSC_DEFAULT, PETSC_DEFAULT, PETSC_DEFAULT));
     check(KSPSetFromOptions(ksp_));
   }
@@ -420,13 +435,14 @@ void run(const Options& o, const malha::LevelLattice& lattice,
   check(PetscBarrier(nullptr));
   const double start = MPI_Wtime();
   std::vector<double> areas(static_cast<std::size_t>(part.n_owned));
-  // The faces live as long as the assembly: the preconditioner, built by
-  // the first solve, has their memory.
+  // The faces live as long as the assembly: the preconditioner, chosen
+  // next and built by the first solve, has their memory.
   PartSolver solver = [&] {
     const malha::Faces faces = malha::build_faces(part.mesh);
     for (std::int32_t v = 1; v <= part.n_owned; ++v) areas[v - 1] = faces.volume_areas(v, 1);
     return PartSolver(part, faces, partition, o.mixed, o.corrected);
   }();
+  solver.choose_solver(partition, !o.mesh.is_graded);
   const Result result = solver.solve();
   double seconds = MPI_Wtime() - start;
 
