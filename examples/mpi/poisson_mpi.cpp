@@ -100,6 +100,8 @@ class LocalValues {
   LocalValues(const LocalValues&) = delete;
   LocalValues& operator=(const LocalValues&) = delete;
   double& operator[](std::size_t i) { return values_[i]; }
+  // The first n values.
+  std::span<double> first(std::size_t n) { return {values_, n}; }
 
  private:
   Vec vector_;
@@ -345,7 +347,6 @@ class PartSolver {
     const std::int32_t real = part_.mesh.n_real_volumes;
     update_ghosts(u_);
     std::vector<double> values(static_cast<std::size_t>(part_.mesh.n_volumes));
-    std::vector<double> grad(2 * static_cast<std::size_t>(owned));
     {
       LocalValues u(u_);
       for (std::int32_t v = 0; v < owned + part_.n_halo; ++v) values[v] = u[v];
@@ -354,10 +355,9 @@ class PartSolver {
         values[static_cast<std::size_t>(real) + k] = (neumann_[k] ? own : -own) + offsets_[k];
       }
     }
-    malha::cell_gradients(weights_, values, grad);
     {
       LocalValues g(gradients_);
-      for (std::size_t k = 0; k < 2 * static_cast<std::size_t>(owned); ++k) g[k] = grad[k];
+      malha::cell_gradients(weights_, values, g.first(2 * static_cast<std::size_t>(owned)));
     }
     update_ghosts(gradients_);
     check(VecCopy(rhs_, corrected));
