@@ -1,12 +1,13 @@
 """poisson_mpi (examples/mpi/) against the serial examples/cpp/poisson, as CI stage 57 runs them.
 
-poisson_mpi solves with PETSc's conjugate gradients and algebraic multigrid
-(here to -ksp_rtol 1e-13) the systems that poisson solves by Eigen's sparse
-LDL^T, each rank holding one part of the lattice; at 1, 2, 3 and 4 ranks
-their errors agree to 1e-8 relative. The cases cover both schemes and both
-boundaries, a level's mesh, both patterns, a graded lattice and the three
-rectangles of the convergence study; the 4-rank grid, read by VTK's parallel reader, holds
-the serial grid's u, volume by volume through `global_volume`.
+poisson_mpi solves with PETSc's conjugate gradients and multigrid (the
+lattice's own, algebraic on the graded lattice; here to -ksp_rtol 1e-13) the
+systems that poisson solves by Eigen's sparse LDL^T, each rank holding one part
+of the lattice; at 1, 2, 3 and 4 ranks their errors agree to 1e-8 relative. The
+cases cover both schemes and both boundaries, a level's mesh, both patterns, a
+graded lattice and the three rectangles of the convergence study; the 4-rank
+grid, read by VTK's parallel reader, holds the serial grid's u, volume by
+volume through `global_volume`.
 
 Needs MALHA_POISSON_EXE, MALHA_POISSON_MPI_EXE and MALHA_MPIEXEC (with
 MALHA_MPIEXEC_FLAGS, say --oversubscribe); skipped without them.
