@@ -235,12 +235,10 @@ class PartSolver {
         const PetscInt gi = global(i);
         if (f <= faces.n_interior_faces) {
           const PetscInt gj = global(j);
-          check(MatSetValue(matrix_, gi, gi, t, ADD_VALUES));
-          check(MatSetValue(matrix_, gi, gj, -t, ADD_VALUES));
-          if (j <= owned) {
-            check(MatSetValue(matrix_, gj, gj, t, ADD_VALUES));
-            check(MatSetValue(matrix_, gj, gi, -t, ADD_VALUES));
-          }
+          // Rows i and j (j's where this part owns it), columns i and j.
+          const PetscInt rows[2] = {gi, gj};
+          const PetscScalar block[4] = {t, -t, -t, t};
+          check(MatSetValues(matrix_, j <= owned ? 2 : 1, rows, 2, rows, block, ADD_VALUES));
           continue;
         }
         // The ghost's value is offset - u_i (Dirichlet) or offset + u_i
