@@ -42,7 +42,7 @@ inline void check(PetscErrorCode code) {
 }
 
 // Grids at most this large are solved directly.
-inline constexpr std::int64_t kCoarsest = 4096;
+inline constexpr std::int64_t kCoarsest = 256;
 // The fans' correction, taken twice: a volume's value copied from its fan
 // leaves the smooth error's correction about half what it should be, and the
 // fans' operator P^T A P halved doubles it (the grids below follow from the
