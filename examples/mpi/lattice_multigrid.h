@@ -5,9 +5,9 @@
 //   in the crossed pattern, a 2 x 2 block's 8 in the fan pattern): a volume
 //   takes its fan's value;
 // - each grid after that groups the last one's cells in twos along x, y or
-//   both (a last row or column alone where the count is odd; only along the
-//   shorter side of cells more than 1.5 times as long as high, or high as
-//   long): along a halved axis a cell takes 3/4 of its parent's value and
+//   both (a last row or column alone where the count is odd; for cells more
+//   than 1.5 times as wide as high, or high as wide, only along the axis of
+//   their shorter side): along a halved axis a cell takes 3/4 of its parent's value and
 //   1/4 of the parent's neighbour beside it, or all of its parent's where
 //   that neighbour is outside the lattice or the parent has no other child;
 //   the 2-D weights are the product of the two axes';
@@ -46,8 +46,8 @@ inline constexpr std::int64_t kCoarsest = 256;
 // The fans' correction, taken twice: a volume's value copied from its fan
 // leaves the smooth error's correction about half what it should be, and the
 // fans' operator P^T A P halved doubles it (the grids below follow from the
-// halved one). Conjugate gradients then take 19 iterations, not 24, on
-// 1024 x 512 crossed cells; the fan pattern's count is the same either way.
+// halved one). Conjugate gradients then take 20 iterations, not 25, on
+// 1024 x 512 crossed cells, and 24, not 26, in the fan pattern.
 inline constexpr double kOvercorrection = 2.0;
 
 // The interpolation from `coarse` (coarser(fine)) to the rows `part` owns
