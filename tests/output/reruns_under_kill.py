@@ -18,7 +18,9 @@ with the record at which it leaves the rerun's bytes and what follows there.
 A fourth rerun repeats the earlier run over its own files and is stopped at
 moments spread over its comparing (a count of bytes read, "rchar"): every
 file must then be whole (not with --windows, where a rerun replaces each
-file at its first block).
+file at its first block), but for the one file whose bytes it changes,
+which after a SIGKILL may hold a beginning of the rerun's bytes, as a
+replaced file may.
 
 With --windows, the reruns that are stopped are MALHA_EXE run under wine
 (whose settings come from the environment), against complete files made by
@@ -223,7 +225,7 @@ def check_file(name, data, earlier, new, whole=False):
             f"then {rest}")
 
 
-def check_folder(folder, earlier, new, whole=False):
+def check_folder(folder, earlier, new, whole=False, killed=False):
     """Every fault in the folder after a kill (an empty list when none).
 
     Args:
@@ -231,6 +233,11 @@ def check_folder(folder, earlier, new, whole=False):
         earlier: the earlier run's files by name.
         new: the rerun's complete files by name.
         whole: every file must be whole (a repeated run).
+        killed: the stop was SIGKILL. A file whose bytes the repeated run
+            changes ("dados_gerais.txt", by its processing time) is then
+            replaced as any rerun replaces a file, and may hold a beginning
+            of the rerun's bytes; only an interrupt is waited for until the
+            new file is whole.
 
     Returns:
         A list of descriptions, and whether some file was between the two
@@ -244,7 +251,8 @@ def check_folder(folder, earlier, new, whole=False):
             faults.append(f"{name}: missing")
             continue
         data = path.read_bytes()
-        fault = check_file(name, data, earlier[name], new[name], whole)
+        must_be_whole = whole and not (killed and earlier[name] != new[name])
+        fault = check_file(name, data, earlier[name], new[name], must_be_whole)
         if fault:
             faults.append(fault)
         if name == "dados_gerais.txt":
@@ -296,7 +304,8 @@ def main():
                     (folder / name).write_bytes(earlier[name])
                 at_bytes = total * (2 * kill + 1) // (2 * kills)
                 stopped = killed_run(command, run, folder, at_bytes, stop_signal, counter)
-                faults, between = check_folder(folder, earlier, new, repeated)
+                faults, between = check_folder(folder, earlier, new, repeated,
+                                               stop_signal == signal.SIGKILL)
                 mid_writing += stopped if repeated else between
                 for fault in faults:
                     print(f"level {run[0]}, {run[1]} x {run[2]}, stopped at {at_bytes} bytes: "
