@@ -13,6 +13,16 @@
 
 namespace lattice_multigrid {
 
+// Cells along a side of a fan: 2 in the fan pattern, 1 in the crossed one.
+inline std::int64_t fan_side(malha::LatticePattern pattern) {
+  return pattern == malha::LatticePattern::fan ? 2 : 1;
+}
+// A fan's triangles, which come together in a part's owned volumes: 4 a
+// side cell.
+inline std::int64_t volumes_per_fan(malha::LatticePattern pattern) {
+  return 4 * fan_side(pattern);
+}
+
 // One grid of cells, cut as the lattice is: block column c holds cells
 // x_starts[c] to x_starts[c + 1] - 1 (0-based); rows alike. Part p, block
 // (p % parts_x, p / parts_x), numbers its cells from offsets[p].
@@ -21,7 +31,7 @@ struct Grid {
   std::int64_t ny = 0;
   double hx = 0.0;  // a cell's width
   double hy = 0.0;  // a cell's height
-  bool halved_x = true;  // from the finer grid (coarser's)
+  bool halved_x = true;  // halved from the finer grid along x (coarser sets it)
   bool halved_y = true;
   std::vector<std::int64_t> x_starts;
   std::vector<std::int64_t> y_starts;
@@ -44,7 +54,7 @@ inline void number_parts(Grid& g) {
 // The fans of a lattice of `dim_x` x `dim_y`, cut as `partition` cuts its
 // cells.
 inline Grid fan_grid(const malha::LatticePartition& partition, double dim_x, double dim_y) {
-  const std::int64_t side = partition.pattern == malha::LatticePattern::fan ? 2 : 1;
+  const std::int64_t side = fan_side(partition.pattern);
   Grid g;
   g.nx = partition.cells_x / side;
   g.ny = partition.cells_y / side;

@@ -91,7 +91,7 @@ inline Mat volumes_from_fans(const malha::MeshPart& part, const Grid& fans,
                              PetscInt first_unknown) {
   const auto p = static_cast<std::size_t>(part.part);
   const PetscInt owned_fans = static_cast<PetscInt>(fans.offsets[p + 1] - fans.offsets[p]);
-  const PetscInt per_fan = part.mesh.pattern == malha::LatticePattern::fan ? 8 : 4;
+  const auto per_fan = static_cast<PetscInt>(volumes_per_fan(part.mesh.pattern));
   Mat interp = nullptr;
   check(MatCreateAIJ(PETSC_COMM_WORLD, part.n_owned, owned_fans, PETSC_DETERMINE,
                      PETSC_DETERMINE, 1, nullptr, 0, nullptr, &interp));

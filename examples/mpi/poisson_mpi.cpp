@@ -20,12 +20,11 @@
 // VecGhostUpdate after each solve. The solver is PETSc's KSP, by default
 // conjugate gradients with PETSc's multigrid (PCMG) on the lattice's own
 // coarsening (lattice_multigrid.h; algebraic multigrid on graded lines) to
-// a relative residual of 1e-10, each
-// correction starting from the last u. PETSc's own options (-ksp_type,
-// -pc_type, -ksp_rtol, -ksp_monitor, -log_view, ...) are read after those
-// defaults; -pc_type hypre (or gamg) gives algebraic multigrid. Corrections
-// stop when u changes by at most 1e-12 relative, as in the serial example
-// (or after 200).
+// a relative residual of 1e-10, each correction starting from the last u.
+// PETSc's own options (-ksp_type, -pc_type, -ksp_rtol, -ksp_monitor,
+// -log_view, ...) are read after those defaults; -pc_type hypre (or gamg)
+// gives algebraic multigrid. Corrections stop when u changes by at most
+// 1e-12 relative, as in the serial example (or after 200).
 //
 // Rank 0 prints one line: the mesh, the scheme, the boundary, the real
 // volumes, the ranks, the corrections and Krylov iterations taken, the
@@ -54,7 +53,6 @@
 
 #include "../cpp/options.h"
 #include "../cpp/poisson_problem.h"
-#include "lattice_multigrid.h"
 #include "lattice_multigrid.h"
 
 namespace {
@@ -170,9 +168,12 @@ class PartSolver {
   // frees them before the preconditioner is built.
   PartSolver(const malha::MeshPart& part, const malha::Faces& faces,
              const malha::LatticePartition& partition, bool mixed, bool corrected)
-      : part_(part), n_interior_(faces.n_interior_faces), corrected_(corrected) {
+      : part_(part),
+        offset_(static_cast<PetscInt>(malha::owned_offset(partition, part.part))),
+        n_interior_(faces.n_interior_faces),
+        corrected_(corrected) {
     const std::int32_t owned = part.n_owned;
-    const PetscInt offset = static_cast<PetscInt>(malha::owned_offset(partition, part.part));
+    const PetscInt offset = offset_;
     // Each halo volume's global unknown: its owner's offset and its number there.
     std::vector<PetscInt> ghosts(static_cast<std::size_t>(part.n_halo));
     for (std::size_t h = 0; h < ghosts.size(); ++h) {
@@ -272,8 +273,7 @@ class PartSolver {
     if (pc_given || !equal_cells) {
       use_algebraic_multigrid(pc);
     } else {
-      const auto offset = static_cast<PetscInt>(malha::owned_offset(partition, part_.part));
-      lattice_multigrid::use_lattice_multigrid(pc, part_, partition, offset);
+      lattice_multigrid::use_lattice_multigrid(pc, part_, partition, offset_);
     }
     check(KSPSetTolerances(ksp_, 1e-10, PETSC_DEFAULT, PETSC_DEFAULT, PETSC_DEFAULT));
     check(KSPSetFromOptions(ksp_));
@@ -373,6 +373,7 @@ class PartSolver {
   }
 
   const malha::MeshPart& part_;
+  PetscInt offset_;  // the global unknown of the first owned volume
   std::int32_t n_interior_;
   bool corrected_;
   // By face, for the corrections: |e| (n - d / (d . n)), and the owner and

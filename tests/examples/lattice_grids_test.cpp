@@ -78,7 +78,7 @@ TEST(LatticeGrids, EveryGridIsNumberedByPartsAndCoarsensIntoItsParents) {
                                     << ", " << parts << " parts, 1 x " << dim_y);
 
     Grid g = lattice_multigrid::fan_grid(partition, 1.0, dim_y);
-    const std::int64_t per_fan = fan ? 8 : 4;
+    const std::int64_t per_fan = lattice_multigrid::volumes_per_fan(pattern);
     for (std::int32_t p = 0; p <= parts; ++p) {
       ASSERT_EQ(g.offsets[static_cast<std::size_t>(p)] * per_fan,
                 malha::owned_offset(partition, p));
