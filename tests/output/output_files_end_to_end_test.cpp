@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <regex>
 #include <set>
 #include <string>
 

@@ -23,7 +23,6 @@
 #include <limits>
 #include <map>
 #include <optional>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -586,11 +585,20 @@ std::vector<std::pair<std::string, std::string>> listed_steps(const fs::path& di
   if (!fs::exists(dir / "s.pvd")) return steps;
   const std::string text = read_file(dir / "s.pvd");
   if (!text.ends_with("  </Collection>\n</VTKFile>\n")) error = "collection incomplete";
-  const std::regex data_set(
-      "<DataSet timestep=\"([^\"]*)\" group=\"\" part=\"0\" file=\"([^\"]*)\"/>");
-  for (auto it = std::sregex_iterator(text.begin(), text.end(), data_set);
-       it != std::sregex_iterator(); ++it) {
-    steps.emplace_back((*it)[1], (*it)[2]);
+  // Each data set: <DataSet timestep="T" group="" part="0" file="F"/>.
+  const std::string open = "<DataSet timestep=\"";
+  const std::string middle = "\" group=\"\" part=\"0\" file=\"";
+  for (std::size_t at = text.find(open); at != std::string::npos; at = text.find(open, at + 1)) {
+    const std::size_t time_begin = at + open.size();
+    const std::size_t time_end = text.find('"', time_begin);
+    if (time_end == std::string::npos || text.compare(time_end, middle.size(), middle) != 0) {
+      continue;
+    }
+    const std::size_t file_begin = time_end + middle.size();
+    const std::size_t file_end = text.find('"', file_begin);
+    if (file_end == std::string::npos || text.compare(file_end, 3, "\"/>") != 0) continue;
+    steps.emplace_back(text.substr(time_begin, time_end - time_begin),
+                       text.substr(file_begin, file_end - file_begin));
   }
   return steps;
 }
