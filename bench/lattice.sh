@@ -22,7 +22,7 @@ cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DMALHA_BUILD_BENC
 cmake --build "$build" -j2 --target build_mesh_bench >/dev/null
 bench="$build/bench/build_mesh_bench"
 
-median() { LC_ALL=C sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+source "$source_dir/bench/median.sh"
 lattice=()
 levels=()
 for ((i = 0; i < repeats; ++i)); do

@@ -26,7 +26,7 @@ cmake --build "$build" -j2 --target malha build_mesh_bench >/dev/null
 work="$(mktemp -d)"
 trap 'rm -rf -- "$work"' EXIT
 
-median() { LC_ALL=C sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+source "$source_dir/bench/median.sh"
 program=()
 library=()
 for ((i = 0; i < repeats; ++i)); do

@@ -40,7 +40,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 problem=(--cells "$cells_x" "$cells_y" --lengths 2 1 --scheme corrected)
 
-median() { LC_ALL=C sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+source "$source_dir/bench/median.sh"
 
 # Runs the command; appends "cpu_s wall_s peak_MiB" to the log named first.
 measure() {

@@ -26,7 +26,7 @@ cmake --build "$build" -j2 --target vtu_bench >/dev/null
 work="$(mktemp -d)"
 trap 'rm -rf -- "$work"' EXIT
 
-median() { LC_ALL=C sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+source "$source_dir/bench/median.sh"
 writer=()
 copier=()
 bytes=0
