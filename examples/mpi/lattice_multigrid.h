@@ -11,8 +11,9 @@
 //   1/4 of the parent's neighbour beside it, or all of its parent's where
 //   that neighbour is outside the lattice or the parent has no other child;
 //   the 2-D weights are the product of the two axes';
-// - the coarse operators are Galerkin products P^T A P (PETSc's MatPtAP),
-//   built once, the fans' halved (kOvercorrection);
+// - the coarse operators are Galerkin products P^T A P, built once: the
+//   fans' summed from the volumes' rows and halved (kOvercorrection), each
+//   coarser one by PETSc's MatPtAP;
 // - each level smooths by one Gauss-Seidel sweep of the rank's own rows,
 //   forward going down and backward going up, so the cycle is symmetric, as
 //   conjugate gradients need.
@@ -28,6 +29,7 @@
 #include <malha/malha.h>
 #include <petscksp.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -84,25 +86,137 @@ inline Mat interpolation(const Grid& fine, const Grid& coarse, int part) {
   return interp;
 }
 
-// The interpolation from the fans to the part's owned volumes, whose
-// unknowns are numbered from `first_unknown`: the owned volumes come fan
-// by fan, in the order of the fans' numbers, each fan's triangles together.
-inline Mat volumes_from_fans(const malha::MeshPart& part, const Grid& fans,
-                             PetscInt first_unknown) {
-  const auto p = static_cast<std::size_t>(part.part);
-  const PetscInt owned_fans = static_cast<PetscInt>(fans.offsets[p + 1] - fans.offsets[p]);
-  const auto per_fan = static_cast<PetscInt>(volumes_per_fan(part.mesh.pattern));
-  Mat interp = nullptr;
-  check(MatCreateAIJ(PETSC_COMM_WORLD, part.n_owned, owned_fans, PETSC_DETERMINE,
-                     PETSC_DETERMINE, 1, nullptr, 0, nullptr, &interp));
-  for (PetscInt v = 0; v < part.n_owned; ++v) {
-    const PetscInt row = first_unknown + v;
-    const PetscInt column = static_cast<PetscInt>(fans.offsets[p]) + v / per_fan;
-    check(MatSetValue(interp, row, column, 1.0, INSERT_VALUES));
+// What the multigrid needs of a part: its number, and its owned volumes'
+// count and first global unknown. The part's mesh itself is not needed, so a
+// caller may free it before the multigrid is built.
+struct PartUnknowns {
+  std::int32_t part = 0;
+  PetscInt n_owned = 0;
+  PetscInt first = 0;
+};
+
+// The fans' interpolation P: a volume takes its fan's value. The owned
+// volumes come fan by fan, in the order of the fans' numbers, each fan's
+// triangles together, so P is a shell matrix that holds no table (an
+// assembled one takes 28 bytes a volume) and needs no communication: a
+// part's volumes are its own fans'. out = add + P x, or add + P^T x where
+// `transpose`; no `add` is zero.
+inline PetscErrorCode fan_product(Mat p, Vec x, Vec add, Vec out, bool transpose) {
+  PetscFunctionBeginUser;
+  PetscInt volumes = 0;
+  PetscInt fans = 0;
+  PetscCall(MatGetLocalSize(p, &volumes, &fans));
+  const PetscInt per_fan = fans > 0 ? volumes / fans : 1;
+  if (add == nullptr) {
+    PetscCall(VecZeroEntries(out));
+  } else if (add != out) {
+    PetscCall(VecCopy(add, out));
   }
-  check(MatAssemblyBegin(interp, MAT_FINAL_ASSEMBLY));
-  check(MatAssemblyEnd(interp, MAT_FINAL_ASSEMBLY));
+  const PetscScalar* in = nullptr;
+  PetscScalar* result = nullptr;
+  PetscCall(VecGetArrayRead(x, &in));
+  PetscCall(VecGetArray(out, &result));
+  for (PetscInt f = 0; f < fans; ++f) {
+    for (PetscInt v = f * per_fan; v < (f + 1) * per_fan; ++v) {
+      if (transpose) {
+        result[f] += in[v];
+      } else {
+        result[v] += in[f];
+      }
+    }
+  }
+  PetscCall(VecRestoreArray(out, &result));
+  PetscCall(VecRestoreArrayRead(x, &in));
+  PetscFunctionReturn(0);
+}
+
+inline Mat volumes_from_fans(const PartUnknowns& unknowns, const Grid& fans) {
+  const auto p = static_cast<std::size_t>(unknowns.part);
+  const auto owned_fans = static_cast<PetscInt>(fans.offsets[p + 1] - fans.offsets[p]);
+  Mat interp = nullptr;
+  check(MatCreateShell(PETSC_COMM_WORLD, unknowns.n_owned, owned_fans, PETSC_DETERMINE,
+                       PETSC_DETERMINE, nullptr, &interp));
+  using Product = void (*)();
+  const auto mult = [](Mat m, Vec x, Vec y) { return fan_product(m, x, nullptr, y, false); };
+  const auto mult_add = [](Mat m, Vec x, Vec y, Vec w) { return fan_product(m, x, y, w, false); };
+  const auto mult_t = [](Mat m, Vec x, Vec y) { return fan_product(m, x, nullptr, y, true); };
+  const auto mult_t_add = [](Mat m, Vec x, Vec y, Vec w) { return fan_product(m, x, y, w, true); };
+  check(MatShellSetOperation(interp, MATOP_MULT, reinterpret_cast<Product>(+mult)));
+  check(MatShellSetOperation(interp, MATOP_MULT_ADD, reinterpret_cast<Product>(+mult_add)));
+  check(MatShellSetOperation(interp, MATOP_MULT_TRANSPOSE, reinterpret_cast<Product>(+mult_t)));
+  check(MatShellSetOperation(interp, MATOP_MULT_TRANSPOSE_ADD,
+                             reinterpret_cast<Product>(+mult_t_add)));
   return interp;
+}
+
+// The fans' operator P^T A P of the volumes' matrix `fine`, halved
+// (kOvercorrection), summed row by row: its entry (f, g) is the sum of A's
+// entries in the rows of fan f's volumes and the columns of fan g's.
+inline Mat fan_operator(Mat fine, const PartUnknowns& unknowns, const Grid& fans,
+                        const malha::LatticePartition& partition) {
+  const auto p = static_cast<std::size_t>(unknowns.part);
+  const auto first_fan = static_cast<PetscInt>(fans.offsets[p]);
+  const auto owned_fans = static_cast<PetscInt>(fans.offsets[p + 1]) - first_fan;
+  const auto per_fan = static_cast<PetscInt>(volumes_per_fan(partition.pattern));
+  std::vector<std::int64_t> starts;  // each part's first unknown, then their count
+  for (std::int32_t q = 0; q <= partition.parts; ++q) {
+    starts.push_back(malha::owned_offset(partition, q));
+  }
+  // The fan of a volume's global unknown: its owner's fan of its number there.
+  const auto fan_of = [&](PetscInt unknown) {
+    if (unknown >= unknowns.first && unknown < unknowns.first + unknowns.n_owned) {
+      return first_fan + (unknown - unknowns.first) / per_fan;
+    }
+    const auto q = static_cast<std::size_t>(
+        std::upper_bound(starts.begin(), starts.end(), unknown) - starts.begin() - 1);
+    return static_cast<PetscInt>(fans.offsets[q] + (unknown - starts[q]) / per_fan);
+  };
+  std::vector<PetscInt> columns;
+  std::vector<PetscScalar> values;
+  // Fan f's row (f local): its distinct columns and their sums.
+  const auto fan_row = [&](PetscInt f) {
+    columns.clear();
+    values.clear();
+    for (PetscInt v = f * per_fan; v < (f + 1) * per_fan; ++v) {
+      PetscInt n = 0;
+      const PetscInt* row_columns = nullptr;
+      const PetscScalar* row_values = nullptr;
+      const PetscInt row = unknowns.first + v;
+      check(MatGetRow(fine, row, &n, &row_columns, &row_values));
+      for (PetscInt k = 0; k < n; ++k) {
+        const PetscInt g = fan_of(row_columns[k]);
+        const auto at = std::find(columns.begin(), columns.end(), g);
+        if (at == columns.end()) {
+          columns.push_back(g);
+          values.push_back(row_values[k]);
+        } else {
+          values[static_cast<std::size_t>(at - columns.begin())] += row_values[k];
+        }
+      }
+      check(MatRestoreRow(fine, row, &n, &row_columns, &row_values));
+    }
+  };
+  std::vector<PetscInt> diagonal_count(static_cast<std::size_t>(owned_fans));
+  std::vector<PetscInt> other_count(static_cast<std::size_t>(owned_fans));
+  for (PetscInt f = 0; f < owned_fans; ++f) {
+    fan_row(f);
+    for (const PetscInt g : columns) {
+      ++(g >= first_fan && g < first_fan + owned_fans ? diagonal_count : other_count)[f];
+    }
+  }
+  Mat op = nullptr;
+  check(MatCreateAIJ(PETSC_COMM_WORLD, owned_fans, owned_fans, PETSC_DETERMINE, PETSC_DETERMINE,
+                     0, diagonal_count.data(), 0, other_count.data(), &op));
+  for (PetscInt f = 0; f < owned_fans; ++f) {
+    fan_row(f);
+    for (PetscScalar& value : values) value /= kOvercorrection;
+    const PetscInt row = first_fan + f;
+    check(MatSetValues(op, 1, &row, static_cast<PetscInt>(columns.size()), columns.data(),
+                       values.data(), INSERT_VALUES));
+  }
+  check(MatAssemblyBegin(op, MAT_FINAL_ASSEMBLY));
+  check(MatAssemblyEnd(op, MAT_FINAL_ASSEMBLY));
+  return op;
 }
 
 // One sweep of the rank's rows, forward from a zero guess going down (a
@@ -120,12 +234,12 @@ inline void single_sweep(KSP smoother, MatSORType sweep) {
   check(PCSORSetSymmetric(pc, sweep));
 }
 
-// Makes `pc` the lattice's multigrid for the matrix of `part`'s owned
-// volumes, numbered from first_unknown.
-inline void use_lattice_multigrid(PC pc, const malha::MeshPart& part,
-                                  const malha::LatticePartition& partition,
-                                  PetscInt first_unknown) {
-  std::vector<Grid> grids{fan_grid(partition, part.mesh.dim_x, part.mesh.dim_y)};
+// Makes `pc` the lattice's multigrid for the matrix of a part's owned
+// volumes, on a lattice of dim_x x dim_y cut by `partition`.
+inline void use_lattice_multigrid(PC pc, const PartUnknowns& unknowns,
+                                  const malha::LatticePartition& partition, double dim_x,
+                                  double dim_y) {
+  std::vector<Grid> grids{fan_grid(partition, dim_x, dim_y)};
   while (grids.back().nx * grids.back().ny > kCoarsest &&
          (grids.back().nx > 1 || grids.back().ny > 1)) {
     grids.push_back(coarser(grids.back()));
@@ -138,13 +252,8 @@ inline void use_lattice_multigrid(PC pc, const malha::MeshPart& part,
   // are level levels - 1.
   Mat fine = nullptr;
   check(PCGetOperators(pc, nullptr, &fine));
-  Mat interp = volumes_from_fans(part, grids.front(), first_unknown);
-  Mat op = nullptr;
-  // Each product's intermediate tables are kept for a product again unless
-  // cleared; there is none, and in parallel they are larger than the product.
-  check(MatPtAP(fine, interp, MAT_INITIAL_MATRIX, 2.0, &op));
-  check(MatProductClear(op));
-  check(MatScale(op, 1.0 / kOvercorrection));
+  Mat interp = volumes_from_fans(unknowns, grids.front());
+  Mat op = fan_operator(fine, unknowns, grids.front(), partition);
   check(PCMGSetInterpolation(pc, levels - 1, interp));
   check(MatDestroy(&interp));
   for (PetscInt l = levels - 2; l >= 0; --l) {
@@ -153,8 +262,10 @@ inline void use_lattice_multigrid(PC pc, const malha::MeshPart& part,
     check(KSPSetOperators(smoother, op, op));
     if (l == 0) break;
     const auto g = static_cast<std::size_t>(levels - 1 - l);
-    interp = interpolation(grids[g - 1], grids[g], part.part);
+    interp = interpolation(grids[g - 1], grids[g], unknowns.part);
     Mat coarse = nullptr;
+    // Each product's intermediate tables are kept for a product again unless
+    // cleared; there is none, and in parallel they are larger than the product.
     check(MatPtAP(op, interp, MAT_INITIAL_MATRIX, 2.0, &coarse));
     check(MatProductClear(coarse));
     check(PCMGSetInterpolation(pc, l, interp));

@@ -46,6 +46,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -164,16 +165,19 @@ struct Result {
 // The part's equations and their solution; u holds it on return.
 class PartSolver {
  public:
-  // Keeps of `faces` only what the corrections need, so that the caller
-  // frees them before the preconditioner is built.
+  // Keeps of `part` and `faces` only what the solve and the corrections
+  // need, so that the caller frees them before the preconditioner is built.
   PartSolver(const malha::MeshPart& part, const malha::Faces& faces,
              const malha::LatticePartition& partition, bool mixed, bool corrected)
-      : part_(part),
-        offset_(static_cast<PetscInt>(malha::owned_offset(partition, part.part))),
+      : unknowns_{part.part, part.n_owned,
+                  static_cast<PetscInt>(malha::owned_offset(partition, part.part))},
+        n_halo_(part.n_halo),
+        n_real_(part.mesh.n_real_volumes),
+        n_volumes_(part.mesh.n_volumes),
         n_interior_(faces.n_interior_faces),
         corrected_(corrected) {
     const std::int32_t owned = part.n_owned;
-    const PetscInt offset = offset_;
+    const PetscInt offset = unknowns_.first;
     // Each halo volume's global unknown: its owner's offset and its number there.
     std::vector<PetscInt> ghosts(static_cast<std::size_t>(part.n_halo));
     for (std::size_t h = 0; h < ghosts.size(); ++h) {
@@ -191,27 +195,29 @@ class PartSolver {
                                 ghosts.data(), &gradients_));
     }
 
-    const malha::FaceGeometry geometry = malha::face_geometry(part.mesh, faces);
     const auto n_faces = static_cast<std::size_t>(faces.n_faces);
     offsets_.resize(static_cast<std::size_t>(faces.n_boundary_faces));
     if (corrected_) {
       skew_.resize(2 * n_faces);
       volumes_.resize(2 * n_faces);
     }
-    std::vector<PetscInt> diagonal_count(static_cast<std::size_t>(owned), 1);
-    std::vector<PetscInt> other_count(static_cast<std::size_t>(owned), 0);
-    for (std::int32_t f = 1; f <= faces.n_interior_faces; ++f) {
-      const std::int32_t i = faces.face_owners(f, 1);
-      const std::int32_t j = faces.face_neighbours(f, 1);
-      if (j <= owned) {
-        ++diagonal_count[static_cast<std::size_t>(i - 1)];
-        ++diagonal_count[static_cast<std::size_t>(j - 1)];
-      } else {
-        ++other_count[static_cast<std::size_t>(i - 1)];
+    {
+      // Each row's entries in the owned columns and in the halo's.
+      std::vector<PetscInt> diagonal_count(static_cast<std::size_t>(owned), 1);
+      std::vector<PetscInt> other_count(static_cast<std::size_t>(owned), 0);
+      for (std::int32_t f = 1; f <= faces.n_interior_faces; ++f) {
+        const std::int32_t i = faces.face_owners(f, 1);
+        const std::int32_t j = faces.face_neighbours(f, 1);
+        if (j <= owned) {
+          ++diagonal_count[static_cast<std::size_t>(i - 1)];
+          ++diagonal_count[static_cast<std::size_t>(j - 1)];
+        } else {
+          ++other_count[static_cast<std::size_t>(i - 1)];
+        }
       }
+      check(MatCreateAIJ(PETSC_COMM_WORLD, owned, owned, PETSC_DETERMINE, PETSC_DETERMINE, 0,
+                         diagonal_count.data(), 0, other_count.data(), &matrix_));
     }
-    check(MatCreateAIJ(PETSC_COMM_WORLD, owned, owned, PETSC_DETERMINE, PETSC_DETERMINE, 0,
-                       diagonal_count.data(), 0, other_count.data(), &matrix_));
 
     const poisson_problem::BoundaryData boundary =
         poisson_problem::boundary_data(part.mesh, faces, mixed);
@@ -224,12 +230,19 @@ class PartSolver {
         const auto k = static_cast<std::size_t>(f - 1);
         const std::int32_t i = faces.face_owners(f, 1);
         const std::int32_t j = faces.face_neighbours(f, 1);
-        const double dn = geometry.normal_distances(f, 1);
+        // d, from the owner's barycentre to the neighbour's (a ghost's at a
+        // boundary face), and d . n, as malha::face_geometry computes them:
+        // its table, with midpoints and angles the scheme does not use,
+        // would take 48 bytes a face at the assembly's peak of memory.
+        const double* normal = faces.face_normals.row(f);
+        const double d[2] = {part.mesh.barycentres(j, 1) - part.mesh.barycentres(i, 1),
+                             part.mesh.barycentres(j, 2) - part.mesh.barycentres(i, 2)};
+        const double dn = d[0] * normal[0] + d[1] * normal[1];
         const double length = faces.face_lengths(f, 1);
         const double t = length / dn;
         if (corrected_) {
-          skew_[2 * k] = length * (faces.face_normals(f, 1) - geometry.face_deltas(f, 1) / dn);
-          skew_[2 * k + 1] = length * (faces.face_normals(f, 2) - geometry.face_deltas(f, 2) / dn);
+          skew_[2 * k] = length * (normal[0] - d[0] / dn);
+          skew_[2 * k + 1] = length * (normal[1] - d[1] / dn);
           volumes_[2 * k] = i - 1;
           volumes_[2 * k + 1] = (f <= n_interior_ ? j : i) - 1;
         }
@@ -262,7 +275,8 @@ class PartSolver {
   // command line names a -pc_type; on graded lines, whose cells change
   // shape from place to place, algebraic multigrid, which follows the
   // couplings where they are. PETSc's options are read after these defaults.
-  void choose_solver(const malha::LatticePartition& partition, bool equal_cells) {
+  void choose_solver(const malha::LatticePartition& partition, bool equal_cells, double dim_x,
+                     double dim_y) {
     check(KSPCreate(PETSC_COMM_WORLD, &ksp_));
     check(KSPSetOperators(ksp_, matrix_, matrix_));
     check(KSPSetType(ksp_, KSPCG));
@@ -273,7 +287,7 @@ class PartSolver {
     if (pc_given || !equal_cells) {
       use_algebraic_multigrid(pc);
     } else {
-      lattice_multigrid::use_lattice_multigrid(pc, part_, partition, offset_);
+      lattice_multigrid::use_lattice_multigrid(pc, unknowns_, partition, dim_x, dim_y);
     }
     check(KSPSetTolerances(ksp_, 1e-10, PETSC_DEFAULT, PETSC_DEFAULT, PETSC_DEFAULT));
     check(KSPSetFromOptions(ksp_));
@@ -348,16 +362,15 @@ class PartSolver {
   // corrected = rhs + the skew fluxes of the gradients of u, the halo's from
   // their owners.
   void correct(Vec corrected) {
-    const std::int32_t owned = part_.n_owned;
-    const std::int32_t real = part_.mesh.n_real_volumes;
+    const auto owned = static_cast<std::int32_t>(unknowns_.n_owned);
     update_ghosts(u_);
-    std::vector<double> values(static_cast<std::size_t>(part_.mesh.n_volumes));
+    std::vector<double> values(static_cast<std::size_t>(n_volumes_));
     {
       LocalValues u(u_);
-      for (std::int32_t v = 0; v < owned + part_.n_halo; ++v) values[v] = u[v];
+      for (std::int32_t v = 0; v < owned + n_halo_; ++v) values[v] = u[v];
       for (std::size_t k = 0; k < offsets_.size(); ++k) {
         const double own = u[volumes_[2 * (static_cast<std::size_t>(n_interior_) + k)]];
-        values[static_cast<std::size_t>(real) + k] = (neumann_[k] ? own : -own) + offsets_[k];
+        values[static_cast<std::size_t>(n_real_) + k] = (neumann_[k] ? own : -own) + offsets_[k];
       }
     }
     {
@@ -379,8 +392,10 @@ class PartSolver {
     }
   }
 
-  const malha::MeshPart& part_;
-  PetscInt offset_;  // the global unknown of the first owned volume
+  lattice_multigrid::PartUnknowns unknowns_;
+  std::int32_t n_halo_;
+  std::int32_t n_real_;     // the part's real volumes: owned, then halo
+  std::int32_t n_volumes_;  // and its fictitious ones after them
   std::int32_t n_interior_;
   bool corrected_;
   // By face, for the corrections: |e| (n - d / (d . n)), and the owner and
@@ -436,40 +451,49 @@ void run(const Options& o, const malha::LevelLattice& lattice,
   int rank = 0;
   MPI_Comm_rank(PETSC_COMM_WORLD, &rank);
   const int ranks = partition.parts;
-  const malha::MeshPart part = build_part(o.mesh, lattice, rank, ranks);
-
-  check(PetscBarrier(nullptr));
-  const double start = MPI_Wtime();
-  std::vector<double> areas(static_cast<std::size_t>(part.n_owned));
-  // The faces live as long as the assembly: the preconditioner, chosen
-  // next and built by the first solve, has their memory.
-  PartSolver solver = [&] {
+  // The owned volumes' areas and exact values; the latter become the error
+  // once u is known.
+  std::vector<double> areas;
+  std::vector<double> error;
+  std::unique_ptr<PartSolver> solver;
+  double start = 0.0;
+  {
+    const malha::MeshPart part = build_part(o.mesh, lattice, rank, ranks);
+    check(PetscBarrier(nullptr));
+    start = MPI_Wtime();
     const malha::Faces faces = malha::build_faces(part.mesh);
-    for (std::int32_t v = 1; v <= part.n_owned; ++v) areas[v - 1] = faces.volume_areas(v, 1);
-    return PartSolver(part, faces, partition, o.mixed, o.corrected);
-  }();
-  solver.choose_solver(partition, !o.mesh.is_graded);
-  const Result result = solver.solve();
+    const auto& bc = part.mesh.barycentres;
+    for (std::int32_t v = 1; v <= part.n_owned; ++v) {
+      areas.push_back(faces.volume_areas(v, 1));
+      error.push_back(poisson_problem::exact(bc(v, 1), bc(v, 2)));
+    }
+    solver = std::make_unique<PartSolver>(part, faces, partition, o.mixed, o.corrected);
+  }
+  // The part and its faces are freed here: the preconditioner, chosen next
+  // and built by the first solve, and the solve itself have their memory.
+  solver->choose_solver(partition, !o.mesh.is_graded, o.mesh.dim_x, o.mesh.dim_y);
+  const Result result = solver->solve();
   double seconds = MPI_Wtime() - start;
 
-  const auto& bc = part.mesh.barycentres;
-  std::vector<double> u(static_cast<std::size_t>(part.n_owned));
-  std::vector<double> error(u.size());
+  std::vector<double> u;  // kept for the grid alone
   double sums[2] = {0.0, 0.0};  // the area-weighted squared error, the area
   {
-    LocalValues values(solver.u());
-    for (std::int32_t v = 1; v <= part.n_owned; ++v) {
-      const auto k = static_cast<std::size_t>(v - 1);
-      u[k] = values[k];
-      error[k] = u[k] - poisson_problem::exact(bc(v, 1), bc(v, 2));
+    LocalValues values(solver->u());
+    const std::span<const double> owned = values.first(error.size());
+    for (std::size_t k = 0; k < error.size(); ++k) {
+      error[k] = owned[k] - error[k];
       sums[0] += areas[k] * error[k] * error[k];
       sums[1] += areas[k];
     }
+    if (!o.grid.empty()) u.assign(owned.begin(), owned.end());
   }
+  solver.reset();
   double totals[2] = {0.0, 0.0};
   MPI_Allreduce(sums, totals, 2, MPI_DOUBLE, MPI_SUM, PETSC_COMM_WORLD);
   MPI_Allreduce(MPI_IN_PLACE, &seconds, 1, MPI_DOUBLE, MPI_MAX, PETSC_COMM_WORLD);
-  if (!o.grid.empty()) write_grid(part, o.grid, u, error);
+  // The grid's pieces need the part again: it is built anew rather than
+  // kept through the solve.
+  if (!o.grid.empty()) write_grid(build_part(o.mesh, lattice, rank, ranks), o.grid, u, error);
   if (rank != 0) return;
 
   const std::int64_t volumes = malha::owned_offset(partition, ranks);
